@@ -1,0 +1,25 @@
+// The stages of spectral estimation: conversion, mean removal, autocorrelation, the
+// Levinson-Durbin recursion and the evaluation of the model spectrum or the correlogram.
+// Sums run in extended precision and are rounded to double when stored.
+#pragma once
+
+#include "EngineArrays.h"
+
+// The 16-bit block as doubles, unscaled, with the source's time axis.
+bool ConvertSamples(SampledArray<double>& work, const SampledArray<int16_t>& input);
+// Arithmetic mean; 0 for an empty signal.
+double BlockMean(const SampledArray<double>& signal);
+// Adds function(t) to every sample whose index lies in [low, high] on the signal's time axis.
+bool AddFunction(SampledArray<double>& signal, const TimeFunction& function, double low,
+                 double high);
+// r[0..L]; false when the signal has no more than L elements.
+bool Autocorrelate(DoubleSequence& dest, const SampledArray<double>& signal, uint32_t highestLag,
+                   bool unbiased);
+// dest = E_p, a_1..a_p of the all-pole model of order p (at least 1), using dest's companion.
+bool LevinsonDurbin(DoubleSequence& dest, const DoubleSequence& source, uint32_t order);
+// |E_p|*dt / |A(e^(j*2*pi*f*dt))|^2 on the frame's frequency axis.
+bool EvaluateArSpectrum(SpectrumFrameStack& frames, const DoubleSequence& coefficients,
+                        double samplePeriod);
+// dt * |r_0 + 2*sum r_i*cos(2*pi*f*dt*i)| on the frame's frequency axis.
+bool EvaluateCorrelogram(SpectrumFrameStack& frames, const DoubleSequence& autocorrelation,
+                         double samplePeriod);

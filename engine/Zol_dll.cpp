@@ -1,0 +1,104 @@
+#include "Zol_dll.h"
+
+#include "EstimationStages.h"
+#include "Matematicheskieoperacii.h"
+#include "Operaciispamyatyu.h"
+#include "Zol_config.h"
+
+#include <cmath>
+
+namespace {
+
+ConfigRecord& EngineConfig = ZolConfig;
+bool EstimatorMode = false;
+// Set once ZOL_DLL_Init has sized every buffer for EngineConfig.
+bool Configured = false;
+
+SampledArray<int16_t> InputSignal;
+SampledArray<double> WorkSignal;
+DoubleSequence Autocorrelation;
+DoubleSequence ArCoefficients;
+DoubleSequence ArScratch;
+SpectrumFrameStack SpectrumOutput;
+RangeConstant MeanCorrection;
+
+// A validated record the stages can analyse: samples, a model of order 1 or more, at least two
+// spectrum points on a finite axis with a step, and a finite sample period.
+bool Analysable(const ConfigRecord& r) {
+    return r.SampleCount > 0 && r.LagCount >= 2 && r.PointCount >= 2 && r.FreqStart != r.FreqStop &&
+           std::isfinite(r.FreqStart) && std::isfinite(r.FreqStop) &&
+           std::isfinite(r.SamplePeriod) && std::isfinite(r.FreqStep) && r.FreqStep != 0;
+}
+
+bool SizeBuffers(const ConfigRecord& r) {
+    if (!InputSignal.Resize(r.SampleCount) || !WorkSignal.Resize(r.SampleCount) ||
+        !Autocorrelation.Resize(r.LagCount) || !ArCoefficients.Resize(r.LagCount) ||
+        !ArScratch.Resize(r.LagCount))
+        return false;
+    InputSignal.SetStep(r.SamplePeriod);
+    WorkSignal.SetStep(r.SamplePeriod);
+    ArCoefficients.Companion = &ArScratch;
+    SpectrumOutput.Reshape(1, 0, 0, 7);
+    if (!SpectrumOutput.Reshape(1, r.PointCount, 1, 7)) return false;
+    SpectrumOutput.FreqFirst = r.FreqStart;
+    SpectrumOutput.FreqLast =
+        static_cast<double>(static_cast<long double>(r.LastPointIndex) * r.FreqStep + r.FreqStart);
+    SpectrumOutput.FreqStep = r.FreqStep;
+    MeanCorrection.Low = 0.0;
+    MeanCorrection.High = WorkSignal.TimeAt(r.LastSampleIndex);
+    return true;
+}
+
+bool Estimate() {
+    const ConfigRecord& r = EngineConfig;
+    ConvertSamples(WorkSignal, InputSignal);
+    MeanCorrection.Value = -BlockMean(WorkSignal);
+    bool ok = AddFunction(WorkSignal, MeanCorrection, MeanCorrection.Low, MeanCorrection.High);
+    ok = ok && WorkSignal.Count() == r.SampleCount;
+    ok = ok && Autocorrelate(Autocorrelation, WorkSignal, r.ModelOrder, r.UnbiasedCorrelation != 0);
+    ok = ok && Autocorrelation.Count() == r.LagCount;
+    SpectrumOutput.SelectFrame(0);
+    if (!EstimatorMode) {
+        ok = ok && LevinsonDurbin(ArCoefficients, Autocorrelation, r.ModelOrder);
+        ok = ok && ArCoefficients.Count() == r.LagCount;
+        return ok && EvaluateArSpectrum(SpectrumOutput, ArCoefficients, r.SamplePeriod);
+    }
+    return ok && EvaluateCorrelogram(SpectrumOutput, Autocorrelation, r.SamplePeriod);
+}
+
+} // namespace
+
+bool ZOL_DLL_Init(const ConfigRecord* record, bool correlogram) {
+    if (record == nullptr) return false;
+    ConfigRecord candidate;
+    CopyBytes(&candidate, record, sizeof candidate, true);
+    ValidateConfig(candidate);
+    if (!Analysable(candidate)) return false;
+    EngineConfig = candidate;
+    EstimatorMode = correlogram;
+    Configured = SizeBuffers(EngineConfig);
+    return Configured;
+}
+
+bool ZOL_DLL_WriteInputArray(const int16_t* samples, int32_t count) {
+    if (!Configured || samples == nullptr || count < 0 ||
+        static_cast<uint32_t>(count) != EngineConfig.SampleCount)
+        return false;
+    CopyBytes(InputSignal.Data(), samples, static_cast<uint32_t>(count) * 2, true);
+    return true;
+}
+
+bool ZOL_DLL_Run() {
+    if (!Configured) return false;
+    ResetFpu();
+    return Estimate();
+}
+
+bool ZOL_DLL_ReadOutputArray(float* dest, int32_t count) {
+    if (!Configured || dest == nullptr || count < 0 ||
+        static_cast<uint32_t>(count) != EngineConfig.PointCount ||
+        SpectrumOutput.Columns() < static_cast<uint32_t>(count))
+        return false;
+    CopyBytes(dest, SpectrumOutput.CurrentPtr(), static_cast<uint32_t>(count) * 4, true);
+    return true;
+}
