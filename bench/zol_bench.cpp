@@ -1,14 +1,20 @@
-// Time per analysed window of the engine, through its exports and stage by stage, at the
-// program's settings and at a heavy one. realtime_factor tells how many times faster than the
-// sound arrives a window is analysed (one window per hop of samples).
-#include "EstimationStages.h"
-#include "Zol_config.h"
+// Time per analysed window of the engine: whole runs through the library's exports (the fast
+// path) beside the straightforward reference chain, and stage by stage, at the program's
+// settings and at a heavy one. realtime_factor tells how many times faster than the sound
+// arrives a window is analysed (one window per hop of samples).
+//
+// --write-blocks=DIR writes the analysed blocks (raw 16-bit little-endian) for the peer script.
+#include "ReferenceStages.h"
 #include "Zol_dll.h"
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 namespace {
@@ -16,13 +22,14 @@ namespace {
 constexpr double SampleRate = 11025.0;
 
 struct Setting {
+    const char* name;
     uint32_t samples, lags, points;
     double fmin, fmax;
     uint32_t hop;
 };
 
-constexpr Setting Defaults{552, 138, 280, 40.0, 1200.0, 183};
-constexpr Setting Heavy{2208, 552, 600, 10.0, 1200.0, 736};
+constexpr Setting Defaults{"defaults", 552, 138, 280, 40.0, 1200.0, 183};
+constexpr Setting Heavy{"heavy", 2208, 552, 600, 10.0, 1200.0, 736};
 
 ConfigRecord Record(const Setting& s) {
     ConfigRecord r;
@@ -53,7 +60,8 @@ void SetRealtimeFactor(benchmark::State& state, const Setting& s) {
         benchmark::Counter(s.hop / SampleRate, benchmark::Counter::kIsIterationInvariantRate);
 }
 
-void EngineRun(benchmark::State& state, Setting s, bool correlogram) {
+// Write, run and read through the exports.
+void RunFast(benchmark::State& state, Setting s, bool correlogram) {
     const ConfigRecord r = Record(s);
     if (!ZOL_DLL_Init(&r, correlogram)) {
         state.SkipWithError("ZOL_DLL_Init failed");
@@ -70,85 +78,121 @@ void EngineRun(benchmark::State& state, Setting s, bool correlogram) {
     SetRealtimeFactor(state, s);
 }
 
+void RunReference(benchmark::State& state, Setting s, bool correlogram) {
+    const ConfigRecord r = Record(s);
+    reference::Chain chain(r, correlogram);
+    const auto block = Block(s.samples);
+    for (auto _ : state)
+        chain.Run(block.data(), false);
+    SetRealtimeFactor(state, s);
+}
+
+void Init(benchmark::State& state, Setting s) {
+    const ConfigRecord r = Record(s);
+    for (auto _ : state)
+        ZOL_DLL_Init(&r, false);
+}
+
 // The chain's arrays, filled once by a complete run so that each stage can be timed alone.
 struct Stages {
-    SampledArray<int16_t> input;
+    ConfigRecord c;
+    reference::Chain chain;
     SampledArray<double> work;
     DoubleSequence r, a, scratch;
     SpectrumFrameStack spectrum;
-    RangeConstant mean;
-    uint32_t order;
+    AngleTable table;
 
-    explicit Stages(const Setting& s) : order(s.lags - 1) {
-        const ConfigRecord c = Record(s);
-        input.Resize(s.samples);
+    explicit Stages(const Setting& s) : c(Record(s)), chain(c, false) {
         const auto block = Block(s.samples);
-        std::copy(block.begin(), block.end(), input.Data());
-        input.SetStep(c.SamplePeriod);
+        chain.Run(block.data(), false);
         a.Companion = &scratch;
-        spectrum.Reshape(1, s.points, 1, 7);
+        SampledArray<int16_t> input;
+        input.Resize(c.SampleCount);
+        std::memcpy(input.Data(), block.data(), block.size() * 2);
+        ConvertSamples(work, input);
+        spectrum.Reshape(1, c.PointCount, 1, 7);
         spectrum.FreqFirst = c.FreqStart;
         spectrum.FreqStep = c.FreqStep;
         spectrum.FreqLast = static_cast<double>(
             static_cast<long double>(c.LastPointIndex) * c.FreqStep + c.FreqStart);
-        mean.High =
-            static_cast<double>(static_cast<long double>(c.LastSampleIndex) * c.SamplePeriod);
-        RemoveMean();
-        Autocorrelate(r, work, order, false);
-        LevinsonDurbin(a, r, order);
-    }
-
-    void RemoveMean() {
-        ConvertSamples(work, input);
-        mean.Value = -BlockMean(work);
-        AddFunction(work, mean, mean.Low, mean.High);
     }
 };
 
-void StageMeanRemoval(benchmark::State& state, Setting s) {
+void StageAutocorrelate(benchmark::State& state, Setting s, bool fast) {
     Stages st(s);
     for (auto _ : state)
-        st.RemoveMean();
+        fast ? Autocorrelate(st.r, st.work, st.c.ModelOrder, false)
+             : reference::Autocorrelate(st.r, st.work, st.c.ModelOrder, false);
 }
 
-void StageAutocorrelate(benchmark::State& state, Setting s) {
+void StageLevinsonDurbin(benchmark::State& state, Setting s, bool fast) {
     Stages st(s);
     for (auto _ : state)
-        Autocorrelate(st.r, st.work, st.order, false);
+        fast ? LevinsonDurbin(st.a, st.chain.r, st.c.ModelOrder)
+             : reference::LevinsonDurbin(st.a, st.chain.r, st.c.ModelOrder);
 }
 
-void StageLevinsonDurbin(benchmark::State& state, Setting s) {
+void StageArSpectrum(benchmark::State& state, Setting s, bool fast) {
     Stages st(s);
+    st.table.Build(st.spectrum, st.c.SamplePeriod, st.c.LagCount, true);
     for (auto _ : state)
-        LevinsonDurbin(st.a, st.r, st.order);
+        EvaluateArSpectrum(st.spectrum, st.chain.a, st.c.SamplePeriod, fast ? &st.table : nullptr);
 }
 
-void StageArSpectrum(benchmark::State& state, Setting s) {
+void StageCorrelogram(benchmark::State& state, Setting s, bool fast) {
     Stages st(s);
+    st.table.Build(st.spectrum, st.c.SamplePeriod, st.c.LagCount, false);
     for (auto _ : state)
-        EvaluateArSpectrum(st.spectrum, st.a, 1.0 / SampleRate);
+        EvaluateCorrelogram(st.spectrum, st.chain.r, st.c.SamplePeriod, fast ? &st.table : nullptr);
 }
 
-void StageCorrelogram(benchmark::State& state, Setting s) {
-    Stages st(s);
-    for (auto _ : state)
-        EvaluateCorrelogram(st.spectrum, st.r, 1.0 / SampleRate);
+bool WriteBlocks(const std::string& dir) {
+    for (const Setting& s : {Defaults, Heavy}) {
+        const auto block = Block(s.samples);
+        const std::string path = dir + "/" + s.name + ".pcm";
+        FILE* f = std::fopen(path.c_str(), "wb");
+        if (f == nullptr) return false;
+        const bool ok = std::fwrite(block.data(), 2, block.size(), f) == block.size();
+        if (std::fclose(f) != 0 || !ok) return false;
+    }
+    return true;
+}
+
+void Register() {
+    for (const Setting& s : {Defaults, Heavy}) {
+        const std::string n = s.name;
+        for (bool correlogram : {false, true}) {
+            const std::string mode = correlogram ? "correlogram/" : "model/";
+            benchmark::RegisterBenchmark(("Run/" + mode + n + "/reference").c_str(), RunReference,
+                                         s, correlogram);
+            benchmark::RegisterBenchmark(("Run/" + mode + n + "/fast").c_str(), RunFast, s,
+                                         correlogram);
+        }
+        benchmark::RegisterBenchmark(("Init/" + n).c_str(), Init, s);
+        for (bool fast : {false, true}) {
+            const std::string path = fast ? "/fast" : "/reference";
+            benchmark::RegisterBenchmark(("Autocorrelate/" + n + path).c_str(), StageAutocorrelate,
+                                         s, fast);
+            benchmark::RegisterBenchmark(("LevinsonDurbin/" + n + path).c_str(),
+                                         StageLevinsonDurbin, s, fast);
+            benchmark::RegisterBenchmark(("ArSpectrum/" + n + path).c_str(), StageArSpectrum, s,
+                                         fast);
+            benchmark::RegisterBenchmark(("Correlogram/" + n + path).c_str(), StageCorrelogram, s,
+                                         fast);
+        }
+    }
 }
 
 } // namespace
 
-BENCHMARK_CAPTURE(EngineRun, model_defaults, Defaults, false)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(EngineRun, model_heavy, Heavy, false)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(EngineRun, correlogram_defaults, Defaults, true)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(StageMeanRemoval, defaults, Defaults)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(StageMeanRemoval, heavy, Heavy)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(StageAutocorrelate, defaults, Defaults)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(StageAutocorrelate, heavy, Heavy)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(StageLevinsonDurbin, defaults, Defaults)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(StageLevinsonDurbin, heavy, Heavy)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(StageArSpectrum, defaults, Defaults)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(StageArSpectrum, heavy, Heavy)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(StageCorrelogram, defaults, Defaults)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(StageCorrelogram, heavy, Heavy)->Unit(benchmark::kMicrosecond);
-
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    const char* option = "--write-blocks=";
+    if (argc == 2 && std::strncmp(argv[1], option, std::strlen(option)) == 0)
+        return WriteBlocks(argv[1] + std::strlen(option)) ? 0 : 1;
+    Register();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -3,13 +3,19 @@
 #include "Matematicheskieoperacii.h"
 #include "Operaciispamyatyu.h"
 
+#include <bit>
 #include <utility>
 
 namespace {
 
-using Extended = long double;
+using spectrum_axis::Extended;
 
-constexpr Extended TwoPi = 6.283185307179586477L;
+// Lags accumulated side by side, and spectrum columns evaluated side by side: independent
+// extended-precision sums that the floating-point unit can overlap. Each sum still adds its
+// terms one at a time in ascending order.
+constexpr uint32_t LagsPerPass = 4;
+constexpr uint32_t ModelColumnsPerPass = 2;
+constexpr uint32_t CorrelogramColumnsPerPass = 4;
 
 // Index of time t on the signal's axis, or `outside` when it falls off the signal.
 uint32_t IndexOfTime(const SampledArray<double>& s, double t, uint32_t outside) {
@@ -18,29 +24,159 @@ uint32_t IndexOfTime(const SampledArray<double>& s, double t, uint32_t outside) 
     return i >= s.Count() ? outside : i;
 }
 
-// Sizes one row of columns for the frame's frequency axis and walks it: f runs from FreqFirst
-// by repeated addition of FreqStep, and column(theta) receives theta = f * (-2*pi*dt).
-template <typename Column>
-bool EvaluateOnAxis(SpectrumFrameStack& frames, double dt, Column column) {
-    const int32_t last = RoundToInt(
-        static_cast<double>((Extended(frames.FreqLast) - frames.FreqFirst) / frames.FreqStep));
-    if (last < 0 || last == INT32_MAX) return false;
-    const auto n = static_cast<uint32_t>(last) + 1;
-    if (!frames.Reshape(1, n, 0, 3)) return false;
-    const auto w = static_cast<double>(-TwoPi * dt);
-    float* out = frames.CurrentPtr();
-    double f = frames.FreqFirst;
-    for (uint32_t q = 0; q < n; ++q) {
-        out[q] = column(static_cast<double>(Extended(f) * w));
-        f = static_cast<double>(Extended(frames.FreqStep) + f);
+// Sums x[i]*x[i+lag] for W consecutive lags from `lag` on. The terms all lags share come first,
+// then the remaining terms of the shorter lags, so every sum keeps its ascending order.
+template <uint32_t W>
+__attribute__((optimize("no-predictive-commoning"))) void
+AccumulateLags(const double* x, uint32_t n, uint32_t lag, Extended (&acc)[W]) {
+    for (auto& a : acc)
+        a = 0;
+    const uint32_t shared = n - lag - (W - 1);
+    for (uint32_t i = 0; i < shared; ++i) {
+        const Extended xi = x[i];
+        const double* y = x + i + lag;
+#pragma GCC unroll 8
+        for (uint32_t w = 0; w < W; ++w)
+            acc[w] += xi * y[w];
     }
-    return true;
+    for (uint32_t w = 0; w + 1 < W; ++w)
+        for (uint32_t i = shared; i < n - lag - w; ++i)
+            acc[w] += Extended(x[i]) * x[i + lag + w];
 }
 
-// Leaves the order-p solution in dest when the recursion ended in the companion buffer.
-void TakeSolution(DoubleSequence& dest, const DoubleSequence* solution, uint32_t order) {
-    if (solution != &dest)
-        CopyBytes(dest.Data(), solution->Data(), (order + 1) * uint32_t{sizeof(double)}, true);
+template <uint32_t W>
+void StoreLags(DoubleSequence& dest, const double* x, uint32_t n, uint32_t lag, bool unbiased) {
+    Extended acc[W];
+    AccumulateLags<W>(x, n, lag, acc);
+    for (uint32_t w = 0; w < W; ++w)
+        dest[lag + w] = static_cast<double>(acc[w] / (unbiased ? n - lag - w : n));
+}
+
+double ReflectionCoefficient(double acc, double error) {
+    return error != 0 ? static_cast<double>(-Extended(acc) / error) : 0.0;
+}
+
+double ErrorPower(double k, double previous) {
+    return static_cast<double>((1 - Extended(k) * k) * previous);
+}
+
+double MultiplyAdd(double a, double b, double acc) {
+    return static_cast<double>(Extended(a) * b + acc);
+}
+
+// Updates cur[1..m-1] from the order m-1 solution in prev and returns the next order's sum
+// r[m+1] + cur[1]*r[m] + ... + cur[m-1]*r[2], every term rounded as the recursion defines.
+double UpdateAndSum(double* cur, const double* prev, const double* r, uint32_t m, double k) {
+    double acc = r[m + 1];
+    for (uint32_t j = 1; j < m; ++j) {
+        cur[j] = MultiplyAdd(k, prev[m - j], prev[j]);
+        acc = MultiplyAdd(cur[j], r[m + 1 - j], acc);
+    }
+    return acc;
+}
+
+#if defined(__GNUC__) && defined(__x86_64__)
+
+bool ProcessorHasFma() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("fma");
+}
+
+bool SameBits(double a, double b) {
+    return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b);
+}
+
+// Kept out of line so that the correction stays a branch and the chain never waits for it.
+__attribute__((noinline)) double Corrected(double checked) {
+    return checked;
+}
+
+// UpdateAndSum with the sum carried from term to term by fused multiply-adds, whose single
+// rounding agrees with the extended-precision product and sum rounded to double except close to
+// a rounding tie. Each term is also formed the exact way beside the chain and replaces the
+// guess where the two differ, so the result is the same bit for bit; the chain only waits for
+// the short fused operation.
+__attribute__((target("fma"))) double
+UpdateAndSumSpeculative(double* cur, const double* prev, const double* r, uint32_t m, double k) {
+    double acc = r[m + 1];
+    for (uint32_t j = 1; j < m; ++j) {
+        const double c = MultiplyAdd(k, prev[m - j], prev[j]);
+        cur[j] = c;
+        const double checked = MultiplyAdd(c, r[m + 1 - j], acc);
+        const double guess = __builtin_fma(c, r[m + 1 - j], acc);
+        acc = SameBits(guess, checked) ? guess : Corrected(checked);
+    }
+    return acc;
+}
+
+#else
+
+bool ProcessorHasFma() {
+    return false;
+}
+constexpr auto UpdateAndSumSpeculative = UpdateAndSum;
+
+#endif
+
+// The recursion's sums use fused multiply-adds where the processor has them.
+bool FusedMultiplyAdd = ProcessorHasFma();
+
+float ModelValue(Extended gain, Extended re, Extended im) {
+    return static_cast<float>(gain / (re * re + im * im));
+}
+
+float CorrelogramValue(Extended s, double dt) {
+    return static_cast<float>(Extended(Sqrt(static_cast<double>(s * s))) * dt);
+}
+
+// Model columns q .. q+W-1 from their rows of cosines and sines.
+template <uint32_t W>
+void ModelColumns(const AngleTable& table, uint32_t q, const double* a, uint32_t count,
+                  Extended gain, float* out) {
+    Extended re[W], im[W];
+    const double* row[W];
+    for (uint32_t w = 0; w < W; ++w) {
+        re[w] = 1;
+        im[w] = 0;
+        row[w] = table.Row(q + w);
+    }
+    for (uint32_t i = 1; i < count; ++i) {
+        const double ai = a[i];
+        const uint32_t t = 2 * (i - 1);
+#pragma GCC unroll 4
+        for (uint32_t w = 0; w < W; ++w) {
+            re[w] += Extended(row[w][t]) * ai;
+            im[w] += Extended(row[w][t + 1]) * ai;
+        }
+    }
+    for (uint32_t w = 0; w < W; ++w)
+        out[q + w] = ModelValue(gain, re[w], im[w]);
+}
+
+// Correlogram columns q .. q+W-1 from their rows of cosines.
+template <uint32_t W>
+void CorrelogramColumns(const AngleTable& table, uint32_t q, const double* r, uint32_t count,
+                        double dt, float* out) {
+    Extended s[W];
+    const double* row[W];
+    for (uint32_t w = 0; w < W; ++w) {
+        s[w] = r[0];
+        row[w] = table.Row(q + w);
+    }
+    for (uint32_t i = 1; i < count; ++i) {
+        const double ri = r[i];
+#pragma GCC unroll 4
+        for (uint32_t w = 0; w < W; ++w)
+            s[w] += Extended(row[w][i - 1]) * ri * 2;
+    }
+    for (uint32_t w = 0; w < W; ++w)
+        out[q + w] = CorrelogramValue(s[w], dt);
+}
+
+// Sizes the frame for its axis; the number of columns, or 0 when it cannot be sized.
+uint32_t PrepareFrame(SpectrumFrameStack& frames) {
+    const uint32_t n = spectrum_axis::ColumnCount(frames);
+    return n > 0 && frames.Reshape(1, n, 0, 3) ? n : 0;
 }
 
 } // namespace
@@ -80,71 +216,99 @@ bool Autocorrelate(DoubleSequence& dest, const SampledArray<double>& signal, uin
     const uint32_t n = signal.Count();
     if (n <= highestLag) return false;
     const double* x = signal.Data();
-    for (uint32_t k = 0; k <= highestLag; ++k) {
-        Extended acc = 0;
-        for (uint32_t i = 0; i < n - k; ++i)
-            acc += Extended(x[i]) * x[i + k];
-        dest[k] = static_cast<double>(acc / (unbiased ? n - k : n));
-    }
+    uint32_t lag = 0;
+    for (; lag + LagsPerPass <= highestLag + 1; lag += LagsPerPass)
+        StoreLags<LagsPerPass>(dest, x, n, lag, unbiased);
+    for (; lag <= highestLag; ++lag)
+        StoreLags<1>(dest, x, n, lag, unbiased);
     return true;
 }
 
+// Each order's coefficient update is fused with the next order's sum over those coefficients,
+// so that the update fills the wait of that sum's rounded, one-term-at-a-time chain.
 bool LevinsonDurbin(DoubleSequence& dest, const DoubleSequence& source, uint32_t order) {
     DoubleSequence* companion = dest.Companion;
     if (order == 0 || order == UINT32_MAX || companion == nullptr) return false;
     if (source.Count() < order + 1) return false;
     if (!dest.Resize(0) || !dest.Resize(order + 1) || !companion->Resize(order + 1)) return false;
 
+    const auto updateAndSum = FusedMultiplyAdd ? UpdateAndSumSpeculative : UpdateAndSum;
     const double* r = source.Data();
-    DoubleSequence* cur = &dest;
-    DoubleSequence* prev = companion;
-    (*prev)[0] = r[0];
-    double k = (*prev)[0] != 0 ? static_cast<double>(-Extended(r[1]) / (*prev)[0]) : 0.0;
-    (*cur)[1] = k;
-    (*cur)[0] = static_cast<double>((1 - Extended(k) * k) * (*prev)[0]);
+    double* cur = dest.Data();
+    double* prev = companion->Data();
+    prev[0] = r[0];
+    double k = ReflectionCoefficient(r[1], prev[0]);
+    cur[1] = k;
+    cur[0] = ErrorPower(k, prev[0]);
+    double acc = order >= 2 ? MultiplyAdd(cur[1], r[1], r[2]) : 0.0;
     for (uint32_t m = 2; m <= order; ++m) {
         std::swap(cur, prev);
-        double acc = r[m];
-        for (uint32_t j = 1; j < m; ++j)
-            acc = static_cast<double>(Extended((*prev)[j]) * r[m - j] + acc);
-        k = (*prev)[0] != 0 ? static_cast<double>(-Extended(acc) / (*prev)[0]) : 0.0;
-        (*cur)[m] = k;
-        (*cur)[0] = static_cast<double>((1 - Extended(k) * k) * (*prev)[0]);
-        for (uint32_t j = 1; j < m; ++j)
-            (*cur)[j] = static_cast<double>(Extended(k) * (*prev)[m - j] + (*prev)[j]);
+        k = ReflectionCoefficient(acc, prev[0]);
+        cur[m] = k;
+        cur[0] = ErrorPower(k, prev[0]);
+        if (m == order) {
+            for (uint32_t j = 1; j < m; ++j)
+                cur[j] = MultiplyAdd(k, prev[m - j], prev[j]);
+            break;
+        }
+        acc = MultiplyAdd(k, r[1], updateAndSum(cur, prev, r, m, k));
     }
-    TakeSolution(dest, cur, order);
+    if (cur != dest.Data())
+        CopyBytes(dest.Data(), cur, (order + 1) * uint32_t{sizeof(double)}, true);
     return true;
 }
 
+void UseFusedMultiplyAdd(bool allow) {
+    FusedMultiplyAdd = allow && ProcessorHasFma();
+}
+
 bool EvaluateArSpectrum(SpectrumFrameStack& frames, const DoubleSequence& coefficients,
-                        double samplePeriod) {
+                        double samplePeriod, const AngleTable* table) {
+    const uint32_t n = PrepareFrame(frames);
+    if (n == 0) return false;
     const double* a = coefficients.Data();
     const uint32_t count = coefficients.Count();
     const Extended gain = Extended(Abs(count > 0 ? a[0] : 0.0)) * samplePeriod;
-    return EvaluateOnAxis(frames, samplePeriod, [&](double theta) {
+    float* out = frames.CurrentPtr();
+    if (table != nullptr && table->Covers(n, count, true)) {
+        uint32_t q = 0;
+        for (; q + ModelColumnsPerPass <= n; q += ModelColumnsPerPass)
+            ModelColumns<ModelColumnsPerPass>(*table, q, a, count, gain, out);
+        for (; q < n; ++q)
+            ModelColumns<1>(*table, q, a, count, gain, out);
+        return true;
+    }
+    spectrum_axis::ForEachColumn(frames, samplePeriod, n, [&](uint32_t q, double theta) {
         Extended re = 1, im = 0;
-        double angle = theta;
-        for (uint32_t i = 1; i < count; ++i) {
+        spectrum_axis::ForEachAngle(theta, count, [&](uint32_t i, double angle) {
             re += Extended(Cos(angle)) * a[i];
             im += Extended(Sin(angle)) * a[i];
-            angle = static_cast<double>(Extended(theta) + angle);
-        }
-        return static_cast<float>(gain / (re * re + im * im));
+        });
+        out[q] = ModelValue(gain, re, im);
     });
+    return true;
 }
 
 bool EvaluateCorrelogram(SpectrumFrameStack& frames, const DoubleSequence& autocorrelation,
-                         double samplePeriod) {
+                         double samplePeriod, const AngleTable* table) {
+    const uint32_t n = PrepareFrame(frames);
+    if (n == 0) return false;
     const double* r = autocorrelation.Data();
     const uint32_t count = autocorrelation.Count();
-    return EvaluateOnAxis(frames, samplePeriod, [&](double theta) {
+    float* out = frames.CurrentPtr();
+    if (table != nullptr && count > 0 && table->Covers(n, count, false)) {
+        uint32_t q = 0;
+        for (; q + CorrelogramColumnsPerPass <= n; q += CorrelogramColumnsPerPass)
+            CorrelogramColumns<CorrelogramColumnsPerPass>(*table, q, r, count, samplePeriod, out);
+        for (; q < n; ++q)
+            CorrelogramColumns<1>(*table, q, r, count, samplePeriod, out);
+        return true;
+    }
+    spectrum_axis::ForEachColumn(frames, samplePeriod, n, [&](uint32_t q, double theta) {
         Extended s = count > 0 ? r[0] : 0.0;
-        double angle = theta;
-        for (uint32_t i = 1; i < count; ++i) {
-            s += Extended(Cos(angle)) * r[i] * 2;
-            angle = static_cast<double>(Extended(theta) + angle);
-        }
-        return static_cast<float>(Extended(Sqrt(static_cast<double>(s * s))) * samplePeriod);
+        spectrum_axis::ForEachAngle(
+            theta, count, [&](uint32_t i, double angle) { s += Extended(Cos(angle)) * r[i] * 2; });
+        out[q] = CorrelogramValue(s, samplePeriod);
     });
+    return true;
 }

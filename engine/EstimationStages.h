@@ -3,6 +3,7 @@
 // Sums run in extended precision and are rounded to double when stored.
 #pragma once
 
+#include "AngleTable.h"
 #include "EngineArrays.h"
 
 // The 16-bit block as doubles, unscaled, with the source's time axis.
@@ -17,9 +18,14 @@ bool Autocorrelate(DoubleSequence& dest, const SampledArray<double>& signal, uin
                    bool unbiased);
 // dest = E_p, a_1..a_p of the all-pole model of order p (at least 1), using dest's companion.
 bool LevinsonDurbin(DoubleSequence& dest, const DoubleSequence& source, uint32_t order);
-// |E_p|*dt / |A(e^(j*2*pi*f*dt))|^2 on the frame's frequency axis.
+// Lets the recursion use the processor's fused multiply-add, where it has one, to shorten its
+// sums' chains (the default). The results are the same bit for bit either way.
+void UseFusedMultiplyAdd(bool allow);
+// |E_p|*dt / |A(e^(j*2*pi*f*dt))|^2 on the frame's frequency axis. The sines and cosines come
+// from `table` when it covers the axis and the coefficients, otherwise from the unit directly;
+// the values are the same either way.
 bool EvaluateArSpectrum(SpectrumFrameStack& frames, const DoubleSequence& coefficients,
-                        double samplePeriod);
-// dt * |r_0 + 2*sum r_i*cos(2*pi*f*dt*i)| on the frame's frequency axis.
+                        double samplePeriod, const AngleTable* table = nullptr);
+// dt * |r_0 + 2*sum r_i*cos(2*pi*f*dt*i)| on the frame's frequency axis; cosines as above.
 bool EvaluateCorrelogram(SpectrumFrameStack& frames, const DoubleSequence& autocorrelation,
-                         double samplePeriod);
+                         double samplePeriod, const AngleTable* table = nullptr);

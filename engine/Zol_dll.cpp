@@ -21,6 +21,8 @@ DoubleSequence ArCoefficients;
 DoubleSequence ArScratch;
 SpectrumFrameStack SpectrumOutput;
 RangeConstant MeanCorrection;
+// Sines and cosines of the evaluation's angles for EngineConfig; empty when too large.
+AngleTable SpectrumAngles;
 
 // A validated record the stages can analyse: samples, a model of order 1 or more, at least two
 // spectrum points on a finite axis with a step, and a finite sample period.
@@ -46,6 +48,7 @@ bool SizeBuffers(const ConfigRecord& r) {
     SpectrumOutput.FreqStep = r.FreqStep;
     MeanCorrection.Low = 0.0;
     MeanCorrection.High = WorkSignal.TimeAt(r.LastSampleIndex);
+    SpectrumAngles.Build(SpectrumOutput, r.SamplePeriod, r.LagCount, !EstimatorMode);
     return true;
 }
 
@@ -61,9 +64,11 @@ bool Estimate() {
     if (!EstimatorMode) {
         ok = ok && LevinsonDurbin(ArCoefficients, Autocorrelation, r.ModelOrder);
         ok = ok && ArCoefficients.Count() == r.LagCount;
-        return ok && EvaluateArSpectrum(SpectrumOutput, ArCoefficients, r.SamplePeriod);
+        return ok &&
+               EvaluateArSpectrum(SpectrumOutput, ArCoefficients, r.SamplePeriod, &SpectrumAngles);
     }
-    return ok && EvaluateCorrelogram(SpectrumOutput, Autocorrelation, r.SamplePeriod);
+    return ok &&
+           EvaluateCorrelogram(SpectrumOutput, Autocorrelation, r.SamplePeriod, &SpectrumAngles);
 }
 
 } // namespace

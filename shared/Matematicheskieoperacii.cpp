@@ -62,6 +62,15 @@ void ResetFpu() {
     asm volatile("fninit");
 }
 
+FpuResetScope::FpuResetScope() {
+    asm volatile("fnstenv %0" : "=m"(environment));
+    ResetFpu();
+}
+
+FpuResetScope::~FpuResetScope() {
+    asm volatile("fldenv %0" : : "m"(environment));
+}
+
 double Sqrt(double x) {
     long double r = x;
     asm("fsqrt" : "+t"(r));
@@ -113,6 +122,8 @@ int64_t TruncToInt64(long double x) {
 #else
 
 void ResetFpu() {}
+FpuResetScope::FpuResetScope() : environment{} {}
+FpuResetScope::~FpuResetScope() = default;
 double Sqrt(double x) {
     return std::sqrt(x);
 }

@@ -8,6 +8,20 @@
 // exceptions masked, status and register stack cleared.
 void ResetFpu();
 
+// Computes under the reset state for its lifetime and then gives the unit back exactly as it
+// was (control word, status and exception flags), for work that must round as a run does
+// without changing the caller's floating-point state.
+class FpuResetScope {
+public:
+    FpuResetScope();
+    ~FpuResetScope();
+    FpuResetScope(const FpuResetScope&) = delete;
+    FpuResetScope& operator=(const FpuResetScope&) = delete;
+
+private:
+    unsigned char environment[28];
+};
+
 double Sqrt(double x);
 double Abs(double x);
 // The unit's own sine and cosine, argument passed unreduced.

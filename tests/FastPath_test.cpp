@@ -1,0 +1,169 @@
+// The engine's fast stages against the straightforward ones: every output bit must agree, for
+// every kind of block, setting and mode.
+#include "EstimationStages.h"
+#include "ReferenceStages.h"
+#include "Zol_config.h"
+#include "Zol_dll.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Setting {
+    uint32_t samples, lags, points;
+    double fmin, fmax;
+};
+
+const Setting Settings[] = {
+    {552, 138, 280, 40.0, 1200.0}, {2208, 552, 600, 10.0, 1200.0}, {200, 2, 7, 100.0, 5000.0},
+    {200, 3, 33, 0.0, 5512.5},     {301, 4, 101, 300.0, 30.0},     {64, 17, 64, 50.0, 4000.0},
+    {1000, 64, 257, 20.0, 2000.0}, {16, 16, 5, 1000.0, 1001.0},    {552, 137, 281, 40.0, 1200.0},
+};
+
+enum class Kind { Tone, Noise, Ar, Silence, Dc, Clipped };
+const Kind Kinds[] = {Kind::Tone, Kind::Noise, Kind::Ar, Kind::Silence, Kind::Dc, Kind::Clipped};
+
+std::vector<int16_t> Block(Kind kind, uint32_t n, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::uniform_real_distribution<double> u(0.0, 1.0);
+    std::normal_distribution<double> e(0.0, 1.0);
+    const double f = 20 + 3000 * u(gen), amp = 30000 * u(gen), offset = 20000 * (u(gen) - 0.5);
+    std::vector<double> v(n);
+    double x1 = 0, x2 = 0;
+    for (uint32_t i = 0; i < n; ++i) {
+        const double tone = amp * std::sin(2 * 3.141592653589793 * f * i / 11025.0);
+        switch (kind) {
+        case Kind::Tone:
+            v[i] = tone + 20 * e(gen);
+            break;
+        case Kind::Noise:
+            v[i] = amp * e(gen) / 3;
+            break;
+        case Kind::Ar:
+            v[i] = 1.6 * x1 - 0.8 * x2 + 500 * e(gen);
+            break;
+        case Kind::Silence:
+            v[i] = 0;
+            break;
+        case Kind::Dc:
+            v[i] = offset + (seed % 2 ? e(gen) : 0);
+            break;
+        case Kind::Clipped:
+            v[i] = 4 * tone + offset;
+            break;
+        }
+        x2 = x1;
+        x1 = v[i];
+    }
+    std::vector<int16_t> s(n);
+    for (uint32_t i = 0; i < n; ++i)
+        s[i] = static_cast<int16_t>(std::clamp(std::lround(v[i]), -32768L, 32767L));
+    return s;
+}
+
+ConfigRecord Record(const Setting& s) {
+    ConfigRecord r;
+    InitConfigRecord(r);
+    r.SampleCount = s.samples;
+    r.LagCount = s.lags;
+    r.PointCount = s.points;
+    r.FreqStart = s.fmin;
+    r.FreqStop = s.fmax;
+    r.SamplePeriod = 1.0 / 11025;
+    ValidateConfig(r);
+    return r;
+}
+
+template <typename T> bool SameBits(const T* a, const T* b, size_t n) {
+    return std::memcmp(a, b, n * sizeof(T)) == 0;
+}
+
+// Both ways of the recursion: with fused multiply-adds where the processor has them, and without.
+class FastPathRecursion : public testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { UseFusedMultiplyAdd(GetParam()); }
+    void TearDown() override { UseFusedMultiplyAdd(true); }
+};
+
+INSTANTIATE_TEST_SUITE_P(FusedMultiplyAdd, FastPathRecursion, testing::Bool());
+
+TEST_P(FastPathRecursion, EveryStageAgreesBitForBitWithTheReference) {
+    int blocks = 0;
+    for (const Setting& s : Settings) {
+        for (bool unbiased : {false, true}) {
+            ConfigRecord c = Record(s);
+            c.UnbiasedCorrelation = unbiased;
+            for (bool correlogram : {false, true}) {
+                reference::Chain reference(c, correlogram), fast(c, correlogram);
+                const unsigned seeds = s.samples > 1000 ? 1 : 4;
+                for (Kind kind : Kinds) {
+                    for (unsigned seed = 0; seed < seeds; ++seed) {
+                        const auto block = Block(kind, s.samples, seed * 7919 + s.samples);
+                        reference.Run(block.data(), false);
+                        fast.Run(block.data(), true);
+                        const auto want = reference.Output(), got = fast.Output();
+                        const std::string what = "samples " + std::to_string(s.samples) + " lags " +
+                                                 std::to_string(s.lags) + " kind " +
+                                                 std::to_string(int(kind)) + " seed " +
+                                                 std::to_string(seed) + " unbiased " +
+                                                 std::to_string(unbiased) + " correlogram " +
+                                                 std::to_string(correlogram);
+                        ASSERT_EQ(want.size(), got.size()) << what;
+                        ASSERT_TRUE(SameBits(reference.r.Data(), fast.r.Data(), c.LagCount))
+                            << what;
+                        if (!correlogram) {
+                            ASSERT_TRUE(SameBits(reference.a.Data(), fast.a.Data(), c.LagCount))
+                                << what;
+                        }
+                        ASSERT_TRUE(SameBits(want.data(), got.data(), want.size())) << what;
+                        ++blocks;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GE(blocks, 300);
+}
+
+TEST(FastPath, LibraryRunsAgreeWithTheReferenceChain) {
+    for (const Setting& s : Settings) {
+        const ConfigRecord c = Record(s);
+        for (bool correlogram : {false, true}) {
+            ASSERT_TRUE(ZOL_DLL_Init(&c, correlogram));
+            reference::Chain reference(c, correlogram);
+            for (Kind kind : Kinds) {
+                const auto block = Block(kind, s.samples, s.points);
+                std::vector<float> got(s.points);
+                ASSERT_TRUE(ZOL_DLL_WriteInputArray(block.data(), int32_t(s.samples)));
+                ASSERT_TRUE(ZOL_DLL_Run());
+                ASSERT_TRUE(ZOL_DLL_ReadOutputArray(got.data(), int32_t(s.points)));
+                reference.Run(block.data(), false);
+                const auto want = reference.Output();
+                ASSERT_TRUE(SameBits(want.data(), got.data(), got.size()))
+                    << s.samples << " " << s.lags << " " << int(kind) << " " << correlogram;
+            }
+        }
+    }
+}
+
+TEST(FastPath, TableBeyondTheMemoryLimitFallsBackToDirectEvaluation) {
+    SpectrumFrameStack frames;
+    frames.FreqFirst = 0;
+    frames.FreqStep = 1;
+    frames.FreqLast = 99999;
+    AngleTable table;
+    EXPECT_FALSE(table.Build(frames, 1.0 / 11025, 100, true));
+    EXPECT_FALSE(table.Covers(100000, 100, true));
+    EXPECT_TRUE(table.Build(frames, 1.0 / 11025, 40, true));
+    EXPECT_TRUE(table.Covers(100000, 40, true));
+    EXPECT_FALSE(table.Covers(100000, 40, false));
+}
+
+} // namespace
