@@ -32,16 +32,7 @@ constexpr Setting Defaults{"defaults", 552, 138, 280, 40.0, 1200.0, 183};
 constexpr Setting Heavy{"heavy", 2208, 552, 600, 10.0, 1200.0, 736};
 
 ConfigRecord Record(const Setting& s) {
-    ConfigRecord r;
-    InitConfigRecord(r);
-    r.SampleCount = s.samples;
-    r.LagCount = s.lags;
-    r.PointCount = s.points;
-    r.FreqStart = s.fmin;
-    r.FreqStop = s.fmax;
-    r.SamplePeriod = 1.0 / SampleRate;
-    ValidateConfig(r);
-    return r;
+    return reference::Record(s.samples, s.lags, s.points, s.fmin, s.fmax);
 }
 
 // Speech-like test block: two tones and noise.

@@ -69,16 +69,7 @@ std::vector<int16_t> Block(Kind kind, uint32_t n, unsigned seed) {
 }
 
 ConfigRecord Record(const Setting& s) {
-    ConfigRecord r;
-    InitConfigRecord(r);
-    r.SampleCount = s.samples;
-    r.LagCount = s.lags;
-    r.PointCount = s.points;
-    r.FreqStart = s.fmin;
-    r.FreqStop = s.fmax;
-    r.SamplePeriod = 1.0 / 11025;
-    ValidateConfig(r);
-    return r;
+    return reference::Record(s.samples, s.lags, s.points, s.fmin, s.fmax);
 }
 
 template <typename T> bool SameBits(const T* a, const T* b, size_t n) {

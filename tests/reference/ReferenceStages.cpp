@@ -56,6 +56,19 @@ bool LevinsonDurbin(DoubleSequence& dest, const DoubleSequence& source, uint32_t
 
 namespace reference {
 
+ConfigRecord Record(uint32_t samples, uint32_t lags, uint32_t points, double fmin, double fmax) {
+    ConfigRecord r;
+    InitConfigRecord(r);
+    r.SampleCount = samples;
+    r.LagCount = lags;
+    r.PointCount = points;
+    r.FreqStart = fmin;
+    r.FreqStop = fmax;
+    r.SamplePeriod = 1.0 / 11025;
+    ValidateConfig(r);
+    return r;
+}
+
 Chain::Chain(const ConfigRecord& config, bool correlogramMode)
     : c(config), correlogram(correlogramMode) {
     a.Companion = &scratch;

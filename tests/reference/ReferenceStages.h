@@ -19,6 +19,9 @@ bool LevinsonDurbin(DoubleSequence& dest, const DoubleSequence& source, uint32_t
 
 namespace reference {
 
+// A validated record for samples at 11025 Hz with the given block, lags and frequency axis.
+ConfigRecord Record(uint32_t samples, uint32_t lags, uint32_t points, double fmin, double fmax);
+
 // The engine's chain on arrays of its own, for one validated record: the straightforward
 // stages with direct evaluation, or the engine's fast stages with a table of angles.
 class Chain {
