@@ -198,6 +198,16 @@ double BlockMean(const SampledArray<double>& signal) {
     return static_cast<double>(Extended(s) / signal.Count());
 }
 
+// Every partial sum of 16-bit samples is an integer below 2^53, which the rounded running sum of
+// their doubles holds exactly; an integer sum gives the same mean without its rounding chain.
+double BlockMean(const SampledArray<int16_t>& samples) {
+    if (samples.Count() == 0) return 0.0;
+    int64_t s = 0;
+    for (uint32_t i = 0; i < samples.Count(); ++i)
+        s += samples[i];
+    return static_cast<double>(Extended(s) / samples.Count());
+}
+
 // Each sample's time comes from its index, never from a running sum, so that a sample at the
 // end of the range is not pushed past `high` by accumulated rounding.
 bool AddFunction(SampledArray<double>& signal, const TimeFunction& function, double low,

@@ -10,6 +10,8 @@
 bool ConvertSamples(SampledArray<double>& work, const SampledArray<int16_t>& input);
 // Arithmetic mean; 0 for an empty signal.
 double BlockMean(const SampledArray<double>& signal);
+// The same mean of the samples as doubles, from their integer sum.
+double BlockMean(const SampledArray<int16_t>& samples);
 // Adds function(t) to every sample whose index lies in [low, high] on the signal's time axis.
 bool AddFunction(SampledArray<double>& signal, const TimeFunction& function, double low,
                  double high);

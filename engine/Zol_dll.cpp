@@ -55,7 +55,7 @@ bool SizeBuffers(const ConfigRecord& r) {
 bool Estimate() {
     const ConfigRecord& r = EngineConfig;
     ConvertSamples(WorkSignal, InputSignal);
-    MeanCorrection.Value = -BlockMean(WorkSignal);
+    MeanCorrection.Value = -BlockMean(InputSignal);
     bool ok = AddFunction(WorkSignal, MeanCorrection, MeanCorrection.Low, MeanCorrection.High);
     ok = ok && WorkSignal.Count() == r.SampleCount;
     ok = ok && Autocorrelate(Autocorrelation, WorkSignal, r.ModelOrder, r.UnbiasedCorrelation != 0);

@@ -144,6 +144,25 @@ TEST(FastPath, LibraryRunsAgreeWithTheReferenceChain) {
     }
 }
 
+TEST(FastPath, IntegerMeanEqualsTheMeanOfTheDoubles) {
+    for (uint32_t n : {1u, 7u, 552u, 2208u, 100000u}) {
+        for (Kind kind : Kinds) {
+            SampledArray<int16_t> input;
+            SampledArray<double> work;
+            input.Resize(n);
+            const auto block = Block(kind, n, n);
+            std::copy(block.begin(), block.end(), input.Data());
+            ConvertSamples(work, input);
+            const double a = BlockMean(input), b = BlockMean(work);
+            ASSERT_TRUE(SameBits(&a, &b, 1)) << n << " " << int(kind);
+        }
+    }
+    SampledArray<int16_t> extreme;
+    extreme.Resize(4000);
+    std::fill(extreme.Data(), extreme.Data() + 4000, int16_t{-32768});
+    EXPECT_EQ(BlockMean(extreme), -32768.0);
+}
+
 TEST(FastPath, TableBeyondTheMemoryLimitFallsBackToDirectEvaluation) {
     SpectrumFrameStack frames;
     frames.FreqFirst = 0;
