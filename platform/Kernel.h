@@ -1,0 +1,81 @@
+// Kernel services the program uses, each a thin image of the Windows call it stands for:
+// files, the command line, physical memory, the user locale's decimal separator, code page
+// 1251, critical sections and COM initialisation.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+using BOOL = int;
+using DWORD = uint32_t;
+using UINT = unsigned int;
+using HANDLE = void*;
+using LCID = uint32_t;
+using LCTYPE = uint32_t;
+using WCHAR = char16_t;
+
+inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(intptr_t{-1});
+constexpr DWORD INVALID_FILE_SIZE = 0xFFFFFFFF;
+
+constexpr DWORD GENERIC_READ = 0x80000000;
+constexpr DWORD GENERIC_WRITE = 0x40000000;
+constexpr DWORD FILE_SHARE_READ = 0x00000001;
+constexpr DWORD CREATE_ALWAYS = 2;
+constexpr DWORD OPEN_EXISTING = 3;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+
+constexpr UINT CP_1251 = 1251;
+constexpr LCTYPE LOCALE_SDECIMAL = 0x0E;
+
+// The path separator of the platform's file names.
+constexpr char PathSeparator = '/';
+
+// Files. A handle is valid until CloseHandle; directories cannot be opened as files.
+HANDLE CreateFileA(const char* name, DWORD access, DWORD shareMode, void* security,
+                   DWORD disposition, DWORD flags, HANDLE templateFile);
+BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* read, void* overlapped);
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* written, void* overlapped);
+// Low 32 bits of the size; the high half goes to *high when given. INVALID_FILE_SIZE on failure.
+DWORD GetFileSize(HANDLE file, DWORD* high);
+BOOL CloseHandle(HANDLE handle);
+BOOL DeleteFileA(const char* name);
+
+// The command line as one text: the program as it was started, then the arguments, each that
+// holds a blank enclosed in double quotes.
+const char* GetCommandLineA();
+// Full path of the running program (module null); the length written, 0 on failure.
+DWORD GetModuleFileNameA(void* module, char* buffer, DWORD size);
+
+struct MEMORYSTATUS {
+    DWORD dwLength;
+    DWORD dwMemoryLoad;
+    size_t dwTotalPhys;
+    size_t dwAvailPhys;
+    size_t dwTotalPageFile;
+    size_t dwAvailPageFile;
+    size_t dwTotalVirtual;
+    size_t dwAvailVirtual;
+};
+void GlobalMemoryStatus(MEMORYSTATUS* status);
+
+// Converts multi-byte text of the code page to UTF-16; the units written, 0 on failure.
+int MultiByteToWideChar(UINT codePage, DWORD flags, const char* text, int count, WCHAR* out,
+                        int outCount);
+
+LCID GetUserDefaultLCID();
+// The locale item as text with its terminator; the characters written including it, 0 on
+// failure. The process-wide C locale is left as it is.
+int GetLocaleInfoA(LCID locale, LCTYPE item, char* data, int size);
+
+// A lock the owning thread may take again.
+struct CRITICAL_SECTION {
+    alignas(std::max_align_t) unsigned char storage[64];
+};
+void InitializeCriticalSection(CRITICAL_SECTION* section);
+void EnterCriticalSection(CRITICAL_SECTION* section);
+void LeaveCriticalSection(CRITICAL_SECTION* section);
+void DeleteCriticalSection(CRITICAL_SECTION* section);
+
+// COM has nothing to set up on this platform; the calls succeed.
+int CoInitialize(void* reserved);
+void CoUninitialize();

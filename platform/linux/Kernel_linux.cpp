@@ -1,0 +1,180 @@
+// Kernel services on Linux: POSIX files, /proc for the command line and the program's path,
+// sysconf for physical memory, the user's locale settings for the decimal separator, iconv for
+// code page 1251.
+#include "platform/Kernel.h"
+
+#include <fcntl.h>
+#include <iconv.h>
+#include <langinfo.h>
+#include <locale.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <string>
+
+namespace {
+
+int Descriptor(HANDLE h) { return static_cast<int>(reinterpret_cast<intptr_t>(h)); }
+HANDLE Handle(int fd) { return reinterpret_cast<HANDLE>(intptr_t{fd}); }
+
+// The command line read once from /proc: arguments joined by blanks, those with blanks quoted.
+std::string ReadCommandLine() {
+    std::string line;
+    const int fd = open("/proc/self/cmdline", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return line;
+    std::string raw;
+    char chunk[4096];
+    for (ssize_t n; (n = read(fd, chunk, sizeof chunk)) > 0;) raw.append(chunk, size_t(n));
+    close(fd);
+    size_t start = 0;
+    while (start < raw.size()) {
+        const size_t end = raw.find('\0', start);
+        const std::string arg = raw.substr(start, end - start);
+        if (!line.empty()) line += ' ';
+        line += arg.find(' ') == std::string::npos ? arg : '"' + arg + '"';
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    return line;
+}
+
+using Mutex = std::recursive_mutex;
+static_assert(sizeof(Mutex) <= sizeof(CRITICAL_SECTION::storage));
+
+Mutex& MutexOf(CRITICAL_SECTION* section) {
+    return *std::launder(reinterpret_cast<Mutex*>(section->storage));
+}
+
+} // namespace
+
+HANDLE CreateFileA(const char* name, DWORD access, DWORD, void*, DWORD disposition, DWORD,
+                   HANDLE) {
+    if (name == nullptr || *name == '\0') return INVALID_HANDLE_VALUE;
+    int flags = O_CLOEXEC;
+    const bool reading = access & GENERIC_READ, writing = access & GENERIC_WRITE;
+    flags |= reading && writing ? O_RDWR : writing ? O_WRONLY : O_RDONLY;
+    if (disposition == CREATE_ALWAYS) flags |= O_CREAT | O_TRUNC;
+    const int fd = open(name, flags, 0644);
+    if (fd < 0) return INVALID_HANDLE_VALUE;
+    struct stat info;
+    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        close(fd);
+        return INVALID_HANDLE_VALUE;
+    }
+    return Handle(fd);
+}
+
+BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* read, void*) {
+    DWORD done = 0;
+    auto* out = static_cast<char*>(buffer);
+    while (done < count) {
+        const ssize_t n = ::read(Descriptor(file), out + done, count - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            if (read != nullptr) *read = done;
+            return 0;
+        }
+        if (n == 0) break;
+        done += DWORD(n);
+    }
+    if (read != nullptr) *read = done;
+    return 1;
+}
+
+BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* written, void*) {
+    DWORD done = 0;
+    const auto* in = static_cast<const char*>(buffer);
+    while (done < count) {
+        const ssize_t n = ::write(Descriptor(file), in + done, count - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += DWORD(n);
+    }
+    if (written != nullptr) *written = done;
+    return done == count;
+}
+
+DWORD GetFileSize(HANDLE file, DWORD* high) {
+    struct stat info;
+    if (fstat(Descriptor(file), &info) != 0) return INVALID_FILE_SIZE;
+    const auto size = static_cast<uint64_t>(info.st_size);
+    if (high != nullptr) *high = DWORD(size >> 32);
+    return DWORD(size);
+}
+
+BOOL CloseHandle(HANDLE handle) {
+    return handle != INVALID_HANDLE_VALUE && close(Descriptor(handle)) == 0;
+}
+
+BOOL DeleteFileA(const char* name) { return name != nullptr && unlink(name) == 0; }
+
+const char* GetCommandLineA() {
+    static const std::string line = ReadCommandLine();
+    return line.c_str();
+}
+
+DWORD GetModuleFileNameA(void*, char* buffer, DWORD size) {
+    if (buffer == nullptr || size == 0) return 0;
+    const ssize_t n = readlink("/proc/self/exe", buffer, size - 1);
+    if (n <= 0) return 0;
+    buffer[n] = '\0';
+    return DWORD(n);
+}
+
+void GlobalMemoryStatus(MEMORYSTATUS* status) {
+    if (status == nullptr) return;
+    std::memset(status, 0, sizeof *status);
+    status->dwLength = sizeof *status;
+    const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGESIZE);
+    if (pages > 0 && pageSize > 0) status->dwTotalPhys = size_t(pages) * size_t(pageSize);
+    const long available = sysconf(_SC_AVPHYS_PAGES);
+    if (available > 0 && pageSize > 0) status->dwAvailPhys = size_t(available) * size_t(pageSize);
+}
+
+int MultiByteToWideChar(UINT codePage, DWORD, const char* text, int count, WCHAR* out,
+                        int outCount) {
+    if (codePage != CP_1251 || text == nullptr || count <= 0 || out == nullptr || outCount <= 0)
+        return 0;
+    iconv_t cd = iconv_open("UTF-16LE", "CP1251");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return 0;
+    char* in = const_cast<char*>(text);
+    size_t inLeft = size_t(count);
+    char* o = reinterpret_cast<char*>(out);
+    size_t outLeft = size_t(outCount) * 2;
+    const size_t result = iconv(cd, &in, &inLeft, &o, &outLeft);
+    iconv_close(cd);
+    if (result == size_t(-1) || inLeft != 0) return 0;
+    return int((size_t(outCount) * 2 - outLeft) / 2);
+}
+
+LCID GetUserDefaultLCID() { return 0x0400; }
+
+int GetLocaleInfoA(LCID, LCTYPE item, char* data, int size) {
+    if (item != LOCALE_SDECIMAL || data == nullptr || size <= 0) return 0;
+    locale_t user = newlocale(LC_NUMERIC_MASK, "", locale_t(0));
+    if (user == locale_t(0)) user = newlocale(LC_NUMERIC_MASK, "C", locale_t(0));
+    if (user == locale_t(0)) return 0;
+    const char* separator = nl_langinfo_l(RADIXCHAR, user);
+    const size_t length = separator == nullptr ? 0 : std::strlen(separator);
+    int written = 0;
+    if (length > 0 && length + 1 <= size_t(size)) {
+        std::memcpy(data, separator, length + 1);
+        written = int(length + 1);
+    }
+    freelocale(user);
+    return written;
+}
+
+void InitializeCriticalSection(CRITICAL_SECTION* section) {
+    new (section->storage) Mutex();
+}
+void EnterCriticalSection(CRITICAL_SECTION* section) { MutexOf(section).lock(); }
+void LeaveCriticalSection(CRITICAL_SECTION* section) { MutexOf(section).unlock(); }
+void DeleteCriticalSection(CRITICAL_SECTION* section) { MutexOf(section).~Mutex(); }
+
+int CoInitialize(void*) { return 0; }
+void CoUninitialize() {}

@@ -1,0 +1,350 @@
+#include "Preobrazovaniechisel.h"
+
+#include "Matematicheskieoperacii.h"
+#include "Operaciisostrokami.h"
+#include "Operaciispamyatyu.h"
+#include "platform/Forms.h"
+#include "platform/Kernel.h"
+
+#include <bit>
+
+char NumberSymbols[NumberSymbolCount] = {',', '.', 'e', 'E', '-', '0', '0', '1', '2', '3', '4',
+                                         '5', '6', '7', '8', '9', '0', '1', '2', '3', '4', '5',
+                                         '6', '7', '8', '9', '-', ',', '.', 'e', 'E'};
+
+namespace {
+
+using Extended = long double;
+
+constexpr Extended Log10Of2 = 0.301029995663981195214L;
+constexpr double Largest = 1e307;
+constexpr int ExponentLimit = 307;
+constexpr int DigitPowerLimit = 30;
+
+const char16_t* const NoDigitsMessage = u"Строка не содержит цифр между разделителями.";
+const char16_t* const RangeMessage = u"Число выходит за допустимый диапазон значений.";
+const char16_t* const ExponentMessage =
+    u"Порядок числа.\n Должен быть больше или равен -307 и меньше или равен 307.";
+
+char Primary() { return NumberSymbols[0]; }
+char Secondary() { return NumberSymbols[1]; }
+char Minus() { return NumberSymbols[4]; }
+char Zero() { return NumberSymbols[5]; }
+
+bool IsDigit(char c) {
+    for (int i = 6; i < 16; ++i)
+        if (NumberSymbols[i] == c) return true;
+    return false;
+}
+
+bool AllDigits(const char* text, uint32_t from, uint32_t to) {
+    for (uint32_t i = from; i < to; ++i)
+        if (!IsDigit(text[i])) return false;
+    return true;
+}
+
+// Index of the first a, or of the first b when there is no a; count when neither occurs.
+uint32_t FindEither(const char* text, uint32_t count, char a, char b) {
+    const char* p = FindChar(const_cast<char*>(text), a, count);
+    if (p == nullptr) p = FindChar(const_cast<char*>(text), b, count);
+    return p == nullptr ? count : uint32_t(p - text);
+}
+
+uint32_t SeparatorAt(const char* text, uint32_t count) {
+    return FindEither(text, count, Primary(), Secondary());
+}
+
+uint32_t ExponentAt(const char* text, uint32_t count) {
+    return FindEither(text, count, NumberSymbols[2], NumberSymbols[3]);
+}
+
+int BinaryExponent(double v) { return int((std::bit_cast<uint64_t>(v) >> 52) & 0x7FF) - 1023; }
+
+double TenTo(int power) { return Pow(10.0, power); }
+
+void ShowError(const char16_t* text) {
+    const TAnsiString message{TWideString(text)};
+    MessageBoxA(nullptr, message.Length() > 0 ? message.Data() : "", nullptr, MB_ICONERROR);
+}
+
+// Sums the digits of a number text without exponent, each times ten to its place; false when
+// the places reach beyond 10^30 or below 10^-30.
+bool AccumulateDigits(const char* text, uint32_t count, double& sum) {
+    const uint32_t separator = SeparatorAt(text, count);
+    int power = int(separator) - 1;
+    const int significant = int(count) - (separator < count ? 1 : 0);
+    if (power > DigitPowerLimit || power - significant + 1 < -DigitPowerLimit) return false;
+    const bool negative = count > 0 && text[0] == Minus();
+    if (negative) --power;
+    sum = 0.0;
+    for (uint32_t i = negative ? 1 : 0; i < count; ++i) {
+        if (i == separator) continue;
+        sum = static_cast<double>(Extended(text[i] - Zero()) * TenTo(power) + sum);
+        --power;
+    }
+    if (negative) sum = -sum;
+    return true;
+}
+
+// Writes a minimal text into a buffer too small for the number.
+int TooSmall(char* buffer, uint32_t bufferSize) {
+    if (bufferSize > 0) buffer[0] = 0;
+    return 0;
+}
+
+// The largest digit k with acc + k*unit < value, searched from 3, 6 and 9.
+int NextDigit(double acc, double unit, double value) {
+    auto below = [&](int k) { return acc + k * unit < value; };
+    int k = below(9) ? 9 : below(6) ? 6 : below(3) ? 3 : 0;
+    while (k < 9 && below(k + 1)) ++k;
+    return k;
+}
+
+// The digit positions of a fixed-form text: digit i sits behind the sign and padding, and
+// behind the separator from the n-th digit on.
+struct DigitLayout {
+    char* text;
+    uint32_t lead;
+    int integerDigits;
+    char& operator[](int i) const {
+        return text[lead + uint32_t(i) + (i >= integerDigits ? 1 : 0)];
+    }
+};
+
+// Rounds the written digits up by one in the last place; digits that are all nines, which
+// have no place for the carry, stay as they are.
+void RoundUp(const DigitLayout& digits, int positions) {
+    int i = positions - 1;
+    while (i >= 0 && digits[i] == NumberSymbols[15]) --i;
+    if (i < 0) return;
+    ++digits[i];
+    for (int j = i + 1; j < positions; ++j) digits[j] = Zero();
+}
+
+} // namespace
+
+void FillNumberSymbols(const char* localeSeparator) {
+    const bool comma = localeSeparator != nullptr && localeSeparator[0] == ',';
+    NumberSymbols[0] = comma ? ',' : '.';
+    NumberSymbols[1] = comma ? '.' : ',';
+}
+
+void StartNumberConversionUnit() {
+    char separator[16] = {};
+    if (GetLocaleInfoA(GetUserDefaultLCID(), LOCALE_SDECIMAL, separator, sizeof separator) > 0)
+        FillNumberSymbols(separator);
+    else
+        FillNumberSymbols(",");
+}
+
+bool IsNumberText(const char* text, uint32_t count) {
+    if (text == nullptr) return false;
+    const uint32_t sign = count > 0 && text[0] == Minus() ? 1 : 0;
+    const uint32_t separator = SeparatorAt(text, count);
+    const uint32_t exponent = ExponentAt(text, count);
+    if (separator < count && exponent < separator) return false;
+    const uint32_t integerEnd = separator < exponent ? separator : exponent;
+    if (integerEnd <= sign || !AllDigits(text, sign, integerEnd)) return false;
+    if (separator < count && !AllDigits(text, separator + 1, exponent)) return false;
+    // A marker that ends the text counts as no exponent part.
+    if (exponent + 1 >= count) return true;
+    uint32_t digits = exponent + 1;
+    if (text[digits] == Minus()) ++digits;
+    return digits < count && AllDigits(text, digits, count);
+}
+
+int TextToDouble(double* result, const char* text, uint32_t count, bool showErrors,
+                 double* exponentOut) {
+    if (text == nullptr) {
+        if (result != nullptr) *result = 0.0;
+        return NumberOk;
+    }
+    if (!IsNumberText(text, count)) {
+        if (showErrors) ShowError(NoDigitsMessage);
+        return NumberNotANumber;
+    }
+    double mantissa = 0.0, exponent = 0.0;
+    const uint32_t marker = ExponentAt(text, count);
+    bool inRange = true;
+    if (marker < count) {
+        inRange = TextToDouble(&mantissa, text, marker, false, nullptr) == NumberOk &&
+                  TextToDouble(&exponent, text + marker + 1, count - marker - 1, false,
+                               nullptr) == NumberOk;
+    } else {
+        inRange = AccumulateDigits(text, count, mantissa);
+    }
+    if (!inRange) {
+        if (showErrors) ShowError(RangeMessage);
+        return NumberOutOfRange;
+    }
+    if (exponentOut != nullptr) {
+        if (result != nullptr) *result = mantissa;
+        *exponentOut = exponent;
+        return NumberOk;
+    }
+    double value = 0.0;
+    int code = NumberOk;
+    if (mantissa != 0.0) {
+        const Extended estimate = BinaryExponent(mantissa) * Log10Of2 + exponent;
+        if (estimate >= -ExponentLimit && estimate <= ExponentLimit) {
+            value = static_cast<double>(Extended(mantissa) * TenTo(int(exponent)));
+        } else {
+            if (showErrors) ShowError(ExponentMessage);
+            value = estimate <= 0 ? 0.0 : (mantissa > 0 ? Largest : -Largest);
+            code = NumberExponentOutOfRange;
+        }
+    }
+    if (result != nullptr) *result = value;
+    return code;
+}
+
+int EstimateDecimalExponent(double value) {
+    const auto t = static_cast<float>(BinaryExponent(value) * Log10Of2);
+    const int c = FloorToInt(t);
+    return double(t) - c > 0.9 ? c + 1 : c;
+}
+
+int DecimalExponent(double value) {
+    const int e = EstimateDecimalExponent(value);
+    return TenTo(e) <= value ? e + 1 : e;
+}
+
+int FormatFixed(char* buffer, uint32_t bufferSize, double value, int minIntDigits, int decimals) {
+    bool negative = value < 0;
+    double v = negative ? -value : value;
+    decimals = decimals < 0 ? 0 : (decimals > ExponentLimit ? ExponentLimit : decimals);
+    if (!(v < Largest)) v = Largest;
+    int d = DecimalExponent(v);
+    const double half = 0.5 * TenTo(-decimals);
+    if (half > v) {
+        v = 0.0;
+        negative = false;
+    }
+    const bool grew = d > 0 && v + half >= TenTo(d);
+    if (grew) ++d;
+
+    const int n = d > 1 ? d : 1;
+    const int padding = d < minIntDigits && minIntDigits > n ? minIntDigits - n : 0;
+    const int positions = n + decimals;
+    const uint32_t lead = (negative ? 1 : 0) + uint32_t(padding);
+    const uint32_t length = lead + uint32_t(positions) + (decimals > 0 ? 1 : 0);
+    if (buffer == nullptr) return int(length);
+    if (bufferSize < length) return TooSmall(buffer, bufferSize);
+
+    if (negative) buffer[0] = Minus();
+    for (uint32_t i = negative ? 1 : 0; i < length; ++i) buffer[i] = Zero();
+    if (decimals > 0) buffer[lead + uint32_t(n)] = Primary();
+    if (bufferSize > length) buffer[length] = 0;
+
+    const DigitLayout digits{buffer, lead, n};
+    uint32_t written = length;
+    double acc = 0.0;
+    for (int i = 0; i < positions; ++i) {
+        const double unit = TenTo(n - i - 1);
+        if (acc + unit != acc) {
+            const int k = NextDigit(acc, unit, v);
+            digits[i] = static_cast<char>(Zero() + k);
+            acc += k * unit;
+            continue;
+        }
+        // The places have vanished below the value's precision: the digits written are rounded
+        // to the nearest at their last place (the running sum may lag behind by more than one
+        // unit there) and the text ends. Within the integer part the remaining places stay
+        // zeros, so the number keeps its magnitude.
+        const Extended place = Extended(unit) * 10;
+        const Extended carries = (Extended(v) - acc + place / 2) / place;
+        for (int c = 0; c < 20 && c + 1 <= carries; ++c) RoundUp(digits, i);
+        if (i >= n) {
+            char* cut = &digits[i];
+            *cut = 0;
+            return int(cut - buffer);
+        }
+        written = lead + uint32_t(n);
+        if (written < bufferSize) buffer[written] = 0;
+        break;
+    }
+    const double tenth = TenTo(n - positions - 1);
+    if (written == length && acc + tenth != acc && acc + 5 * tenth < v) RoundUp(digits, positions);
+    // A digit reserved for a carry that did not come (a tie below a power of ten) is dropped
+    // unless the minimum width wants it.
+    if (grew && digits[0] == Zero() && minIntDigits < n) {
+        MoveBytes(&digits[0], &digits[1], written - lead - 1);
+        buffer[written - 1] = 0;
+        return int(written - 1);
+    }
+    return int(written);
+}
+
+int FormatDouble(char* buffer, uint32_t bufferSize, double value, int intDigits, int decimals,
+                 bool exponentForm) {
+    if (!exponentForm) return FormatFixed(buffer, bufferSize, value, intDigits, decimals);
+    intDigits = intDigits < 1 ? 1 : intDigits;
+    decimals = decimals < 0 ? 0 : decimals;
+    bool negative = value < 0;
+    double v = negative ? -value : value;
+    if (!(v < Largest)) v = Largest;
+    const int g = DecimalExponent(v);
+    int h = intDigits - g, x = g - intDigits;
+    if (x - decimals < -ExponentLimit) {
+        if (x >= -ExponentLimit) {
+            decimals = x + ExponentLimit;
+        } else if (g - 1 >= -ExponentLimit) {
+            intDigits = 1;
+            h = 1 - g;
+            x = g - 1;
+            decimals = g + ExponentLimit - 1;
+        } else {
+            v = 0.0;
+            negative = false;
+            x = h = 0;
+        }
+    }
+    if (v + 0.5 * TenTo(x - decimals) >= TenTo(g)) {
+        --h;
+        ++x;
+    }
+    const int mantissaLength = intDigits + (negative ? 1 : 0) + (decimals > 0 ? 1 + decimals : 0);
+    const int total = mantissaLength + (v != 0.0 ? 5 : 0);
+    if (buffer == nullptr) return total;
+    if (bufferSize < uint32_t(total)) return TooSmall(buffer, bufferSize);
+    const double scaled = static_cast<double>(Extended(negative ? -v : v) * TenTo(h));
+    const int written = FormatFixed(buffer, bufferSize, scaled, intDigits, decimals);
+    if (written > mantissaLength) return TooSmall(buffer, bufferSize);
+    if (scaled == 0.0) return written;
+    buffer[written] = NumberSymbols[2];
+    const uint32_t rest = bufferSize - uint32_t(written) - 1;
+    return written + 1 + FormatFixed(buffer + written + 1, rest, x, 3, 0);
+}
+
+int TrimZeros(char* buffer, int length) {
+    if (buffer == nullptr || length <= 0) return length;
+    auto n = uint32_t(length);
+    if (FindChar(buffer, Primary(), n) == nullptr && FindChar(buffer, Secondary(), n) == nullptr)
+        return length;
+    uint32_t mantissaEnd = ExponentAt(buffer, n);
+    if (mantissaEnd < n) {
+        uint32_t digits = mantissaEnd + 1;
+        if (digits < n && buffer[digits] == Minus()) ++digits;
+        n = SqueezeChar(buffer, digits, Zero(), true, n);
+        if (n == mantissaEnd + 1) n = SqueezeChar(buffer, mantissaEnd, buffer[mantissaEnd], true, n);
+    }
+    if (mantissaEnd > 0) {
+        const uint32_t before = n;
+        n = SqueezeChar(buffer, mantissaEnd - 1, Zero(), false, n);
+        mantissaEnd -= before - n;
+    }
+    if (mantissaEnd > 0 && buffer[mantissaEnd - 1] == Primary())
+        n = SqueezeChar(buffer, mantissaEnd - 1, Primary(), true, n);
+    return int(n);
+}
+
+TAnsiString FormatNumber(double value, int intDigits, int decimals, bool exponentForm,
+                         bool keepZeros) {
+    constexpr uint32_t WorkSize = 100;
+    char work[WorkSize];
+    int length = FormatDouble(work, WorkSize, value, intDigits, decimals, exponentForm);
+    if (length <= 0 || length >= int(WorkSize)) return {};
+    work[length] = 0;
+    if (!keepZeros) length = TrimZeros(work, length);
+    return TAnsiString(work);
+}
