@@ -1,14 +1,16 @@
 #include "TOdnomernoeMnogestvoElementov.h"
 
-#include "platform/Kernel.h"
 #include "Operaciispamyatyu.h"
+#include "platform/Kernel.h"
 
 #include <cstdlib>
 #include <limits>
 
 namespace {
 
-template <typename T> uint32_t Bytes(uint32_t n) { return n * uint32_t{sizeof(T)}; }
+template <typename T> uint32_t Bytes(uint32_t n) {
+    return n * uint32_t{sizeof(T)};
+}
 
 // Moves n elements; counts never exceed MemoryLimit, so their bytes fit 32 bits.
 template <typename T> void MoveElements(T* dst, const T* src, uint32_t n) {
@@ -92,9 +94,7 @@ bool TOdnomernoeMnogestvoElementov<T>::GetRange(TOdnomernoeMnogestvoElementov& d
 }
 
 template <typename T>
-float TOdnomernoeMnogestvoElementov<T>::MaxElement() const
-    requires std::is_same_v<T, float>
-{
+float TOdnomernoeMnogestvoElementov<T>::MaxElement() const requires std::is_same_v<T, float> {
     if (count == 0) return 0.0f;
     float best = data[0];
     for (uint32_t i = 1; i < count; ++i)

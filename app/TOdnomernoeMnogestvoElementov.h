@@ -32,8 +32,7 @@ public:
     // and no more bytes than a 32-bit count describes.
     static uint32_t MemoryLimit();
     // The largest element, 0 for an empty array.
-    float MaxElement() const
-        requires std::is_same_v<T, float>;
+    float MaxElement() const requires std::is_same_v<T, float>;
 
     uint32_t Capacity() const { return capacity; }
     bool External() const { return external; }

@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr int32_t IntegerIndefinite32 = std::numeric_limits<int32_t>::min();
 constexpr uint16_t RoundingField = 0x0C00;
 constexpr uint16_t RoundDown = 0x0400;
 constexpr uint16_t RoundUp = 0x0800;
@@ -42,6 +41,8 @@ int32_t StoreInt32Rounded(double x, uint16_t mode) {
 }
 
 #else
+
+constexpr int32_t IntegerIndefinite32 = std::numeric_limits<int32_t>::min();
 
 bool FitsInt32(double x) {
     return x >= -2147483648.0 && x < 2147483648.0;

@@ -155,12 +155,13 @@ void FinishKernelUnit() {
     ProgramArguments.Release();
 }
 
-int WideToAnsi(unsigned, uint32_t, const char16_t* input, int count, char* output,
-               int outputSize, const char*, int*) {
+int WideToAnsi(unsigned, uint32_t, const char16_t* input, int count, char* output, int outputSize,
+               const char*, int*) {
     if (!Ansi1251.Ready() || input == nullptr || output == nullptr || count <= 0 ||
         outputSize < count)
         return 0;
-    for (int i = 0; i < count; ++i) output[i] = static_cast<char>(Ansi1251.FromWide(input[i]));
+    for (int i = 0; i < count; ++i)
+        output[i] = static_cast<char>(Ansi1251.FromWide(input[i]));
     return count;
 }
 

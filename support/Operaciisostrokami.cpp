@@ -7,7 +7,8 @@ namespace {
 template <typename C> uint32_t Length(const C* text) {
     if (text == nullptr) return 0;
     uint32_t n = 0;
-    while (text[n] != 0) ++n;
+    while (text[n] != 0)
+        ++n;
     return n;
 }
 
@@ -27,8 +28,12 @@ uint32_t CloseUp(char* text, uint32_t from, uint32_t to, uint32_t count) {
 
 } // namespace
 
-uint32_t StrLength(const char* text) { return Length(text); }
-uint32_t WideStrLength(const char16_t* text) { return Length(text); }
+uint32_t StrLength(const char* text) {
+    return Length(text);
+}
+uint32_t WideStrLength(const char16_t* text) {
+    return Length(text);
+}
 
 void ReplaceChar(char* text, char newChar, char oldChar, uint32_t count) {
     if (text == nullptr) return;
@@ -66,11 +71,13 @@ uint32_t SqueezeChar(char* text, uint32_t position, char c, bool forward, uint32
     if (text == nullptr || position >= count || text[position] != c) return count;
     if (forward) {
         uint32_t end = position;
-        while (end < count && text[end] == c) ++end;
+        while (end < count && text[end] == c)
+            ++end;
         return CloseUp(text, position, end, count);
     }
     uint32_t start = position;
-    while (start > 1 && text[start - 1] == c) --start;
+    while (start > 1 && text[start - 1] == c)
+        --start;
     if (start == 0) return count;
     return CloseUp(text, start, position + 1, count);
 }

@@ -26,10 +26,18 @@ const char16_t* const RangeMessage = u"Число выходит за допус
 const char16_t* const ExponentMessage =
     u"Порядок числа.\n Должен быть больше или равен -307 и меньше или равен 307.";
 
-char Primary() { return NumberSymbols[0]; }
-char Secondary() { return NumberSymbols[1]; }
-char Minus() { return NumberSymbols[4]; }
-char Zero() { return NumberSymbols[5]; }
+char Primary() {
+    return NumberSymbols[0];
+}
+char Secondary() {
+    return NumberSymbols[1];
+}
+char Minus() {
+    return NumberSymbols[4];
+}
+char Zero() {
+    return NumberSymbols[5];
+}
 
 bool IsDigit(char c) {
     for (int i = 6; i < 16; ++i)
@@ -58,12 +66,16 @@ uint32_t ExponentAt(const char* text, uint32_t count) {
     return FindEither(text, count, NumberSymbols[2], NumberSymbols[3]);
 }
 
-int BinaryExponent(double v) { return int((std::bit_cast<uint64_t>(v) >> 52) & 0x7FF) - 1023; }
+int BinaryExponent(double v) {
+    return int((std::bit_cast<uint64_t>(v) >> 52) & 0x7FF) - 1023;
+}
 
-double TenTo(int power) { return Pow(10.0, power); }
+double TenTo(int power) {
+    return Pow(10.0, power);
+}
 
 void ShowError(const char16_t* text) {
-    const TAnsiString message{TWideString(text)};
+    const TAnsiString message = AnsiFromWide(TWideString(text));
     MessageBoxA(nullptr, message.Length() > 0 ? message.Data() : "", nullptr, MB_ICONERROR);
 }
 
@@ -96,7 +108,8 @@ int TooSmall(char* buffer, uint32_t bufferSize) {
 int NextDigit(double acc, double unit, double value) {
     auto below = [&](int k) { return acc + k * unit < value; };
     int k = below(9) ? 9 : below(6) ? 6 : below(3) ? 3 : 0;
-    while (k < 9 && below(k + 1)) ++k;
+    while (k < 9 && below(k + 1))
+        ++k;
     return k;
 }
 
@@ -115,10 +128,12 @@ struct DigitLayout {
 // have no place for the carry, stay as they are.
 void RoundUp(const DigitLayout& digits, int positions) {
     int i = positions - 1;
-    while (i >= 0 && digits[i] == NumberSymbols[15]) --i;
+    while (i >= 0 && digits[i] == NumberSymbols[15])
+        --i;
     if (i < 0) return;
     ++digits[i];
-    for (int j = i + 1; j < positions; ++j) digits[j] = Zero();
+    for (int j = i + 1; j < positions; ++j)
+        digits[j] = Zero();
 }
 
 } // namespace
@@ -168,8 +183,8 @@ int TextToDouble(double* result, const char* text, uint32_t count, bool showErro
     bool inRange = true;
     if (marker < count) {
         inRange = TextToDouble(&mantissa, text, marker, false, nullptr) == NumberOk &&
-                  TextToDouble(&exponent, text + marker + 1, count - marker - 1, false,
-                               nullptr) == NumberOk;
+                  TextToDouble(&exponent, text + marker + 1, count - marker - 1, false, nullptr) ==
+                      NumberOk;
     } else {
         inRange = AccumulateDigits(text, count, mantissa);
     }
@@ -232,7 +247,8 @@ int FormatFixed(char* buffer, uint32_t bufferSize, double value, int minIntDigit
     if (bufferSize < length) return TooSmall(buffer, bufferSize);
 
     if (negative) buffer[0] = Minus();
-    for (uint32_t i = negative ? 1 : 0; i < length; ++i) buffer[i] = Zero();
+    for (uint32_t i = negative ? 1 : 0; i < length; ++i)
+        buffer[i] = Zero();
     if (decimals > 0) buffer[lead + uint32_t(n)] = Primary();
     if (bufferSize > length) buffer[length] = 0;
 
@@ -253,7 +269,8 @@ int FormatFixed(char* buffer, uint32_t bufferSize, double value, int minIntDigit
         // zeros, so the number keeps its magnitude.
         const Extended place = Extended(unit) * 10;
         const Extended carries = (Extended(v) - acc + place / 2) / place;
-        for (int c = 0; c < 20 && c + 1 <= carries; ++c) RoundUp(digits, i);
+        for (int c = 0; c < 20 && c + 1 <= carries; ++c)
+            RoundUp(digits, i);
         if (i >= n) {
             char* cut = &digits[i];
             *cut = 0;
@@ -326,7 +343,8 @@ int TrimZeros(char* buffer, int length) {
         uint32_t digits = mantissaEnd + 1;
         if (digits < n && buffer[digits] == Minus()) ++digits;
         n = SqueezeChar(buffer, digits, Zero(), true, n);
-        if (n == mantissaEnd + 1) n = SqueezeChar(buffer, mantissaEnd, buffer[mantissaEnd], true, n);
+        if (n == mantissaEnd + 1)
+            n = SqueezeChar(buffer, mantissaEnd, buffer[mantissaEnd], true, n);
     }
     if (mantissaEnd > 0) {
         const uint32_t before = n;

@@ -1,11 +1,12 @@
 #include "Tstring.h"
 
 #include "Kernel.h"
-#include "platform/Kernel.h"
 #include "Operaciisostrokami.h"
 #include "Operaciispamyatyu.h"
+#include "platform/Kernel.h"
 
 #include <new>
+#include <type_traits>
 
 namespace {
 
@@ -36,18 +37,18 @@ template <typename C> TStringT<C>::TStringT(C c) {
     d[1] = 0;
 }
 
-template <typename C>
-TStringT<C>::TStringT(const TStringT<char16_t>& wide)
-    requires std::is_same_v<C, char>
-{
+TAnsiString AnsiFromWide(const TWideString& wide) {
+    TAnsiString result;
     const uint32_t length = wide.Length();
-    if (length == 0 || !SizeBody(length + 1)) return;
-    char* d = body->items.Data();
+    if (length == 0 || !result.SizeBody(length + 1)) return result;
+    char* d = result.body->items.Data();
     const char16_t* w = wide.Data();
-    for (uint32_t i = 0; i <= length; ++i) d[i] = static_cast<char>(w[i] & 0xFF);
+    for (uint32_t i = 0; i <= length; ++i)
+        d[i] = static_cast<char>(w[i] & 0xFF);
     const int translated =
         WideToAnsi(CP_1251, 0, w, int(length), d, int(length + 1), nullptr, nullptr);
     if (translated > 0) d[translated] = 0;
+    return result;
 }
 
 template <typename C> TStringT<C>::TStringT(const TStringT& other) : body(other.body) {
@@ -134,7 +135,8 @@ template <typename C> uint32_t TStringT<C>::Length() const {
     const C* d = body->items.Data();
     const uint32_t count = body->items.Count();
     uint32_t n = 0;
-    while (n < count && d[n] != 0) ++n;
+    while (n < count && d[n] != 0)
+        ++n;
     return n;
 }
 
@@ -150,7 +152,8 @@ template <typename C> bool TStringT<C>::SetLength(uint32_t n) {
     const uint32_t old = Length();
     if (n == UINT32_MAX || !SizeBody(n + 1)) return false;
     C* d = body->items.Data();
-    for (uint32_t i = old; i < n; ++i) d[i] = 0;
+    for (uint32_t i = old; i < n; ++i)
+        d[i] = 0;
     d[n] = 0;
     return true;
 }
@@ -205,8 +208,10 @@ template <typename C> TStringT<C> TStringT<C>::Trim() const {
     const C* d = Data();
     auto blank = [](C c) { return static_cast<std::make_unsigned_t<C>>(c) <= 32; };
     uint32_t first = 0, end = length;
-    while (first < end && blank(d[first])) ++first;
-    while (end > first && blank(d[end - 1])) --end;
+    while (first < end && blank(d[first]))
+        ++first;
+    while (end > first && blank(d[end - 1]))
+        --end;
     return SubString(first + 1, end - first);
 }
 

@@ -6,7 +6,6 @@
 #include "TOdnomernoeMnogestvoElementov.h"
 
 #include <cstdint>
-#include <type_traits>
 
 template <typename C> class TStringT {
 public:
@@ -15,10 +14,6 @@ public:
     TStringT(const C* text) { Assign(text); }
     // Empty for the character 0.
     explicit TStringT(C c);
-    // From UTF-16: the characters translated into code page 1251 where the code-page table is
-    // ready, their low bytes otherwise.
-    explicit TStringT(const TStringT<char16_t>& wide)
-        requires std::is_same_v<C, char>;
     TStringT(const TStringT& other);
     TStringT& operator=(const TStringT& other);
     ~TStringT() { Release(); }
@@ -57,6 +52,7 @@ public:
     }
 
 private:
+    friend TStringT<char> AnsiFromWide(const TStringT<char16_t>& wide);
     struct Body;
     bool SizeBody(uint32_t count);
 
@@ -65,6 +61,10 @@ private:
 
 using TAnsiString = TStringT<char>;
 using TWideString = TStringT<char16_t>;
+
+// From UTF-16: the characters translated into code page 1251 where the code-page tables are
+// ready, their low bytes otherwise.
+TAnsiString AnsiFromWide(const TWideString& wide);
 
 // -1, 0 or 1: the empty string first; then the first differing character as a signed 8-bit
 // value (code-page letters before ASCII); then the shorter string.

@@ -8,7 +8,9 @@ namespace {
 
 constexpr uint32_t Usable = TTekstoviyFayl::BufferSize - 1;
 
-bool EndsLine(char c) { return c == '\r' || c == '\n' || c == '\0'; }
+bool EndsLine(char c) {
+    return c == '\r' || c == '\n' || c == '\0';
+}
 
 } // namespace
 

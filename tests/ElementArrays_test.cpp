@@ -11,7 +11,9 @@ namespace {
 using Shorts = TOdnomernoeMnogestvoElementov<short>;
 using Floats = TOdnomernoeMnogestvoElementov<float>;
 
-std::vector<short> Elements(const Shorts& a) { return {a.Data(), a.Data() + a.Count()}; }
+std::vector<short> Elements(const Shorts& a) {
+    return {a.Data(), a.Data() + a.Count()};
+}
 
 std::vector<short> Counting(short from, short count) {
     std::vector<short> v(static_cast<size_t>(count));
@@ -79,7 +81,8 @@ TEST(ElementArrays, BlockCountsForTouchingAndPartialBlocks) {
     TOdnokanalniyBufer<float> zero(0, 0, 0, false);
     ASSERT_TRUE(zero.Append(line));
     EXPECT_EQ(zero.BlocksAvailable(), 6u);
-    for (int i = 0; i < 6; ++i) ASSERT_TRUE(zero.ReadBlock(out, true));
+    for (int i = 0; i < 6; ++i)
+        ASSERT_TRUE(zero.ReadBlock(out, true));
     EXPECT_FALSE(zero.ReadBlock(out, true));
 }
 

@@ -36,7 +36,9 @@ protected:
 
 INSTANTIATE_TEST_SUITE_P(Locales, Numbers, testing::Values(',', '.'));
 
-bool IsNumber(const std::string& text) { return IsNumberText(text.c_str(), uint32_t(text.size())); }
+bool IsNumber(const std::string& text) {
+    return IsNumberText(text.c_str(), uint32_t(text.size()));
+}
 
 struct Parsed {
     int code;

@@ -8,7 +8,9 @@
 
 namespace {
 
-std::string Text(const TAnsiString& s) { return s.Length() == 0 ? "" : s.Data(); }
+std::string Text(const TAnsiString& s) {
+    return s.Length() == 0 ? "" : s.Data();
+}
 
 struct Split {
     bool found;
@@ -110,8 +112,8 @@ TEST_F(TableFile, InADirectoryThatCannotBeWrittenTheBuiltTablesAreUsed) {
         StartKernelUnit(program);
         EXPECT_TRUE(Ansi1251.Ready()) << program;
         EXPECT_EQ(Ansi1251.FromWide(u'ш'), 0xF8) << program;
-        EXPECT_FALSE(std::filesystem::exists(
-            std::filesystem::path(program).parent_path() / TableFileName));
+        EXPECT_FALSE(
+            std::filesystem::exists(std::filesystem::path(program).parent_path() / TableFileName));
         FinishKernelUnit();
     }
     EXPECT_FALSE(Ansi1251.Ready());

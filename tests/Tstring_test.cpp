@@ -7,11 +7,13 @@
 
 namespace {
 
-std::string Text(const TAnsiString& s) { return s.Length() == 0 ? "" : s.Data(); }
+std::string Text(const TAnsiString& s) {
+    return s.Length() == 0 ? "" : s.Data();
+}
 
 TEST(Tstring, EmptyStringsHaveNoBody) {
-    for (const TAnsiString& s : {TAnsiString(), TAnsiString(""), TAnsiString(nullptr),
-                                 TAnsiString('\0')}) {
+    for (const TAnsiString& s :
+         {TAnsiString(), TAnsiString(""), TAnsiString(nullptr), TAnsiString('\0')}) {
         EXPECT_EQ(s.Length(), 0u);
         EXPECT_EQ(s.Data(), nullptr);
         EXPECT_EQ(s.Capacity(), 0u);
@@ -99,7 +101,10 @@ TEST(Tstring, TrimAndCompareTreatCodePageLettersAsSigned) {
     EXPECT_EQ(TAnsiString(" \t \r\n ").Trim().Data(), nullptr);
     EXPECT_EQ(Text(TAnsiString("\t\xC0x\xFF  ").Trim()), "\xC0x\xFF");
 
-    EXPECT_EQ(Compare(TAnsiString("\xC0" "bc"), TAnsiString("abc")), -1);
+    EXPECT_EQ(Compare(TAnsiString("\xC0"
+                                  "bc"),
+                      TAnsiString("abc")),
+              -1);
     EXPECT_EQ(Compare(TAnsiString("abc"), TAnsiString("\xC0")), 1);
     EXPECT_EQ(Compare(TAnsiString(), TAnsiString("a")), -1);
     EXPECT_EQ(Compare(TAnsiString(), TAnsiString()), 0);
@@ -112,12 +117,12 @@ TEST(Tstring, WideStringsBecomeCodePageTextThroughTheTables) {
     const TWideString wide(u"Ошибка: x");
     EXPECT_EQ(wide.Length(), 9u);
     Ansi1251.Free();
-    EXPECT_EQ(Text(TAnsiString(wide)), std::string("\x1E\x48\x38\x31\x3A\x30: x"));
+    EXPECT_EQ(Text(AnsiFromWide(wide)), std::string("\x1E\x48\x38\x31\x3A\x30: x"));
 
     Ansi1251.Load("/proc/no-such-dir/Ansi1251.wcs");
     ASSERT_TRUE(Ansi1251.Ready());
-    EXPECT_EQ(Text(TAnsiString(wide)), "\xCE\xF8\xE8\xE1\xEA\xE0: x");
-    EXPECT_EQ(TAnsiString(TWideString()).Data(), nullptr);
+    EXPECT_EQ(Text(AnsiFromWide(wide)), "\xCE\xF8\xE8\xE1\xEA\xE0: x");
+    EXPECT_EQ(AnsiFromWide(TWideString()).Data(), nullptr);
 }
 
 } // namespace

@@ -60,8 +60,8 @@ TEST(Ttekstoviyfayl, LinesAcrossTheBufferBoundaryArriveWholeAndOnce) {
     for (size_t first : {4090u, 4093u, 4094u, 4095u, 4096u}) {
         const std::string a(first, 'a'), b(300, 'b');
         // The carriage return ends a block and its line feed starts the next one.
-        const std::string bytes = std::string(4094, 'x') + "\r\n" + a.substr(0, 10) + "\r\n" +
-                                  b + "\n" + std::string(first % 4000, 'c');
+        const std::string bytes = std::string(4094, 'x') + "\r\n" + a.substr(0, 10) + "\r\n" + b +
+                                  "\n" + std::string(first % 4000, 'c');
         const Result r = ReadFile(dir.Write("long.ini", bytes));
         ASSERT_TRUE(r.ok);
         Lines expected = {std::string(4094, 'x'), a.substr(0, 10), b};
@@ -80,8 +80,8 @@ TEST(Ttekstoviyfayl, LinesAcrossTheBufferBoundaryArriveWholeAndOnce) {
 TEST(Ttekstoviyfayl, LinesLongerThanTheBufferAreSkipped) {
     TempDir dir;
     for (size_t length : {4095u, 4096u, 9000u, 20000u}) {
-        const std::string bytes = "before\r\n" + std::string(length, 'y') + "\r\nafter\r\n" +
-                                  std::string(length, 'z');
+        const std::string bytes =
+            "before\r\n" + std::string(length, 'y') + "\r\nafter\r\n" + std::string(length, 'z');
         const Result r = ReadFile(dir.Write("huge.ini", bytes));
         EXPECT_TRUE(r.ok) << length;
         EXPECT_EQ(r.lines, (Lines{"before", "after"})) << length;

@@ -18,8 +18,12 @@
 
 namespace {
 
-int Descriptor(HANDLE h) { return static_cast<int>(reinterpret_cast<intptr_t>(h)); }
-HANDLE Handle(int fd) { return reinterpret_cast<HANDLE>(intptr_t{fd}); }
+int Descriptor(HANDLE h) {
+    return static_cast<int>(reinterpret_cast<intptr_t>(h));
+}
+HANDLE Handle(int fd) {
+    return reinterpret_cast<HANDLE>(intptr_t{fd});
+}
 
 // The command line read once from /proc: arguments joined by blanks, those with blanks quoted.
 std::string ReadCommandLine() {
@@ -28,7 +32,8 @@ std::string ReadCommandLine() {
     if (fd < 0) return line;
     std::string raw;
     char chunk[4096];
-    for (ssize_t n; (n = read(fd, chunk, sizeof chunk)) > 0;) raw.append(chunk, size_t(n));
+    for (ssize_t n; (n = read(fd, chunk, sizeof chunk)) > 0;)
+        raw.append(chunk, size_t(n));
     close(fd);
     size_t start = 0;
     while (start < raw.size()) {
@@ -51,8 +56,7 @@ Mutex& MutexOf(CRITICAL_SECTION* section) {
 
 } // namespace
 
-HANDLE CreateFileA(const char* name, DWORD access, DWORD, void*, DWORD disposition, DWORD,
-                   HANDLE) {
+HANDLE CreateFileA(const char* name, DWORD access, DWORD, void*, DWORD disposition, DWORD, HANDLE) {
     if (name == nullptr || *name == '\0') return INVALID_HANDLE_VALUE;
     int flags = O_CLOEXEC;
     const bool reading = access & GENERIC_READ, writing = access & GENERIC_WRITE;
@@ -110,7 +114,9 @@ BOOL CloseHandle(HANDLE handle) {
     return handle != INVALID_HANDLE_VALUE && close(Descriptor(handle)) == 0;
 }
 
-BOOL DeleteFileA(const char* name) { return name != nullptr && unlink(name) == 0; }
+BOOL DeleteFileA(const char* name) {
+    return name != nullptr && unlink(name) == 0;
+}
 
 const char* GetCommandLineA() {
     static const std::string line = ReadCommandLine();
@@ -151,7 +157,9 @@ int MultiByteToWideChar(UINT codePage, DWORD, const char* text, int count, WCHAR
     return int((size_t(outCount) * 2 - outLeft) / 2);
 }
 
-LCID GetUserDefaultLCID() { return 0x0400; }
+LCID GetUserDefaultLCID() {
+    return 0x0400;
+}
 
 int GetLocaleInfoA(LCID, LCTYPE item, char* data, int size) {
     if (item != LOCALE_SDECIMAL || data == nullptr || size <= 0) return 0;
@@ -172,9 +180,17 @@ int GetLocaleInfoA(LCID, LCTYPE item, char* data, int size) {
 void InitializeCriticalSection(CRITICAL_SECTION* section) {
     new (section->storage) Mutex();
 }
-void EnterCriticalSection(CRITICAL_SECTION* section) { MutexOf(section).lock(); }
-void LeaveCriticalSection(CRITICAL_SECTION* section) { MutexOf(section).unlock(); }
-void DeleteCriticalSection(CRITICAL_SECTION* section) { MutexOf(section).~Mutex(); }
+void EnterCriticalSection(CRITICAL_SECTION* section) {
+    MutexOf(section).lock();
+}
+void LeaveCriticalSection(CRITICAL_SECTION* section) {
+    MutexOf(section).unlock();
+}
+void DeleteCriticalSection(CRITICAL_SECTION* section) {
+    MutexOf(section).~Mutex();
+}
 
-int CoInitialize(void*) { return 0; }
+int CoInitialize(void*) {
+    return 0;
+}
 void CoUninitialize() {}

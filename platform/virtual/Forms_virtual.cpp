@@ -1,5 +1,5 @@
-#include "platform/Forms.h"
 #include "VirtualForms.h"
+#include "platform/Forms.h"
 
 namespace {
 std::vector<RecordedMessageBox> Recorded;

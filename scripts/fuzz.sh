@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds the text file fuzzer with clang and runs it: scripts/fuzz.sh [seconds] (default 60).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup.sh clang libclang-rt-14-dev
+seconds=${1:-60}
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKAVREL_FUZZ=ON -DKAVREL_TESTS=OFF -DKAVREL_BENCH=OFF >/dev/null
+cmake --build build-fuzz --target text_file_fuzzer
+corpus=build-fuzz/corpus
+mkdir -p "$corpus"
+printf 'Fmin=40\r\nFmax=1200\r\nstep=33.3%%\r\nsize = 1,5\r\n"height"=2.8e2\n' >"$corpus/settings.ini"
+build-fuzz/text_file_fuzzer "$corpus" -max_total_time="$seconds" -max_len=12000 -len_control=0 -print_final_stats=1

@@ -1,0 +1,115 @@
+#include "TempDir.h"
+#include "platform/Kernel.h"
+
+#include <gtest/gtest.h>
+
+#include <locale.h>
+#include <stdlib.h>
+
+#include <string>
+#include <thread>
+
+namespace {
+
+TEST(PlatformKernel, FilesAreCreatedReadSizedAndDeleted) {
+    TempDir dir;
+    const std::string name = dir.File("data.bin");
+    HANDLE out = CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(out, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    EXPECT_TRUE(WriteFile(out, "hello", 5, &written, nullptr));
+    EXPECT_EQ(written, 5u);
+    EXPECT_TRUE(CloseHandle(out));
+
+    HANDLE in = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(in, INVALID_HANDLE_VALUE);
+    DWORD high = 7;
+    EXPECT_EQ(GetFileSize(in, &high), 5u);
+    EXPECT_EQ(high, 0u);
+    char buffer[8] = {};
+    DWORD read = 0;
+    EXPECT_TRUE(ReadFile(in, buffer, 8, &read, nullptr));
+    EXPECT_EQ(read, 5u);
+    EXPECT_EQ(std::string(buffer, read), "hello");
+    EXPECT_TRUE(CloseHandle(in));
+    EXPECT_FALSE(CloseHandle(INVALID_HANDLE_VALUE));
+
+    EXPECT_TRUE(DeleteFileA(name.c_str()));
+    EXPECT_FALSE(DeleteFileA(name.c_str()));
+    for (const std::string& bad : {name, dir.Dir(), std::string()})
+        EXPECT_EQ(CreateFileA(bad.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr),
+                  INVALID_HANDLE_VALUE)
+            << bad;
+    EXPECT_EQ(CreateFileA((dir.Dir() + "no/such/dir").c_str(), GENERIC_WRITE, 0, nullptr,
+                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr),
+              INVALID_HANDLE_VALUE);
+}
+
+TEST(PlatformKernel, ProgramCommandLineMemoryAndCodePage) {
+    const std::string line = GetCommandLineA();
+    EXPECT_NE(line.find("platform_kernel_tests"), std::string::npos) << line;
+    char path[4096];
+    ASSERT_GT(GetModuleFileNameA(nullptr, path, sizeof path), 0u);
+    EXPECT_EQ(path[0], '/');
+
+    MEMORYSTATUS status;
+    GlobalMemoryStatus(&status);
+    EXPECT_GT(status.dwTotalPhys, size_t{64} << 20);
+
+    const char bytes[] = "\xC6\xE0\x88\x41";
+    WCHAR units[4] = {};
+    ASSERT_EQ(MultiByteToWideChar(CP_1251, 0, bytes, 4, units, 4), 4);
+    EXPECT_EQ(units[0], u'Ж');
+    EXPECT_EQ(units[1], u'а');
+    EXPECT_EQ(units[2], u'€');
+    EXPECT_EQ(units[3], u'A');
+    EXPECT_EQ(MultiByteToWideChar(CP_1251, 0, "\x98", 1, units, 1), 0);
+    EXPECT_EQ(MultiByteToWideChar(65001, 0, "A", 1, units, 1), 0);
+}
+
+// The separator comes from the user's locale settings; the process's C locale stays "C".
+TEST(PlatformKernel, LocaleDecimalSeparatorFollowsTheUsersSettings) {
+    char separator[16];
+    setenv("LC_ALL", "C", 1);
+    ASSERT_GT(GetLocaleInfoA(GetUserDefaultLCID(), LOCALE_SDECIMAL, separator, 16), 0);
+    EXPECT_STREQ(separator, ".");
+    setenv("LC_ALL", "ru_RU.UTF-8", 1);
+    locale_t russian = newlocale(LC_NUMERIC_MASK, "ru_RU.UTF-8", locale_t(0));
+    if (russian != locale_t(0)) {
+        freelocale(russian);
+        ASSERT_GT(GetLocaleInfoA(GetUserDefaultLCID(), LOCALE_SDECIMAL, separator, 16), 0);
+        EXPECT_STREQ(separator, ",");
+    } else {
+        std::printf("the ru_RU.UTF-8 locale is not generated here: ',' not checked\n");
+    }
+    unsetenv("LC_ALL");
+    EXPECT_STREQ(setlocale(LC_NUMERIC, nullptr), "C");
+    EXPECT_EQ(GetLocaleInfoA(GetUserDefaultLCID(), LOCALE_SDECIMAL, separator, 1), 0);
+}
+
+TEST(PlatformKernel, CriticalSectionsAreReentrantAndExclusive) {
+    CRITICAL_SECTION section;
+    InitializeCriticalSection(&section);
+    int counter = 0;
+    auto work = [&] {
+        for (int i = 0; i < 10000; ++i) {
+            EnterCriticalSection(&section);
+            EnterCriticalSection(&section);
+            ++counter;
+            LeaveCriticalSection(&section);
+            LeaveCriticalSection(&section);
+        }
+    };
+    std::thread other(work);
+    work();
+    other.join();
+    EXPECT_EQ(counter, 20000);
+    DeleteCriticalSection(&section);
+    EXPECT_EQ(CoInitialize(nullptr), 0);
+    CoUninitialize();
+}
+
+} // namespace
