@@ -75,7 +75,7 @@ double UpdateAndSum(double* cur, const double* prev, const double* r, uint32_t m
     return acc;
 }
 
-#if defined(__GNUC__) && defined(__x86_64__)
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(ZOL_PORTABLE_FPU)
 
 bool ProcessorHasFma() {
     __builtin_cpu_init();

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__)) && !defined(ZOL_PORTABLE_FPU)
 #define ZOL_X87 1
 #endif
 
