@@ -3,7 +3,8 @@
 # apt is only called for packages that are missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev locales)
+packages=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev locales
+    libfreetype-dev libfontconfig-dev fonts-dejavu-core libpng-dev)
 packages+=("$@")
 
 missing=()

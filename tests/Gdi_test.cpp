@@ -1,0 +1,218 @@
+#include "platform/Gdi.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t White = 0x00FFFFFF;
+
+// A 0x00RRGGBB pixel buffer with a context on it.
+struct Canvas {
+    int width, height;
+    std::vector<uint32_t> pixels;
+    HDC dc;
+
+    Canvas(int w, int h, PixelLayout layout = {})
+        : width(w), height(h), pixels(size_t(w) * size_t(h), White),
+          dc(CreatePixelDC(pixels.data(), w, h, w * 4, layout)) {}
+    ~Canvas() { DeleteDC(dc); }
+
+    uint32_t at(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
+    int Count(uint32_t value) const {
+        int n = 0;
+        for (uint32_t p : pixels)
+            n += p == value;
+        return n;
+    }
+    // The bounding box of the pixels that are not white.
+    RECT Ink() const {
+        RECT r{width, height, 0, 0};
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                if (at(x, y) != White) {
+                    r.left = std::min<LONG>(r.left, x);
+                    r.top = std::min<LONG>(r.top, y);
+                    r.right = std::max<LONG>(r.right, x + 1);
+                    r.bottom = std::max<LONG>(r.bottom, y + 1);
+                }
+        return r;
+    }
+};
+
+TEST(Gdi, LinesLeaveTheirEndPixelUnset) {
+    Canvas c(20, 20);
+    HPEN red = CreatePen(PS_SOLID, 0, RGB(255, 0, 0));
+    SelectObject(c.dc, red);
+    MoveToEx(c.dc, 2, 5, nullptr);
+    LineTo(c.dc, 10, 5);
+    LineTo(c.dc, 10, 12);
+    EXPECT_EQ(c.at(2, 5), 0x00FF0000u);
+    EXPECT_EQ(c.at(9, 5), 0x00FF0000u);
+    EXPECT_EQ(c.at(10, 5), 0x00FF0000u); // start of the second line
+    EXPECT_EQ(c.at(10, 11), 0x00FF0000u);
+    EXPECT_EQ(c.at(10, 12), White);
+    EXPECT_EQ(c.Count(0x00FF0000u), 8 + 7);
+    MoveToEx(c.dc, 0, 0, nullptr);
+    LineTo(c.dc, 4, 4);
+    EXPECT_EQ(c.at(3, 3), 0x00FF0000u);
+    EXPECT_EQ(c.at(4, 4), White);
+    DeleteObject(red);
+}
+
+TEST(Gdi, RectanglesExcludeTheirRightAndBottomEdges) {
+    Canvas c(12, 12);
+    HBRUSH blue = CreateSolidBrush(RGB(0, 0, 255));
+    HPEN black = CreatePen(PS_SOLID, 0, 0);
+    SelectObject(c.dc, blue);
+    SelectObject(c.dc, black);
+    Rectangle(c.dc, 1, 1, 6, 5);
+    EXPECT_EQ(c.at(1, 1), 0u);
+    EXPECT_EQ(c.at(5, 4), 0u);
+    EXPECT_EQ(c.at(6, 4), White);
+    EXPECT_EQ(c.at(5, 5), White);
+    EXPECT_EQ(c.at(2, 2), 0x000000FFu);
+    EXPECT_EQ(c.Count(0), 2 * 5 + 2 * 2);
+    EXPECT_EQ(c.Count(0x000000FF), 3 * 2);
+
+    Canvas f(12, 12);
+    RECT r{2, 3, 7, 9};
+    FillRect(f.dc, &r, blue);
+    EXPECT_EQ(f.Count(0x000000FF), 5 * 6);
+    EXPECT_EQ(f.at(6, 8), 0x000000FFu);
+    EXPECT_EQ(f.at(7, 8), White);
+    Canvas fr(12, 12);
+    FrameRect(fr.dc, &r, blue);
+    EXPECT_EQ(fr.Count(0x000000FF), 2 * 5 + 2 * 4);
+    EXPECT_EQ(fr.at(4, 5), White);
+
+    LOGBRUSH hollow{BS_HOLLOW, 0, 0};
+    HBRUSH none = CreateBrushIndirect(&hollow);
+    FillRect(f.dc, &r, none);
+    EXPECT_EQ(f.Count(0x000000FF), 5 * 6);
+    DeleteObject(none);
+    DeleteObject(blue);
+    DeleteObject(black);
+    // Drawing beyond the buffer is clipped.
+    RECT huge{-50, -50, 500, 500};
+    HBRUSH green = CreateSolidBrush(RGB(0, 255, 0));
+    FillRect(c.dc, &huge, green);
+    EXPECT_EQ(c.Count(0x0000FF00), 144);
+    DeleteObject(green);
+}
+
+TEST(Gdi, ColoursFollowThePixelLayout) {
+    Canvas swapped(2, 1, PixelLayout{0, 8, 16});
+    HBRUSH orange = CreateSolidBrush(RGB(0xFF, 0x80, 0x10));
+    RECT r{0, 0, 2, 1};
+    FillRect(swapped.dc, &r, orange);
+    EXPECT_EQ(swapped.at(0, 0), 0x001080FFu);
+    Canvas usual(2, 1);
+    FillRect(usual.dc, &r, orange);
+    EXPECT_EQ(usual.at(1, 0), 0x00FF8010u);
+    DeleteObject(orange);
+}
+
+HFONT Font(int height, BYTE quality) {
+    LOGFONTA f{};
+    f.lfHeight = height;
+    f.lfWeight = FW_NORMAL;
+    f.lfQuality = quality;
+    std::snprintf(f.lfFaceName, LF_FACESIZE, "MS Sans Serif");
+    return CreateFontIndirectA(&f);
+}
+
+TEST(Gdi, TextIsMeasuredAndDrawnInItsCell) {
+    Canvas c(200, 60);
+    HFONT font = Font(-11, 0);
+    SelectObject(c.dc, font);
+    const char* error = "\xCE\xF8\xE8\xE1\xEA\xE0"; // "Ошибка" in code page 1251
+    SIZE size{};
+    ASSERT_TRUE(GetTextExtentPoint32A(c.dc, error, 6, &size));
+    EXPECT_GT(size.cx, 30);
+    EXPECT_LT(size.cx, 60);
+    EXPECT_GE(size.cy, 12);
+    EXPECT_LE(size.cy, 15);
+    SIZE one{}, two{};
+    GetTextExtentPoint32A(c.dc, error, 1, &one);
+    GetTextExtentPoint32A(c.dc, error + 1, 5, &two);
+    EXPECT_EQ(one.cx + two.cx, size.cx);
+
+    // Opaque text fills exactly its cell with the background colour.
+    SetBkColor(c.dc, RGB(0, 0, 255));
+    SetTextColor(c.dc, RGB(0, 0, 0));
+    SetBkMode(c.dc, OPAQUE);
+    TextOutA(c.dc, 10, 20, error, 6);
+    const RECT ink = c.Ink();
+    EXPECT_EQ(ink.left, 10);
+    EXPECT_EQ(ink.top, 20);
+    EXPECT_EQ(ink.right, 10 + size.cx);
+    EXPECT_EQ(ink.bottom, 20 + size.cy);
+    EXPECT_GT(c.Count(0), 20);
+    // A monochrome font sets whole pixels only.
+    for (uint32_t p : c.pixels)
+        ASSERT_TRUE(p == White || p == 0 || p == 0x000000FF) << p;
+
+    HFONT cell = Font(13, 0);
+    SelectObject(c.dc, cell);
+    GetTextExtentPoint32A(c.dc, "Hz", 2, &size);
+    EXPECT_EQ(size.cy, 13);
+    DeleteObject(font);
+    DeleteObject(cell);
+}
+
+TEST(Gdi, AntialiasedTransparentTextBlendsOverTheBackground) {
+    Canvas c(100, 30);
+    HFONT font = Font(-11, ANTIALIASED_QUALITY);
+    SelectObject(c.dc, font);
+    SetBkMode(c.dc, TRANSPARENT);
+    SetTextColor(c.dc, RGB(0, 0, 0));
+    TextOutA(c.dc, 2, 2, "Sample 123", 10);
+    std::set<uint32_t> shades(c.pixels.begin(), c.pixels.end());
+    EXPECT_GT(shades.size(), 4u);
+    for (uint32_t p : shades) {
+        EXPECT_EQ(p & 0xFF, (p >> 8) & 0xFF); // grey blends of black over white
+        EXPECT_EQ(p & 0xFF, (p >> 16) & 0xFF);
+    }
+    DeleteObject(font);
+}
+
+TEST(Gdi, DrawTextPlacesLinesAndCalculatesTheirRectangle) {
+    Canvas c(120, 60);
+    HFONT font = Font(-11, 0);
+    SelectObject(c.dc, font);
+    SIZE line{};
+    GetTextExtentPoint32A(c.dc, "long line", 9, &line);
+    RECT calc{5, 5, 5, 5};
+    const char* text = "long line\r\nab\nc";
+    EXPECT_EQ(DrawTextA(c.dc, text, -1, &calc, DT_CALCRECT), 3 * line.cy);
+    EXPECT_EQ(calc.right, 5 + line.cx);
+    EXPECT_EQ(calc.bottom, 5 + 3 * line.cy);
+    EXPECT_EQ(c.Count(White), 120 * 60);
+
+    SetBkMode(c.dc, TRANSPARENT);
+    RECT right{0, 0, 120, 60};
+    DrawTextA(c.dc, "ab", 2, &right, DT_RIGHT);
+    EXPECT_LE(c.Ink().right, 120);
+    EXPECT_GT(c.Ink().left, 100);
+
+    Canvas centred(120, 20);
+    SelectObject(centred.dc, font);
+    SetBkMode(centred.dc, TRANSPARENT);
+    RECT all{0, 0, 120, 20};
+    DrawTextA(centred.dc, "W", 1, &all, DT_CENTER);
+    const RECT ink = centred.Ink();
+    EXPECT_NEAR(ink.left + ink.right, 120, 3);
+
+    // Without DT_NOCLIP nothing is drawn outside the rectangle.
+    Canvas clipped(120, 20);
+    SelectObject(clipped.dc, font);
+    RECT narrow{0, 0, 6, 20};
+    DrawTextA(clipped.dc, "WWWW", 4, &narrow, DT_LEFT);
+    EXPECT_LE(clipped.Ink().right, 6);
+    DeleteObject(font);
+}
+
+} // namespace
