@@ -1,12 +1,197 @@
-// The form framework and window services the program uses. So far: the system message box.
+// Windows and their messages, each call a thin image of the Windows call it stands for: window
+// classes, windows with a window procedure, a message queue per thread with posted messages,
+// timers and input, painting through GDI contexts on the windows' pixels, system metrics and
+// colours, and the system message box. One backend (the real desktop, or the virtual one for
+// tests) provides the windows on screen.
 #pragma once
 
-using UINT = unsigned int;
+#include "platform/Gdi.h"
+#include "platform/Kernel.h"
+
+#include <cstdint>
+
+using HINSTANCE = void*;
+using HMENU = void*;
+using HCURSOR = void*;
+using HICON = void*;
+using ATOM = uint16_t;
+using WPARAM = uintptr_t;
+using LPARAM = intptr_t;
+using LRESULT = intptr_t;
+using LONG_PTR = intptr_t;
+using UINT_PTR = uintptr_t;
+
+struct WindowObject;
+using HWND = WindowObject*;
+
+using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
+using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
+
+struct MSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    POINT pt;
+};
+
+struct WNDCLASSEXA {
+    UINT cbSize;
+    UINT style;
+    WNDPROC lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    HINSTANCE hInstance;
+    HICON hIcon;
+    HCURSOR hCursor;
+    HBRUSH hbrBackground;
+    const char* lpszMenuName;
+    const char* lpszClassName;
+    HICON hIconSm;
+};
+
+constexpr UINT WM_NULL = 0x0000;
+constexpr UINT WM_CREATE = 0x0001;
+constexpr UINT WM_DESTROY = 0x0002;
+constexpr UINT WM_SIZE = 0x0005;
+constexpr UINT WM_PAINT = 0x000F;
+constexpr UINT WM_CLOSE = 0x0010;
+constexpr UINT WM_QUIT = 0x0012;
+constexpr UINT WM_NCHITTEST = 0x0084;
+constexpr UINT WM_KEYDOWN = 0x0100;
+constexpr UINT WM_KEYUP = 0x0101;
+constexpr UINT WM_TIMER = 0x0113;
+constexpr UINT WM_MOUSEMOVE = 0x0200;
+constexpr UINT WM_LBUTTONDOWN = 0x0201;
+constexpr UINT WM_LBUTTONUP = 0x0202;
+constexpr UINT WM_RBUTTONDOWN = 0x0204;
+constexpr UINT WM_RBUTTONUP = 0x0205;
+
+constexpr UINT VK_TAB = 0x09;
+constexpr UINT VK_RETURN = 0x0D;
+constexpr UINT VK_ESCAPE = 0x1B;
+constexpr UINT VK_SPACE = 0x20;
+constexpr UINT VK_LEFT = 0x25;
+constexpr UINT VK_UP = 0x26;
+constexpr UINT VK_RIGHT = 0x27;
+constexpr UINT VK_DOWN = 0x28;
+
+constexpr WPARAM MK_LBUTTON = 0x0001;
+constexpr WPARAM MK_RBUTTON = 0x0002;
+constexpr WPARAM MK_SHIFT = 0x0004;
+constexpr WPARAM MK_CONTROL = 0x0008;
+
+constexpr LRESULT HTCLIENT = 1;
+constexpr LRESULT HTCAPTION = 2;
+
+constexpr DWORD WS_POPUP = 0x80000000;
+constexpr DWORD WS_VISIBLE = 0x10000000;
+constexpr DWORD WS_CAPTION = 0x00C00000;
+constexpr DWORD WS_BORDER = 0x00800000;
+constexpr DWORD WS_DLGFRAME = 0x00400000;
+constexpr DWORD WS_SYSMENU = 0x00080000;
+constexpr DWORD WS_THICKFRAME = 0x00040000;
+constexpr DWORD WS_MINIMIZEBOX = 0x00020000;
+
+constexpr UINT CS_VREDRAW = 0x0001;
+constexpr UINT CS_HREDRAW = 0x0002;
+constexpr UINT CS_BYTEALIGNWINDOW = 0x2000;
+
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOW = 5;
+constexpr int SW_MINIMIZE = 6;
+constexpr int SW_RESTORE = 9;
+
+constexpr WPARAM SIZE_RESTORED = 0;
+constexpr WPARAM SIZE_MINIMIZED = 1;
+
+constexpr int GWL_STYLE = -16;
+constexpr int GWLP_USERDATA = -21;
+
+constexpr int SM_CXSCREEN = 0;
+constexpr int SM_CYSCREEN = 1;
+
+constexpr UINT SPI_GETWORKAREA = 48;
+
+constexpr int COLOR_SCROLLBAR = 0;
+constexpr int COLOR_BACKGROUND = 1;
+constexpr int COLOR_ACTIVECAPTION = 2;
+constexpr int COLOR_INACTIVECAPTION = 3;
+constexpr int COLOR_MENU = 4;
+constexpr int COLOR_WINDOW = 5;
+constexpr int COLOR_WINDOWFRAME = 6;
+constexpr int COLOR_MENUTEXT = 7;
+constexpr int COLOR_WINDOWTEXT = 8;
+constexpr int COLOR_CAPTIONTEXT = 9;
+constexpr int COLOR_BTNFACE = 15;
+constexpr int COLOR_BTNSHADOW = 16;
+constexpr int COLOR_GRAYTEXT = 17;
+constexpr int COLOR_BTNTEXT = 18;
+constexpr int COLOR_BTNHIGHLIGHT = 20;
+constexpr int COLOR_3DDKSHADOW = 21;
+constexpr int COLOR_3DLIGHT = 22;
+
+inline const char* const IDC_ARROW = reinterpret_cast<const char*>(uintptr_t{32512});
 
 constexpr UINT MB_OK = 0x00000000;
 constexpr UINT MB_ICONERROR = 0x00000010;
 constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+
+ATOM RegisterClassExA(const WNDCLASSEXA* windowClass);
+BOOL UnregisterClassA(const char* className, HINSTANCE instance);
+// The window is created hidden unless WS_VISIBLE is given; a window with WS_BORDER has a one-
+// pixel frame around its client area, other frames belong to the desktop.
+HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style,
+                     int x, int y, int width, int height, HWND parent, HMENU menu,
+                     HINSTANCE instance, void* param);
+BOOL DestroyWindow(HWND window);
+BOOL IsWindow(HWND window);
+BOOL ShowWindow(HWND window, int command);
+BOOL IsWindowVisible(HWND window);
+BOOL UpdateWindow(HWND window);
+BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
+BOOL GetClientRect(HWND window, RECT* rect);
+BOOL GetWindowRect(HWND window, RECT* rect);
+BOOL ClientToScreen(HWND window, POINT* point);
+BOOL ScreenToClient(HWND window, POINT* point);
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
+BOOL SetWindowTextA(HWND window, const char* text);
+int GetWindowTextA(HWND window, char* text, int size);
+LONG_PTR SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
+LONG_PTR GetWindowLongPtrA(HWND window, int index);
+BOOL SetMenu(HWND window, HMENU menu);
+
+// Waits for the next message for the window (any window of the thread when null, thread
+// messages included). 0 on WM_QUIT; -1 when no message can ever come (the backend has nothing
+// more to deliver) or the filter names no window.
+BOOL GetMessageA(MSG* message, HWND window, UINT filterMin, UINT filterMax);
+LRESULT DispatchMessageA(const MSG* message);
+// A null window posts a thread message.
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void PostQuitMessage(int exitCode);
+// Closing destroys the window; hit tests answer HTCLIENT; painting validates the window.
+LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// A context on the window's client pixels.
+HDC GetDC(HWND window);
+int ReleaseDC(HWND window, HDC dc);
+
+// A null window makes a thread timer with a new identifier.
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC callback);
+BOOL KillTimer(HWND window, UINT_PTR id);
+
+int GetSystemMetrics(int index);
+// The classic Windows colour scheme.
+DWORD GetSysColor(int index);
+HBRUSH GetSysColorBrush(int index);
+BOOL SystemParametersInfoA(UINT action, UINT param, void* data, UINT winIni);
+HINSTANCE GetModuleHandleA(const char* name);
+HCURSOR LoadCursorA(HINSTANCE instance, const char* name);
 
 // Shows text (code page 1251) in the system's message box and returns when the user closes it.
 // A null caption stands for the system's default caption.
-int MessageBoxA(void* owner, const char* text, const char* caption, UINT style);
+int MessageBoxA(HWND owner, const char* text, const char* caption, UINT style);
