@@ -172,3 +172,24 @@ bool FileExists(const char* fileName) {
     CloseHandle(file);
     return true;
 }
+
+bool MeasureTextPerChar(HDC dc, const char* text, int count, int& width, int& height) {
+    width = height = 0;
+    for (int i = 0; i < count; ++i) {
+        SIZE size{};
+        GetTextExtentPoint32A(dc, text + i, 1, &size);
+        width += size.cx;
+        height = size.cy > height ? size.cy : height;
+    }
+    return true;
+}
+
+bool DrawTextPerChar(HDC dc, int x, int y, const char* text, int count) {
+    for (int i = 0; i < count; ++i) {
+        SIZE size{};
+        GetTextExtentPoint32A(dc, text + i, 1, &size);
+        TextOutA(dc, x, y, text + i, 1);
+        x += size.cx;
+    }
+    return true;
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Tstring.h"
+#include "platform/Gdi.h"
 
 #include <cstdint>
 
@@ -62,3 +63,8 @@ int WideToAnsi(unsigned codePage, uint32_t flags, const char16_t* input, int cou
                int outputSize, const char* defaultChar, int* usedDefault);
 // True when the file can be opened for reading.
 bool FileExists(const char* fileName);
+
+// Text measured and drawn one character at a time: the width is the sum of the characters'
+// widths, the height the largest; drawing advances by each character's width. Both return true.
+bool MeasureTextPerChar(HDC dc, const char* text, int count, int& width, int& height);
+bool DrawTextPerChar(HDC dc, int x, int y, const char* text, int count);

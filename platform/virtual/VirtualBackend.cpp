@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <deque>
 #include <memory>
+#include <utility>
 
 struct NativeWindow {
     HWND window;
@@ -13,11 +14,12 @@ struct NativeWindow {
 namespace {
 
 struct Event {
-    enum class Kind { Key, Mouse, Delay } kind;
+    enum class Kind { Key, Mouse, Delay, Call } kind;
     UINT message;
     UINT key;
     POINT point;
     uint32_t delay;
+    std::function<void()> call;
 };
 
 class VirtualBackend : public WindowBackend {
@@ -68,6 +70,9 @@ public:
             break;
         case Event::Kind::Mouse:
             InputMouse(e.message, e.point, e.key);
+            break;
+        case Event::Kind::Call:
+            e.call();
             break;
         }
         return true;
@@ -122,15 +127,20 @@ void VirtualSetDisplayFormat(const DisplayFormat& format, bool readable) {
 }
 
 void VirtualQueueKey(UINT message, UINT key) {
-    Virtual().script.push_back({Event::Kind::Key, message, key, {}, 0});
+    Virtual().script.push_back({Event::Kind::Key, message, key, {}, 0, {}});
 }
 
 void VirtualQueueMouse(UINT message, int x, int y) {
-    Virtual().script.push_back({Event::Kind::Mouse, message, UINT(ButtonKeys(message)), {x, y}, 0});
+    Virtual().script.push_back(
+        {Event::Kind::Mouse, message, UINT(ButtonKeys(message)), {x, y}, 0, {}});
 }
 
 void VirtualQueueDelay(uint32_t milliseconds) {
-    Virtual().script.push_back({Event::Kind::Delay, 0, 0, {}, milliseconds});
+    Virtual().script.push_back({Event::Kind::Delay, 0, 0, {}, milliseconds, {}});
+}
+
+void VirtualQueueCall(std::function<void()> call) {
+    Virtual().script.push_back({Event::Kind::Call, 0, 0, {}, 0, std::move(call)});
 }
 
 uint32_t VirtualNow() {

@@ -5,6 +5,7 @@
 #include "platform/Forms.h"
 #include "platform/window/WindowBackend.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,8 @@ void VirtualSetDisplayFormat(const DisplayFormat& format, bool readable = true);
 void VirtualQueueKey(UINT message, UINT key);
 void VirtualQueueMouse(UINT message, int screenX, int screenY);
 void VirtualQueueDelay(uint32_t milliseconds);
+// Runs code of the test at its place in the input, as if the user did something else.
+void VirtualQueueCall(std::function<void()> call);
 uint32_t VirtualNow();
 
 // A window's pixels, frame included, as a PNG file; false when it cannot be written.
