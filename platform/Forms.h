@@ -140,6 +140,13 @@ constexpr UINT MB_ICONERROR = 0x00000010;
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 
+// The form framework's mouse arguments.
+enum TMouseButton { mbLeft, mbRight, mbMiddle };
+using TShiftState = uint32_t;
+constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32;
+// The shift state of a mouse message's key flags.
+TShiftState ShiftStateOf(WPARAM keys);
+
 ATOM RegisterClassExA(const WNDCLASSEXA* windowClass);
 BOOL UnregisterClassA(const char* className, HINSTANCE instance);
 // The window is created hidden unless WS_VISIBLE is given; a window with WS_BORDER has a one-

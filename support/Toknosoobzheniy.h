@@ -25,6 +25,7 @@ public:
     static LRESULT MessageWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND Window() const { return window; }
+    const TAnsiString& Text() const { return text; }
     uint32_t Selected() const { return selected; }
 
     static constexpr int CaptionHeight = 21;

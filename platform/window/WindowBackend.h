@@ -52,6 +52,10 @@ void InputClose(HWND window);
 LRESULT HitTest(HWND window, POINT screen);
 // The window's pixels and size, frame included, for the backend and for tests.
 const uint32_t* WindowPixels(HWND window, int& width, int& height);
+// The window's client pixels (0x00RRGGBB, pitch in bytes) for drawing without a context; tell
+// the window when they changed so that it is presented again.
+uint32_t* WindowClientPixels(HWND window, int& width, int& height, int& pitch);
+void WindowPixelsChanged(HWND window);
 // All windows that exist, from the bottom of the stack to the top.
 int WindowCount();
 HWND WindowAt(int index);

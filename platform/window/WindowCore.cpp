@@ -193,6 +193,11 @@ bool IsButtonUp(UINT m) {
 
 } // namespace
 
+TShiftState ShiftStateOf(WPARAM keys) {
+    return (keys & MK_SHIFT ? ssShift : 0) | (keys & MK_CONTROL ? ssCtrl : 0) |
+           (keys & MK_LBUTTON ? ssLeft : 0) | (keys & MK_RBUTTON ? ssRight : 0);
+}
+
 ATOM RegisterClassExA(const WNDCLASSEXA* c) {
     if (c == nullptr || c->lpszClassName == nullptr || c->lpfnWndProc == nullptr) return 0;
     auto& classes = S().classes;
@@ -533,6 +538,18 @@ const uint32_t* WindowPixels(HWND w, int& width, int& height) {
     width = w->Width();
     height = w->Height();
     return w->pixels.data();
+}
+
+uint32_t* WindowClientPixels(HWND w, int& width, int& height, int& pitch) {
+    if (!Alive(w) || w->pixels.empty()) return nullptr;
+    width = w->ClientWidth();
+    height = w->ClientHeight();
+    pitch = w->Width() * 4;
+    return w->pixels.data() + size_t(w->border) * size_t(w->Width()) + w->border;
+}
+
+void WindowPixelsChanged(HWND w) {
+    if (Alive(w)) w->dirty = true;
 }
 
 int WindowCount() {

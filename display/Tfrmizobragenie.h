@@ -1,0 +1,77 @@
+// The picture window: a fixed-frame window that shows the spectrogram and its scales through
+// its embedded drawing surface, keeps its back buffer as large as its client area and presents
+// it when asked to repaint. Mouse presses are tracked for optional callbacks.
+#pragma once
+
+#include "Tgraficheskoeokno.h"
+#include "Tstring.h"
+#include "platform/Forms.h"
+
+class TfrmIzobragenie;
+
+using TTrackCallback = void (*)(int x, int y, void* data, TfrmIzobragenie* window);
+using TDragStartCallback = bool (*)(int x, int y, void* data, TfrmIzobragenie* window);
+
+class TfrmIzobragenie {
+public:
+    // styleMask non-zero: the window style loses the mask's bits and gains styleBits.
+    TfrmIzobragenie(void* owner, DWORD styleMask, DWORD styleBits, bool presentOnPaint,
+                    int clientWidth, int clientHeight, IDirectDraw* display);
+    ~TfrmIzobragenie();
+    TfrmIzobragenie(const TfrmIzobragenie&) = delete;
+    TfrmIzobragenie& operator=(const TfrmIzobragenie&) = delete;
+
+    HWND Handle() const { return window; }
+    int ClientWidth() const;
+    int ClientHeight() const;
+    void SetClientWidth(int width);
+    void SetClientHeight(int height);
+    int Left() const;
+    int Top() const;
+    int Width() const;
+    int Height() const;
+    void SetLeft(int left);
+    void SetTop(int top);
+    void SetCaption(const TAnsiString& caption);
+    bool Visible() const;
+    void Show();
+    // The window owns no components.
+    void* FindComponent(const char*) const { return nullptr; }
+
+    void FormMouseDown(void* sender, TMouseButton button, TShiftState shift, int x, int y);
+    void FormMouseMove(void* sender, TShiftState shift, int x, int y);
+    void FormMouseUp(void* sender, TMouseButton button, TShiftState shift, int x, int y);
+
+    bool PresentOnPaint;
+    bool Ready = false;
+
+    // The window procedure of the picture window's class.
+    static LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+private:
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void MoveTo(int left, int top, int width, int height);
+
+    HWND window;
+
+public:
+    TGraficheskoeOkno Surface;
+    TTrackCallback OnTrack = nullptr;
+    TDragStartCallback OnDragStart = nullptr;
+    TTrackCallback OnDrag = nullptr;
+    void* CallbackData = nullptr;
+    bool Tracking = false;
+    bool Dragging = false;
+    TShiftState LastShift = 0;
+    TMouseButton TrackButton = mbLeft;
+};
+
+extern TfrmIzobragenie* frmIzobragenie;
+
+// Creates the picture window in a corner of the work area, or reuses the one the variable
+// holds when its client size is the one asked for. False only when no window could be made.
+bool CreatePictureWindow(TfrmIzobragenie** variable, int clientHeight, int clientWidth,
+                         TAnsiString caption, bool placeTop, bool placeRight, bool clearIfSame,
+                         bool show);
+int PictureClientWidth(const TfrmIzobragenie* window);
+int PictureClientHeight(const TfrmIzobragenie* window);

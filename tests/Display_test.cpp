@@ -1,0 +1,320 @@
+#include "Kernel.h"
+#include "Tfrmizobragenie.h"
+#include "Tgraficheskoeokno.h"
+#include "Toknosoobzheniy.h"
+#include "VirtualForms.h"
+
+#include <gtest/gtest.h>
+
+#include <iconv.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t Red = 0x00FF0000, Green = 0x0000FF00;
+
+std::string Utf8(const TAnsiString& cp1251) {
+    std::string in = cp1251.Length() > 0 ? cp1251.Data() : "";
+    iconv_t cd = iconv_open("UTF-8", "CP1251");
+    std::string out(in.size() * 3, '\0');
+    char* i = in.data();
+    char* o = out.data();
+    size_t inLeft = in.size(), outLeft = out.size();
+    iconv(cd, &i, &inLeft, &o, &outLeft);
+    iconv_close(cd);
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+LRESULT PlainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    return DefWindowProcA(w, m, wp, lp);
+}
+
+HWND PlainWindow(int width, int height) {
+    static const bool registered = [] {
+        WNDCLASSEXA c{};
+        c.cbSize = sizeof c;
+        c.lpfnWndProc = PlainProc;
+        c.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+        c.lpszClassName = "Plain";
+        return RegisterClassExA(&c) != 0;
+    }();
+    (void)registered;
+    return CreateWindowExA(0, "Plain", "plain", WS_CAPTION | WS_VISIBLE, 10, 20, width, height,
+                           nullptr, nullptr, nullptr, nullptr);
+}
+
+class DisplayTest : public testing::Test {
+protected:
+    void SetUp() override {
+        VirtualReset();
+        MSG m{};
+        while (GetMessageA(&m, nullptr, 0, 0) > 0)
+            DispatchMessageA(&m);
+        Ansi1251.Load("/proc/no-such-dir/table");
+    }
+    void TearDown() override {
+        delete frmIzobragenie;
+        frmIzobragenie = nullptr;
+        Ansi1251.Free();
+    }
+
+    // The texts of the error messages shown while making a surface on this display.
+    static std::vector<std::string> Refusals(const DisplayFormat& format, bool readable = true) {
+        VirtualSetDisplayFormat(format, readable);
+        std::vector<std::string> shown;
+        auto record = [&shown] {
+            auto* box = reinterpret_cast<TOknoSoobzheniy*>(
+                GetWindowLongPtrA(VirtualFindWindow("\xCE\xF8\xE8\xE1\xEA\xE0"), GWLP_USERDATA));
+            if (box != nullptr) shown.push_back(Utf8(box->Text()));
+        };
+        for (int i = 0; i < 3; ++i) {
+            VirtualQueueCall(record);
+            VirtualQueueKey(WM_KEYDOWN, VK_RETURN);
+            VirtualQueueKey(WM_KEYUP, VK_RETURN);
+        }
+        HWND w = PlainWindow(50, 40);
+        {
+            TGraficheskoeOkno surface(w, nullptr);
+            EXPECT_EQ(surface.CreateBackBuffer(nullptr, 1, -1, false), shown.empty());
+            EXPECT_EQ(surface.Primary != nullptr, shown.empty());
+        }
+        DestroyWindow(w);
+        return shown;
+    }
+
+    // Fills a back buffer green with a red top-left pixel.
+    static void Paint(TGraficheskoeOkno& s) {
+        IDirectDrawSurface* back = s.BeginDraw(true);
+        ASSERT_NE(back, nullptr);
+        DDSURFACEDESC d{};
+        d.dwSize = sizeof d;
+        ASSERT_EQ(back->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+        for (DWORD y = 0; y < d.dwHeight; ++y)
+            for (DWORD x = 0; x < d.dwWidth; ++x)
+                static_cast<uint32_t*>(d.lpSurface)[y * DWORD(d.lPitch) / 4 + x] =
+                    x == 0 && y == 0 ? Red : Green;
+        back->Unlock(nullptr);
+        s.EndDraw();
+    }
+};
+
+TEST_F(DisplayTest, ColourConvertersFollowTheDisplaysByteOrder) {
+    HWND w = PlainWindow(20, 20);
+    VirtualSetDisplayFormat({true, 32, 0x000000FF, 0x0000FF00, 0x00FF0000});
+    {
+        TGraficheskoeOkno s(w, nullptr);
+        EXPECT_EQ(s.ConvertColour, &ColourAsIs);
+        EXPECT_EQ(s.ConvertColour(s.ConvertContext, 0x0000FF), 0x0000FFu);
+    }
+    VirtualSetDisplayFormat({true, 32, 0x00FF0000, 0x0000FF00, 0x000000FF});
+    {
+        TGraficheskoeOkno s(w, nullptr);
+        EXPECT_EQ(s.ConvertColour, &ColourSwapRedBlue);
+        EXPECT_EQ(s.ConvertColour(s.ConvertContext, 0x808080), 0x808080u);
+        EXPECT_EQ(s.ConvertColour(s.ConvertContext, 0x0000FF), 0x00FF0000u);
+    }
+    VirtualSetDisplayFormat({true, 32, 0x0000FF00, 0x00FF0000, 0xFF000000});
+    {
+        TGraficheskoeOkno s(w, nullptr);
+        EXPECT_EQ(s.ConvertColour, &ColourByShifts);
+        EXPECT_EQ(s.RedShift, 8);
+        EXPECT_EQ(s.ConvertColour(s.ConvertContext, 0x123456), 0x12345600u);
+        EXPECT_EQ(s.ConvertColour(s.ConvertContext, 0x7F7F7F), 0x7F7F7F00u);
+    }
+    EXPECT_EQ(TGraficheskoeOkno::MaskShift(0x00FF0000), 16);
+    EXPECT_EQ(TGraficheskoeOkno::MaskWidth(0x00FF0000), 8);
+    EXPECT_EQ(TGraficheskoeOkno::MaskWidth(0x0003FC00), 8);
+    EXPECT_EQ(TGraficheskoeOkno::MaskWidth(0), 0);
+    DestroyWindow(w);
+}
+
+TEST_F(DisplayTest, UnusableDisplaysAreRefusedWithTheirMessages) {
+    const std::string mode = "Не удаётся проверить режим экрана";
+    const std::string bits = "Формат пикселя неправильный. Должен быть - RGB 32 бита";
+    const std::string eight = bits + " по 8 бит на цвет";
+    EXPECT_EQ(Refusals({}, false), std::vector<std::string>{mode});
+    EXPECT_EQ(Refusals({true, 24, 0xFF0000, 0xFF00, 0xFF}), std::vector<std::string>{bits});
+    EXPECT_EQ(Refusals({true, 16, 0xF800, 0x07E0, 0x001F}), std::vector<std::string>{bits});
+    EXPECT_EQ(Refusals({false, 32, 0, 0, 0}), std::vector<std::string>{bits});
+    EXPECT_EQ(Refusals({true, 32, 0x3FF00000, 0x000FFC00, 0x000003FF}),
+              std::vector<std::string>{eight});
+    EXPECT_EQ(Refusals({true, 32, 0x00FF0000, 0x0000FF00, 0x000000FF}), std::vector<std::string>{});
+}
+
+TEST_F(DisplayTest, PresentKeepsTheAspectAndFillsTheBars) {
+    struct Case {
+        int cw, ch;
+        RECT picture;
+    };
+    const Case cases[] = {
+        {300, 100, {50, 0, 250, 100}},  // wider: bars left and right
+        {301, 100, {50, 0, 251, 100}},  // odd difference: one pixel wider
+        {100, 300, {0, 125, 100, 175}}, // taller: bars above and below
+        {100, 50, {0, 0, 100, 50}},     // equal: no bars
+    };
+    for (const Case& c : cases) {
+        HWND w = PlainWindow(c.cw, c.ch);
+        TGraficheskoeOkno s(w, nullptr);
+        RECT size{0, 0, 100, 50};
+        ASSERT_TRUE(s.CreateBackBuffer(&size, 1, -1, false));
+        Paint(s);
+        s.Present(nullptr);
+        int wrong = 0;
+        for (int y = 0; y < c.ch; ++y)
+            for (int x = 0; x < c.cw; ++x) {
+                const bool inside = x >= c.picture.left && x < c.picture.right &&
+                                    y >= c.picture.top && y < c.picture.bottom;
+                const bool corner = x == c.picture.left && y == c.picture.top;
+                const uint32_t want = inside && !corner ? Green : Red;
+                const uint32_t got = VirtualClientPixel(w, x, y);
+                // The picture's own top-left pixels are red too.
+                if (got != want &&
+                    !(inside && got == Red && x < c.picture.left + 3 && y < c.picture.top + 3))
+                    ++wrong;
+            }
+        EXPECT_EQ(wrong, 0) << c.cw << "x" << c.ch;
+        DestroyWindow(w);
+    }
+}
+
+TEST_F(DisplayTest, DrawingContextWorksWhileThePixelsAreLocked) {
+    HWND w = PlainWindow(40, 30);
+    TGraficheskoeOkno s(w, nullptr);
+    ASSERT_TRUE(s.CreateBackBuffer(nullptr, 0, -1, false));
+    EXPECT_EQ(s.Width, 40);
+    IDirectDrawSurface* back = s.BeginDraw(true);
+    DDSURFACEDESC d{};
+    d.dwSize = sizeof d;
+    ASSERT_EQ(back->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+    HDC dc = s.AcquireDrawDC();
+    ASSERT_NE(dc, TGraficheskoeOkno::NoDC);
+    SelectObject(dc, s.PenWhite);
+    MoveToEx(dc, 0, 5, nullptr);
+    LineTo(dc, 40, 5);
+    s.ReleaseDrawDC();
+    EXPECT_EQ(static_cast<uint32_t*>(d.lpSurface)[5 * d.lPitch / 4 + 7], 0x00FFFFFFu);
+    back->Unlock(nullptr);
+    s.EndDraw();
+    EXPECT_EQ(s.DrawDC, TGraficheskoeOkno::NoDC);
+
+    RECT empty{0, 0, 0, 0};
+    s.UpdateSize(&empty);
+    EXPECT_EQ(s.Width, 1);
+    EXPECT_EQ(s.Height, 1);
+    DestroyWindow(w);
+}
+
+TEST_F(DisplayTest, PictureWindowIsReusedAtTheSameSizeAndReplacedOtherwise) {
+    ASSERT_TRUE(CreatePictureWindow(&frmIzobragenie, 330, 670, TAnsiString("Ornalux"), true, false,
+                                    true, true));
+    TfrmIzobragenie* first = frmIzobragenie;
+    EXPECT_EQ(PictureClientWidth(first), 670);
+    EXPECT_EQ(PictureClientHeight(first), 330);
+    EXPECT_EQ(first->Left(), 0);
+    EXPECT_EQ(first->Top(), 0);
+    EXPECT_TRUE(first->Visible());
+    Paint(first->Surface);
+    ShowWindow(first->Handle(), SW_HIDE);
+    ASSERT_TRUE(CreatePictureWindow(&frmIzobragenie, 330, 670, TAnsiString("Again"), false, true,
+                                    true, true));
+    EXPECT_EQ(frmIzobragenie, first);
+    EXPECT_TRUE(first->Visible());
+    char title[32];
+    GetWindowTextA(first->Handle(), title, sizeof title);
+    EXPECT_STREQ(title, "Again");
+    first->Surface.Present(nullptr);
+    EXPECT_EQ(VirtualClientPixel(first->Handle(), 300, 100), 0u); // cleared to black
+
+    ASSERT_TRUE(CreatePictureWindow(&frmIzobragenie, 200, 300, TAnsiString("Other"), false, true,
+                                    true, false));
+    EXPECT_NE(frmIzobragenie, nullptr);
+    EXPECT_EQ(frmIzobragenie->Left(), 1024 - 300);
+    EXPECT_EQ(frmIzobragenie->Top(), 738 - 200);
+    EXPECT_FALSE(frmIzobragenie->Visible());
+}
+
+TEST_F(DisplayTest, BackBufferIsKeptAtTheSameSizeAndRebuiltBlackOtherwise) {
+    ASSERT_TRUE(
+        CreatePictureWindow(&frmIzobragenie, 100, 200, TAnsiString("P"), true, false, true, true));
+    TfrmIzobragenie* w = frmIzobragenie;
+    Paint(w->Surface);
+    IDirectDrawSurface* before = w->Surface.BackBuffer;
+    SendMessageA(w->Handle(), WM_SIZE, SIZE_RESTORED, 200 | 100 << 16);
+    SendMessageA(w->Handle(), WM_SIZE, SIZE_MINIMIZED, 0);
+    EXPECT_EQ(w->Surface.BackBuffer, before);
+    w->Surface.Present(nullptr);
+    EXPECT_EQ(VirtualClientPixel(w->Handle(), 100, 50), Green);
+
+    w->SetClientWidth(240);
+    EXPECT_EQ(w->Surface.Width, 240);
+    w->Surface.Present(nullptr);
+    EXPECT_EQ(VirtualClientPixel(w->Handle(), 100, 50), 0u);
+    // A repaint presents the back buffer.
+    Paint(w->Surface);
+    InvalidateRect(w->Handle(), nullptr, 1);
+    UpdateWindow(w->Handle());
+    EXPECT_EQ(VirtualClientPixel(w->Handle(), 100, 50), Green);
+}
+
+struct Tracked {
+    std::vector<std::string> calls;
+    bool allowDrag = true;
+};
+
+void OnTrack(int x, int y, void* data, TfrmIzobragenie*) {
+    static_cast<Tracked*>(data)->calls.push_back("track " + std::to_string(x) + "," +
+                                                 std::to_string(y));
+}
+bool OnDragStart(int, int, void* data, TfrmIzobragenie*) {
+    static_cast<Tracked*>(data)->calls.push_back("start");
+    return static_cast<Tracked*>(data)->allowDrag;
+}
+void OnDrag(int x, int, void* data, TfrmIzobragenie*) {
+    static_cast<Tracked*>(data)->calls.push_back("drag " + std::to_string(x));
+}
+
+TEST_F(DisplayTest, MouseIsTrackedFromPressToReleaseOfTheSameButton) {
+    ASSERT_TRUE(
+        CreatePictureWindow(&frmIzobragenie, 100, 200, TAnsiString("P"), true, false, true, true));
+    TfrmIzobragenie* w = frmIzobragenie;
+    Tracked t;
+    w->OnTrack = OnTrack;
+    w->OnDragStart = OnDragStart;
+    w->OnDrag = OnDrag;
+    w->CallbackData = &t;
+    w->FormMouseMove(w, 0, 1, 1);
+    w->FormMouseDown(w, mbLeft, ssLeft, 5, 6);
+    w->FormMouseDown(w, mbRight, ssLeft | ssRight, 7, 8);
+    w->FormMouseMove(w, ssLeft, 9, 9);
+    w->FormMouseUp(w, mbRight, ssLeft, 9, 9);
+    EXPECT_TRUE(w->Tracking);
+    w->FormMouseUp(w, mbLeft, 0, 10, 11);
+    EXPECT_FALSE(w->Tracking);
+    EXPECT_FALSE(w->Dragging);
+    EXPECT_EQ(t.calls, (std::vector<std::string>{"track 5,6", "start", "drag 9", "track 9,9",
+                                                 "drag 10", "track 10,11"}));
+    t.calls.clear();
+    t.allowDrag = false;
+    w->FormMouseDown(w, mbRight, ssRight, 1, 2);
+    w->FormMouseMove(w, ssRight, 3, 4);
+    w->FormMouseUp(w, mbRight, 0, 3, 4);
+    EXPECT_EQ(t.calls, (std::vector<std::string>{"track 1,2", "start", "track 3,4", "track 3,4"}));
+    EXPECT_EQ(w->LastShift, 0u);
+
+    // Input through the window reaches the same handlers.
+    t.calls.clear();
+    POINT p{20, 30};
+    ClientToScreen(w->Handle(), &p);
+    VirtualQueueMouse(WM_LBUTTONDOWN, p.x, p.y);
+    VirtualQueueMouse(WM_LBUTTONUP, p.x, p.y);
+    MSG m{};
+    while (GetMessageA(&m, nullptr, 0, 0) > 0)
+        DispatchMessageA(&m);
+    EXPECT_EQ(t.calls, (std::vector<std::string>{"track 20,30", "start", "track 20,30"}));
+}
+
+} // namespace
