@@ -16,5 +16,6 @@ scripts/setup.sh
 cmake -S . -B "$dir" -G Ninja "${options[@]}" >/dev/null
 cmake --build "$dir"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir "$dir" --output-on-failure -j "$(nproc)"
