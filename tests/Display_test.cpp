@@ -83,6 +83,8 @@ protected:
             EXPECT_EQ(surface.Primary != nullptr, shown.empty());
         }
         DestroyWindow(w);
+        // Input queued for messages that did not come is dropped with the rest of the script.
+        VirtualReset();
         return shown;
     }
 

@@ -466,14 +466,13 @@ DWORD GetSysColor(int index) {
     return index >= 0 && index < int(std::size(classic)) ? classic[index] : 0;
 }
 
+// The brushes of the system colours live as long as the program.
 HBRUSH GetSysColorBrush(int index) {
-    static std::vector<HBRUSH> brushes = [] {
-        std::vector<HBRUSH> b;
-        for (int i = 0; i < 25; ++i)
-            b.push_back(CreateSolidBrush(GetSysColor(i)));
-        return b;
-    }();
-    return index >= 0 && index < int(brushes.size()) ? brushes[size_t(index)] : nullptr;
+    constexpr int Count = 25;
+    static HBRUSH brushes[Count] = {};
+    if (index < 0 || index >= Count) return nullptr;
+    if (brushes[index] == nullptr) brushes[index] = CreateSolidBrush(GetSysColor(index));
+    return brushes[index];
 }
 
 BOOL SystemParametersInfoA(UINT action, UINT, void* data, UINT) {
