@@ -48,6 +48,9 @@ WindowBackend& Backend();
 void InputMouse(UINT message, POINT screen, WPARAM keys);
 void InputKey(UINT message, UINT key);
 void InputClose(HWND window);
+// The desktop moved the window (its frame's top left is now at the point) or uncovered it.
+void InputMoved(HWND window, POINT topLeft);
+void InputExposed(HWND window);
 // The answer of the window's procedure to a hit test at a screen point.
 LRESULT HitTest(HWND window, POINT screen);
 // The window's pixels and size, frame included, for the backend and for tests.
@@ -56,6 +59,8 @@ const uint32_t* WindowPixels(HWND window, int& width, int& height);
 // the window when they changed so that it is presented again.
 uint32_t* WindowClientPixels(HWND window, int& width, int& height, int& pitch);
 void WindowPixelsChanged(HWND window);
+// The backend's native window of a window, or null.
+NativeWindow* WindowNative(HWND window);
 // All windows that exist, from the bottom of the stack to the top.
 int WindowCount();
 HWND WindowAt(int index);

@@ -551,10 +551,24 @@ void WindowPixelsChanged(HWND w) {
     if (Alive(w)) w->dirty = true;
 }
 
+NativeWindow* WindowNative(HWND w) {
+    return Alive(w) ? w->native : nullptr;
+}
+
 int WindowCount() {
     return int(S().windows.size());
 }
 
 HWND WindowAt(int index) {
     return index >= 0 && index < WindowCount() ? S().windows[size_t(index)].get() : nullptr;
+}
+
+void InputMoved(HWND w, POINT topLeft) {
+    if (!Alive(w)) return;
+    const int width = w->Width(), height = w->Height();
+    w->frame = {topLeft.x, topLeft.y, topLeft.x + width, topLeft.y + height};
+}
+
+void InputExposed(HWND w) {
+    WindowPixelsChanged(w);
 }
