@@ -9,6 +9,9 @@
 #include "platform/Kernel.h"
 
 #include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
 
 using HINSTANCE = void*;
 using HMENU = void*;
@@ -202,3 +205,195 @@ HCURSOR LoadCursorA(HINSTANCE instance, const char* name);
 // Shows text (code page 1251) in the system's message box and returns when the user closes it.
 // A null caption stands for the system's default caption.
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT style);
+
+// ---- The form framework: an application object, forms and the controls the program uses,
+// drawn with GDI in the classic look and driven by mouse and keyboard.
+
+class TControl;
+class TForm;
+
+using TNotifyEvent = std::function<void(void* sender)>;
+using TMouseEvent =
+    std::function<void(void* sender, TMouseButton button, TShiftState shift, int x, int y)>;
+using TMouseMoveEvent = std::function<void(void* sender, TShiftState shift, int x, int y)>;
+
+// Owns its components: they are destroyed with it.
+class TComponent {
+public:
+    explicit TComponent(TComponent* owner);
+    virtual ~TComponent();
+    TComponent(const TComponent&) = delete;
+    TComponent& operator=(const TComponent&) = delete;
+    TComponent* FindComponent(const std::string& name) const;
+    TComponent* Owner() const { return owner; }
+
+    std::string Name;
+    int Tag = 0;
+
+private:
+    TComponent* owner;
+    std::vector<TComponent*> components;
+};
+
+// A control drawn on its form's window; coordinates are relative to its parent.
+class TControl : public TComponent {
+public:
+    TControl(TComponent* owner, TControl* parent);
+    TControl* Parent() const { return parent; }
+    TForm* Form() const;
+    // The control's rectangle in its form's client coordinates.
+    RECT FormRect() const;
+    void SetBounds(int left, int top, int width, int height);
+    void SetCaption(const std::string& caption);
+    const std::string& Caption() const { return caption; }
+    bool Focused() const;
+    void Invalidate() const;
+
+    int Left = 0, Top = 0, Width = 0, Height = 0;
+    int TabOrder = 0;
+    bool TabStop = false;
+    TNotifyEvent OnClick;
+
+    virtual void Paint(HDC dc) = 0;
+    virtual void MouseDown(int, int) {}
+    virtual void MouseUp(int, int, bool) {}
+    virtual void KeyDown(UINT) {}
+    virtual void KeyUp(UINT) {}
+    // The controls in this one (the group box's radio buttons).
+    std::vector<TControl*> Children;
+
+protected:
+    void Click();
+
+private:
+    TControl* parent;
+    std::string caption;
+};
+
+class TButton : public TControl {
+public:
+    TButton(TComponent* owner, TControl* parent);
+    void Paint(HDC dc) override;
+    void MouseDown(int x, int y) override;
+    void MouseUp(int x, int y, bool inside) override;
+    void KeyDown(UINT key) override;
+    void KeyUp(UINT key) override;
+    bool Pressed() const { return pressed; }
+
+private:
+    bool pressed = false;
+};
+
+class TGroupBox : public TControl {
+public:
+    TGroupBox(TComponent* owner, TControl* parent);
+    void Paint(HDC dc) override;
+};
+
+// Radio buttons with the same parent form a group: checking one clears the others.
+class TRadioButton : public TControl {
+public:
+    TRadioButton(TComponent* owner, TControl* parent);
+    void Paint(HDC dc) override;
+    void MouseUp(int x, int y, bool inside) override;
+    void KeyDown(UINT key) override;
+    void SetChecked(bool checked);
+    bool Checked() const { return checked; }
+
+private:
+    bool checked = false;
+};
+
+// Calls OnTimer every Interval milliseconds while enabled, from the program's message loop.
+class TTimer : public TComponent {
+public:
+    explicit TTimer(TComponent* owner);
+    ~TTimer() override;
+    void SetEnabled(bool enabled);
+    void SetInterval(UINT interval);
+    bool Enabled() const { return enabled; }
+    UINT Interval() const { return interval; }
+    TNotifyEvent OnTimer;
+
+private:
+    void Restart();
+    static void Tick(HWND, UINT, UINT_PTR id, DWORD);
+    bool enabled = true;
+    UINT interval = 1000;
+    UINT_PTR id = 0;
+};
+
+enum TBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog };
+
+class TForm : public TControl {
+public:
+    // A hidden window with a caption bar and a fixed frame of the given style.
+    TForm(TComponent* owner, TBorderStyle border);
+    ~TForm() override;
+
+    HWND Handle() const { return window; }
+    int ClientWidth() const;
+    int ClientHeight() const;
+    void SetClientWidth(int width);
+    void SetClientHeight(int height);
+    void SetPosition(int left, int top);
+    void SetFormCaption(const std::string& caption);
+    void SetFont(const char* face, int height);
+    HFONT Font() const { return font; }
+    void Show();
+    void Hide();
+    bool Visible() const;
+    void Close();
+    // The control that has the keyboard; Tab and Shift+Tab move it along the tab order.
+    TControl* ActiveControl() const { return active; }
+    void SetActiveControl(TControl* control);
+    void Repaint();
+
+    TNotifyEvent OnCreate, OnDestroy, OnPaint, OnResize;
+    TMouseEvent OnMouseDown, OnMouseUp;
+    TMouseMoveEvent OnMouseMove;
+
+    void Paint(HDC dc) override;
+    // Runs OnCreate; the application calls it once the form's construction is complete.
+    void DoCreate();
+    void DoDestroy();
+
+protected:
+    // Messages of the form's window; a form that handles some itself calls this for the rest.
+    virtual LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam);
+
+private:
+    static LRESULT FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    TControl* ControlAt(int x, int y) const;
+    std::vector<TControl*> TabControls() const;
+    void MoveFocus(bool backwards);
+    void HandleMouse(UINT message, WPARAM wParam, LPARAM lParam);
+    void HandleKey(UINT message, UINT key);
+
+    HWND window = nullptr;
+    HFONT font = nullptr;
+    TControl* active = nullptr;
+    TControl* pressedControl = nullptr;
+    bool destroyed = false;
+};
+
+class TApplication : public TComponent {
+public:
+    TApplication();
+    ~TApplication() override;
+    void Initialize() {}
+    // Takes the form (created by the caller), runs its OnCreate; the first form is the main one.
+    void CreateForm(TForm* form);
+    // The message loop, until the main form closes.
+    void Run();
+    // Shows an exception that escaped the framework, in the system's message box.
+    void ShowException(const std::string& message);
+    TForm* MainForm() const { return mainForm; }
+
+    std::string Title;
+
+private:
+    TForm* mainForm = nullptr;
+};
+
+extern TApplication* Application;

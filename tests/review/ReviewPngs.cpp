@@ -1,6 +1,7 @@
 // Renders windows on the virtual backend into PNG files for review:
 //   message_window.png  the error message window, style 1, as the drawing surface shows it
 //   picture_window.png  an empty picture window of the program's default size
+//   controls.png        a form with a push button, a group box and two radio buttons
 // Usage: review_pngs OUTPUT_DIRECTORY
 #include "Kernel.h"
 #include "Tfrmizobragenie.h"
@@ -40,6 +41,29 @@ int main(int argc, char** argv) {
         ok = VirtualSavePng(frmIzobragenie->Handle(), picture.c_str()) && ok;
         delete frmIzobragenie;
     }
-    std::printf("%s\n%s\n", message.c_str(), picture.c_str());
+    const std::string controls = dir + "controls.png";
+    {
+        TForm form(nullptr, bsSingle);
+        form.SetClientWidth(307);
+        form.SetClientHeight(58);
+        auto* button = new TButton(&form, &form);
+        button->SetBounds(192, 15, 96, 25);
+        button->SetCaption("Pause");
+        auto* group = new TGroupBox(&form, &form);
+        group->SetBounds(16, 8, 137, 41);
+        group->SetCaption(" Audio channel: ");
+        auto* left = new TRadioButton(&form, group);
+        left->SetBounds(16, 16, 49, 17);
+        left->SetCaption("Left");
+        left->SetChecked(true);
+        auto* right = new TRadioButton(&form, group);
+        right->SetBounds(64, 16, 49, 17);
+        right->SetCaption("Right");
+        form.SetActiveControl(button);
+        form.Show();
+        form.Repaint();
+        ok = VirtualSavePng(form.Handle(), controls.c_str()) && ok;
+    }
+    std::printf("%s\n%s\n%s\n", message.c_str(), picture.c_str(), controls.c_str());
     return ok ? 0 : 1;
 }

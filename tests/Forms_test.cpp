@@ -1,0 +1,171 @@
+#include "VirtualForms.h"
+#include "platform/Forms.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// A control window like the program's: a push button, a group box with two radio buttons.
+struct ControlForm : TForm {
+    TButton* button;
+    TGroupBox* group;
+    TRadioButton* left;
+    TRadioButton* right;
+    std::vector<std::string> clicks;
+
+    ControlForm() : TForm(nullptr, bsSingle) {
+        SetClientWidth(307);
+        SetClientHeight(58);
+        SetPosition(100, 100);
+        button = new TButton(this, this);
+        button->SetBounds(192, 15, 96, 25);
+        button->SetCaption("Pause");
+        button->OnClick = [this](void*) { clicks.push_back("button"); };
+        group = new TGroupBox(this, this);
+        group->SetBounds(16, 8, 137, 41);
+        group->SetCaption(" Audio channel: ");
+        group->TabOrder = 1;
+        left = new TRadioButton(this, group);
+        left->SetBounds(16, 16, 49, 17);
+        left->SetCaption("Left");
+        left->SetChecked(true);
+        left->OnClick = [this](void*) { clicks.push_back("left"); };
+        right = new TRadioButton(this, group);
+        right->SetBounds(64, 16, 49, 17);
+        right->SetCaption("Right");
+        right->TabOrder = 1;
+        right->OnClick = [this](void*) { clicks.push_back("right"); };
+    }
+};
+
+class FormsTest : public testing::Test {
+protected:
+    void SetUp() override {
+        VirtualReset();
+        Run();
+        VirtualReset();
+    }
+    static void Run() {
+        MSG m{};
+        while (GetMessageA(&m, nullptr, 0, 0) > 0)
+            DispatchMessageA(&m);
+    }
+    static POINT Screen(const TForm& f, int x, int y) {
+        POINT p{x, y};
+        ClientToScreen(f.Handle(), &p);
+        return p;
+    }
+    static void Click(const TForm& f, int x, int y) {
+        const POINT p = Screen(f, x, y);
+        VirtualQueueMouse(WM_LBUTTONDOWN, p.x, p.y);
+        VirtualQueueMouse(WM_LBUTTONUP, p.x, p.y);
+    }
+    static void Key(UINT key) {
+        VirtualQueueKey(WM_KEYDOWN, key);
+        VirtualQueueKey(WM_KEYUP, key);
+    }
+};
+
+TEST_F(FormsTest, ControlsAreDrawnInTheClassicLook) {
+    ControlForm f;
+    f.Show();
+    Run();
+    HWND w = f.Handle();
+    EXPECT_EQ(f.ClientWidth(), 307);
+    EXPECT_EQ(VirtualClientPixel(w, 5, 5), 0xC0C0C0u);    // form face
+    EXPECT_EQ(VirtualClientPixel(w, 192, 15), 0xFFFFFFu); // button: light top left
+    EXPECT_EQ(VirtualClientPixel(w, 287, 39), 0x000000u); // dark bottom right
+    EXPECT_EQ(VirtualClientPixel(w, 286, 38), 0x808080u); // inner shadow
+    EXPECT_EQ(VirtualClientPixel(w, 16, 48), 0xFFFFFFu);  // etched group frame, bottom
+    EXPECT_EQ(VirtualClientPixel(w, 16, 47), 0x808080u);
+    EXPECT_EQ(VirtualClientPixel(w, 32 + 5, 24 + 2 + 5), 0x000000u); // the checked dot
+    EXPECT_EQ(VirtualClientPixel(w, 80 + 5, 24 + 2 + 5), 0xFFFFFFu); // unchecked face
+}
+
+TEST_F(FormsTest, MouseClicksButtonsAndChecksRadioButtons) {
+    ControlForm f;
+    f.Show();
+    Click(f, 240, 27);
+    const POINT in = Screen(f, 240, 27), out = Screen(f, 240, 50);
+    VirtualQueueMouse(WM_LBUTTONDOWN, in.x, in.y);
+    VirtualQueueMouse(WM_LBUTTONUP, out.x, out.y);
+    Click(f, 16 + 64 + 20, 8 + 16 + 8);
+    Run();
+    EXPECT_EQ(f.clicks, (std::vector<std::string>{"button", "right"}));
+    EXPECT_TRUE(f.right->Checked());
+    EXPECT_FALSE(f.left->Checked());
+    EXPECT_EQ(f.ActiveControl(), f.right);
+}
+
+TEST_F(FormsTest, KeyboardMovesFocusAndActsOnTheFocusedControl) {
+    ControlForm f;
+    f.Show();
+    Key(VK_TAB); // the button
+    Key(VK_SPACE);
+    Key(VK_TAB); // the checked radio button of the group
+    Key(VK_RIGHT);
+    Key(VK_LEFT);
+    Key(VK_TAB); // back to the button
+    Key(VK_RETURN);
+    Run();
+    EXPECT_EQ(f.clicks, (std::vector<std::string>{"button", "right", "left", "button"}));
+    EXPECT_EQ(f.ActiveControl(), f.button);
+    EXPECT_TRUE(f.left->Checked());
+}
+
+TEST_F(FormsTest, TimersTickFromTheMessageLoopWhileEnabled) {
+    ControlForm f;
+    auto* timer = new TTimer(&f);
+    timer->SetEnabled(false);
+    timer->SetInterval(50);
+    int ticks = 0;
+    timer->OnTimer = [&](void*) {
+        if (++ticks == 4) timer->SetEnabled(false);
+    };
+    VirtualQueueDelay(500);
+    Run();
+    EXPECT_EQ(ticks, 0);
+    timer->SetEnabled(true);
+    const uint32_t start = VirtualNow();
+    Run();
+    EXPECT_EQ(ticks, 4);
+    EXPECT_EQ(VirtualNow() - start, 200u);
+}
+
+TEST_F(FormsTest, ApplicationRunsUntilTheMainFormCloses) {
+    TApplication app;
+    app.Title = "Vespira";
+    std::vector<std::string> events;
+    auto* form = new ControlForm;
+    form->OnCreate = [&](void*) { events.push_back("create"); };
+    form->OnDestroy = [&](void*) { events.push_back("destroy"); };
+    app.CreateForm(form);
+    VirtualQueueCall([&] {
+        events.push_back(form->Visible() ? "shown" : "hidden");
+        InputClose(form->Handle());
+    });
+    app.Run();
+    EXPECT_EQ(events, (std::vector<std::string>{"create", "shown", "destroy"}));
+    app.ShowException("boom");
+    const auto boxes = TakeRecordedMessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "boom");
+    delete form;
+    EXPECT_EQ(events.size(), 3u);
+}
+
+TEST_F(FormsTest, DesktopFactsComeFromTheBackend) {
+    VirtualSetScreen({0, 0, 1280, 1024}, {0, 24, 1280, 1024});
+    EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), 1280);
+    EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 1024);
+    RECT area{};
+    ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0));
+    EXPECT_EQ(area.top, 24);
+    EXPECT_EQ(GetSysColor(COLOR_BTNFACE), 0xC0C0C0u);
+    EXPECT_EQ(GetSysColor(COLOR_ACTIVECAPTION), 0x800000u);
+}
+
+} // namespace
