@@ -1,6 +1,6 @@
-// The picture window: a fixed-frame window that shows the spectrogram and its scales through
-// its embedded drawing surface, keeps its back buffer as large as its client area and presents
-// it when asked to repaint. Mouse presses are tracked for optional callbacks.
+// The picture window: a fixed-frame form that shows the spectrogram and its scales through its
+// embedded drawing surface, keeps its back buffer as large as its client area and presents it
+// when asked to repaint. Mouse presses are tracked for optional callbacks.
 #pragma once
 
 #include "Tgraficheskoeokno.h"
@@ -12,31 +12,14 @@ class TfrmIzobragenie;
 using TTrackCallback = void (*)(int x, int y, void* data, TfrmIzobragenie* window);
 using TDragStartCallback = bool (*)(int x, int y, void* data, TfrmIzobragenie* window);
 
-class TfrmIzobragenie {
+class TfrmIzobragenie : public TForm {
 public:
     // styleMask non-zero: the window style loses the mask's bits and gains styleBits.
-    TfrmIzobragenie(void* owner, DWORD styleMask, DWORD styleBits, bool presentOnPaint,
+    TfrmIzobragenie(TComponent* owner, DWORD styleMask, DWORD styleBits, bool presentOnPaint,
                     int clientWidth, int clientHeight, IDirectDraw* display);
-    ~TfrmIzobragenie();
-    TfrmIzobragenie(const TfrmIzobragenie&) = delete;
-    TfrmIzobragenie& operator=(const TfrmIzobragenie&) = delete;
+    ~TfrmIzobragenie() override;
 
-    HWND Handle() const { return window; }
-    int ClientWidth() const;
-    int ClientHeight() const;
-    void SetClientWidth(int width);
-    void SetClientHeight(int height);
-    int Left() const;
-    int Top() const;
-    int Width() const;
-    int Height() const;
-    void SetLeft(int left);
-    void SetTop(int top);
-    void SetCaption(const TAnsiString& caption);
-    bool Visible() const;
-    void Show();
-    // The window owns no components.
-    void* FindComponent(const char*) const { return nullptr; }
+    void SetFormCaption(const TAnsiString& caption);
 
     void FormMouseDown(void* sender, TMouseButton button, TShiftState shift, int x, int y);
     void FormMouseMove(void* sender, TShiftState shift, int x, int y);
@@ -44,17 +27,6 @@ public:
 
     bool PresentOnPaint;
     bool Ready = false;
-
-    // The window procedure of the picture window's class.
-    static LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-
-private:
-    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
-    void MoveTo(int left, int top, int width, int height);
-
-    HWND window;
-
-public:
     TGraficheskoeOkno Surface;
     TTrackCallback OnTrack = nullptr;
     TDragStartCallback OnDragStart = nullptr;
@@ -64,6 +36,9 @@ public:
     bool Dragging = false;
     TShiftState LastShift = 0;
     TMouseButton TrackButton = mbLeft;
+
+protected:
+    LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 };
 
 extern TfrmIzobragenie* frmIzobragenie;

@@ -1,12 +1,11 @@
 #include "Kernel.h"
+#include "TestText.h"
 #include "Tfrmizobragenie.h"
 #include "Tgraficheskoeokno.h"
 #include "Toknosoobzheniy.h"
 #include "VirtualForms.h"
 
 #include <gtest/gtest.h>
-
-#include <iconv.h>
 
 #include <memory>
 #include <string>
@@ -16,17 +15,14 @@ namespace {
 
 constexpr uint32_t Red = 0x00FF0000, Green = 0x0000FF00;
 
+RECT Frame(const TForm* form) {
+    RECT r{};
+    GetWindowRect(form->Handle(), &r);
+    return r;
+}
+
 std::string Utf8(const TAnsiString& cp1251) {
-    std::string in = cp1251.Length() > 0 ? cp1251.Data() : "";
-    iconv_t cd = iconv_open("UTF-8", "CP1251");
-    std::string out(in.size() * 3, '\0');
-    char* i = in.data();
-    char* o = out.data();
-    size_t inLeft = in.size(), outLeft = out.size();
-    iconv(cd, &i, &inLeft, &o, &outLeft);
-    iconv_close(cd);
-    out.resize(out.size() - outLeft);
-    return out;
+    return Utf8Of1251(cp1251.Length() > 0 ? cp1251.Data() : "");
 }
 
 LRESULT PlainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
@@ -216,8 +212,8 @@ TEST_F(DisplayTest, PictureWindowIsReusedAtTheSameSizeAndReplacedOtherwise) {
     TfrmIzobragenie* first = frmIzobragenie;
     EXPECT_EQ(PictureClientWidth(first), 670);
     EXPECT_EQ(PictureClientHeight(first), 330);
-    EXPECT_EQ(first->Left(), 0);
-    EXPECT_EQ(first->Top(), 0);
+    EXPECT_EQ(Frame(first).left, 0);
+    EXPECT_EQ(Frame(first).top, 0);
     EXPECT_TRUE(first->Visible());
     Paint(first->Surface);
     ShowWindow(first->Handle(), SW_HIDE);
@@ -234,8 +230,8 @@ TEST_F(DisplayTest, PictureWindowIsReusedAtTheSameSizeAndReplacedOtherwise) {
     ASSERT_TRUE(CreatePictureWindow(&frmIzobragenie, 200, 300, TAnsiString("Other"), false, true,
                                     true, false));
     EXPECT_NE(frmIzobragenie, nullptr);
-    EXPECT_EQ(frmIzobragenie->Left(), 1024 - 300);
-    EXPECT_EQ(frmIzobragenie->Top(), 738 - 200);
+    EXPECT_EQ(Frame(frmIzobragenie).left, 1024 - 300);
+    EXPECT_EQ(Frame(frmIzobragenie).top, 738 - 200);
     EXPECT_FALSE(frmIzobragenie->Visible());
 }
 

@@ -1,11 +1,10 @@
 #include "Kernel.h"
 #include "Preobrazovaniechisel.h"
+#include "TestText.h"
 #include "VirtualForms.h"
 #include "platform/Forms.h"
 
 #include <gtest/gtest.h>
-
-#include <iconv.h>
 
 #include <cstring>
 #include <string>
@@ -69,18 +68,6 @@ std::string Number(double value, int intDigits, int decimals, bool exponentForm)
     return s.Length() == 0 ? "" : s.Data();
 }
 
-std::string Utf8(const std::string& cp1251) {
-    iconv_t cd = iconv_open("UTF-8", "CP1251");
-    std::string out(cp1251.size() * 3, '\0');
-    char* in = const_cast<char*>(cp1251.data());
-    char* o = out.data();
-    size_t inLeft = cp1251.size(), outLeft = out.size();
-    iconv(cd, &in, &inLeft, &o, &outLeft);
-    iconv_close(cd);
-    out.resize(out.size() - outLeft);
-    return out;
-}
-
 TEST_P(Numbers, SyntaxAcceptsBothSeparatorsAndTheDescribedForms) {
     for (const char* text : {"12", "-12", "12.5", "12,5", "12.", "1.5e3", "1.5E-3", "1.e3", "12e",
                              "0", "007", "-0.0e-0"})
@@ -135,9 +122,9 @@ TEST_P(Numbers, FailuresAreExplainedInRussianWhenAsked) {
     Parse("x1", false);
     const auto shown = TakeRecordedMessageBoxes();
     ASSERT_EQ(shown.size(), 3u);
-    EXPECT_EQ(Utf8(shown[0].text), "Строка не содержит цифр между разделителями.");
-    EXPECT_EQ(Utf8(shown[1].text), "Число выходит за допустимый диапазон значений.");
-    EXPECT_EQ(Utf8(shown[2].text),
+    EXPECT_EQ(Utf8Of1251(shown[0].text), "Строка не содержит цифр между разделителями.");
+    EXPECT_EQ(Utf8Of1251(shown[1].text), "Число выходит за допустимый диапазон значений.");
+    EXPECT_EQ(Utf8Of1251(shown[2].text),
               "Порядок числа.\n Должен быть больше или равен -307 и меньше или равен 307.");
     for (const auto& box : shown) {
         EXPECT_TRUE(box.defaultCaption);

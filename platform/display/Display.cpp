@@ -49,7 +49,9 @@ uint32_t Convert(uint32_t p, const PixelLayout& from, const PixelLayout& to) {
            ((p >> from.blueShift) & 0xFF) << to.blueShift;
 }
 
-class Clipper final : public IDirectDrawClipper {
+// The reference counting of a display interface: the object deletes itself with the last
+// reference.
+template <typename Interface> class Counted : public Interface {
 public:
     ULONG AddRef() override { return ++references; }
     ULONG Release() override {
@@ -57,37 +59,32 @@ public:
         if (left == 0) delete this;
         return left;
     }
-    HRESULT SetHWnd(DWORD, HWND w) override {
-        window = w;
-        return DD_OK;
-    }
-    HWND window = nullptr;
 
 private:
     ULONG references = 1;
 };
 
-class Surface final : public IDirectDrawSurface {
+class Clipper final : public Counted<IDirectDrawClipper> {
+public:
+    HRESULT SetHWnd(DWORD, HWND w) override {
+        window = w;
+        return DD_OK;
+    }
+    HWND window = nullptr;
+};
+
+class Surface final : public Counted<IDirectDrawSurface> {
 public:
     Surface(bool isPrimary, int w, int h, DDPIXELFORMAT f, DWORD surfaceCaps)
         : primary(isPrimary), width(w), height(h), format(f), caps(surfaceCaps) {}
     ~Surface() override {
         if (clipper != nullptr) clipper->Release();
+        delete[] pixels;
     }
     bool Allocate() {
         if (primary) return true;
         pixels = new (std::nothrow) uint32_t[size_t(width) * size_t(height)]();
         return pixels != nullptr;
-    }
-
-    ULONG AddRef() override { return ++references; }
-    ULONG Release() override {
-        const ULONG left = --references;
-        if (left == 0) {
-            delete[] pixels;
-            delete this;
-        }
-        return left;
     }
 
     HRESULT Lock(RECT*, DDSURFACEDESC* desc, DWORD, HANDLE) override {
@@ -150,7 +147,6 @@ private:
         d->ddsCaps.dwCaps = caps;
     }
 
-    ULONG references = 1;
     bool primary;
     int width, height;
     DDPIXELFORMAT format;
@@ -202,14 +198,8 @@ HRESULT Surface::Blt(RECT* destination, IDirectDrawSurface* source, RECT* source
     return DD_OK;
 }
 
-class DirectDraw final : public IDirectDraw {
+class DirectDraw final : public Counted<IDirectDraw> {
 public:
-    ULONG AddRef() override { return ++references; }
-    ULONG Release() override {
-        const ULONG left = --references;
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT Initialize(GUID*) override { return DD_OK; }
     HRESULT SetCooperativeLevel(HWND, DWORD) override { return DD_OK; }
     HRESULT GetDisplayMode(DDSURFACEDESC* desc) override {
@@ -229,9 +219,6 @@ public:
         *out = new (std::nothrow) Clipper;
         return *out != nullptr ? DD_OK : DDERR_OUTOFMEMORY;
     }
-
-private:
-    ULONG references = 1;
 };
 
 HRESULT DirectDraw::CreateSurface(DDSURFACEDESC* desc, IDirectDrawSurface** out, void*) {

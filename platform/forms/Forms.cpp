@@ -337,8 +337,10 @@ TForm::TForm(TComponent* owner, TBorderStyle border) : TControl(owner, nullptr) 
         return RegisterClassExA(&c) != 0;
     }();
     (void)registered;
-    window = CreateWindowExA(0, FormClass, "", StyleOf(border), 0, 0, 320, 240, nullptr, nullptr,
-                             GetModuleHandleA(nullptr), nullptr);
+    Width = 320;
+    Height = 240;
+    window = CreateWindowExA(0, FormClass, "", StyleOf(border), Left, Top, Width, Height, nullptr,
+                             nullptr, GetModuleHandleA(nullptr), nullptr);
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetFont("MS Sans Serif", -11);
 }
