@@ -4,6 +4,7 @@
 #include "Operaciispamyatyu.h"
 
 #include <bit>
+#include <cstddef>
 #include <utility>
 
 namespace {
@@ -24,6 +25,51 @@ uint32_t IndexOfTime(const SampledArray<double>& s, double t, uint32_t outside) 
     return i >= s.Count() ? outside : i;
 }
 
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(ZOL_PORTABLE_FPU)
+#define ZOL_X87_KERNELS 1
+
+// Four extended-precision sums of products, n steps: sums 0 and 1 take a[0]*q and a[1]*q, sums
+// 2 and 3 take b[0]*q and b[1]*q, each product and each sum rounded to extended precision in
+// order; a and b advance by strideBytes and q by one double per step. Written for the unit so
+// that every operand comes from memory and no register copies compete with the multiplies and
+// additions.
+void FourSums(Extended (&acc)[4], const double* a, const double* b, std::size_t strideBytes,
+              const double* q, std::size_t n) {
+    if (n == 0) return;
+    asm volatile("fldt 48(%[acc])\n\t"
+                 "fldt 32(%[acc])\n\t"
+                 "fldt 16(%[acc])\n\t"
+                 "fldt (%[acc])\n\t"
+                 "1:\n\t"
+                 "fldl (%[a])\n\t"
+                 "fmull (%[q])\n\t"
+                 "faddp %%st, %%st(1)\n\t"
+                 "fldl 8(%[a])\n\t"
+                 "fmull (%[q])\n\t"
+                 "faddp %%st, %%st(2)\n\t"
+                 "fldl (%[b])\n\t"
+                 "fmull (%[q])\n\t"
+                 "faddp %%st, %%st(3)\n\t"
+                 "fldl 8(%[b])\n\t"
+                 "fmull (%[q])\n\t"
+                 "faddp %%st, %%st(4)\n\t"
+                 "addq %[stride], %[a]\n\t"
+                 "addq %[stride], %[b]\n\t"
+                 "addq $8, %[q]\n\t"
+                 "decq %[n]\n\t"
+                 "jnz 1b\n\t"
+                 "fstpt (%[acc])\n\t"
+                 "fstpt 16(%[acc])\n\t"
+                 "fstpt 32(%[acc])\n\t"
+                 "fstpt 48(%[acc])"
+                 : [a] "+r"(a), [b] "+r"(b), [q] "+r"(q), [n] "+r"(n)
+                 : [acc] "r"(acc), [stride] "r"(strideBytes)
+                 : "memory", "cc", "st", "st(1)", "st(2)", "st(3)", "st(4)", "st(5)", "st(6)",
+                   "st(7)");
+}
+
+#endif
+
 // Sums x[i]*x[i+lag] for W consecutive lags from `lag` on. The terms all lags share come first,
 // then the remaining terms of the shorter lags, so every sum keeps its ascending order.
 template <uint32_t W>
@@ -32,13 +78,18 @@ AccumulateLags(const double* x, uint32_t n, uint32_t lag, Extended (&acc)[W]) {
     for (auto& a : acc)
         a = 0;
     const uint32_t shared = n - lag - (W - 1);
-    for (uint32_t i = 0; i < shared; ++i) {
-        const Extended xi = x[i];
-        const double* y = x + i + lag;
+#ifdef ZOL_X87_KERNELS
+    if constexpr (W == 4) {
+        FourSums(acc, x + lag, x + lag + 2, sizeof(double), x, shared);
+    } else
+#endif
+        for (uint32_t i = 0; i < shared; ++i) {
+            const Extended xi = x[i];
+            const double* y = x + i + lag;
 #pragma GCC unroll 8
-        for (uint32_t w = 0; w < W; ++w)
-            acc[w] += xi * y[w];
-    }
+            for (uint32_t w = 0; w < W; ++w)
+                acc[w] += xi * y[w];
+        }
     for (uint32_t w = 0; w + 1 < W; ++w)
         for (uint32_t i = shared; i < n - lag - w; ++i)
             acc[w] += Extended(x[i]) * x[i + lag + w];
@@ -140,6 +191,15 @@ void ModelColumns(const AngleTable& table, uint32_t q, const double* a, uint32_t
         im[w] = 0;
         row[w] = table.Row(q + w);
     }
+#ifdef ZOL_X87_KERNELS
+    if constexpr (W == 2) {
+        Extended sums[4] = {re[0], im[0], re[1], im[1]};
+        if (count > 1) FourSums(sums, row[0], row[1], 2 * sizeof(double), a + 1, count - 1);
+        out[q] = ModelValue(gain, sums[0], sums[1]);
+        out[q + 1] = ModelValue(gain, sums[2], sums[3]);
+        return;
+    }
+#endif
     for (uint32_t i = 1; i < count; ++i) {
         const double ai = a[i];
         const uint32_t t = 2 * (i - 1);
