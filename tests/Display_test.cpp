@@ -3,7 +3,7 @@
 #include "Tfrmizobragenie.h"
 #include "Tgraficheskoeokno.h"
 #include "Toknosoobzheniy.h"
-#include "VirtualForms.h"
+#include "VirtualDesktop.h"
 
 #include <gtest/gtest.h>
 
@@ -46,10 +46,7 @@ HWND PlainWindow(int width, int height) {
 class DisplayTest : public testing::Test {
 protected:
     void SetUp() override {
-        VirtualReset();
-        MSG m{};
-        while (GetMessageA(&m, nullptr, 0, 0) > 0)
-            DispatchMessageA(&m);
+        CleanDesktop();
         Ansi1251.Load("/proc/no-such-dir/table");
     }
     void TearDown() override {
@@ -69,8 +66,7 @@ protected:
         };
         for (int i = 0; i < 3; ++i) {
             VirtualQueueCall(record);
-            VirtualQueueKey(WM_KEYDOWN, VK_RETURN);
-            VirtualQueueKey(WM_KEYUP, VK_RETURN);
+            QueueKeyPress(VK_RETURN);
         }
         HWND w = PlainWindow(50, 40);
         {
@@ -309,9 +305,7 @@ TEST_F(DisplayTest, MouseIsTrackedFromPressToReleaseOfTheSameButton) {
     ClientToScreen(w->Handle(), &p);
     VirtualQueueMouse(WM_LBUTTONDOWN, p.x, p.y);
     VirtualQueueMouse(WM_LBUTTONUP, p.x, p.y);
-    MSG m{};
-    while (GetMessageA(&m, nullptr, 0, 0) > 0)
-        DispatchMessageA(&m);
+    RunMessages();
     EXPECT_EQ(t.calls, (std::vector<std::string>{"track 20,30", "start", "track 20,30"}));
 }
 

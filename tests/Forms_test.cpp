@@ -1,4 +1,4 @@
-#include "VirtualForms.h"
+#include "VirtualDesktop.h"
 #include "platform/Forms.h"
 
 #include <gtest/gtest.h>
@@ -43,16 +43,8 @@ struct ControlForm : TForm {
 
 class FormsTest : public testing::Test {
 protected:
-    void SetUp() override {
-        VirtualReset();
-        Run();
-        VirtualReset();
-    }
-    static void Run() {
-        MSG m{};
-        while (GetMessageA(&m, nullptr, 0, 0) > 0)
-            DispatchMessageA(&m);
-    }
+    void SetUp() override { CleanDesktop(); }
+    static void Run() { RunMessages(); }
     static POINT Screen(const TForm& f, int x, int y) {
         POINT p{x, y};
         ClientToScreen(f.Handle(), &p);
@@ -63,10 +55,7 @@ protected:
         VirtualQueueMouse(WM_LBUTTONDOWN, p.x, p.y);
         VirtualQueueMouse(WM_LBUTTONUP, p.x, p.y);
     }
-    static void Key(UINT key) {
-        VirtualQueueKey(WM_KEYDOWN, key);
-        VirtualQueueKey(WM_KEYUP, key);
-    }
+    static void Key(UINT key) { QueueKeyPress(key); }
 };
 
 TEST_F(FormsTest, ControlsAreDrawnInTheClassicLook) {

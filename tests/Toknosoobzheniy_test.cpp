@@ -1,6 +1,6 @@
 #include "Kernel.h"
 #include "Toknosoobzheniy.h"
-#include "VirtualForms.h"
+#include "VirtualDesktop.h"
 
 #include <gtest/gtest.h>
 
@@ -9,20 +9,12 @@ namespace {
 class MessageWindow : public testing::Test {
 protected:
     void SetUp() override {
-        VirtualReset();
-        // Whatever earlier tests left queued or timed runs out first.
-        MSG m{};
-        while (GetMessageA(&m, nullptr, 0, 0) > 0)
-            DispatchMessageA(&m);
-        VirtualReset();
+        CleanDesktop();
         Ansi1251.Load("/proc/no-such-dir/table");
     }
     void TearDown() override { Ansi1251.Free(); }
 
-    static void Key(UINT key) {
-        VirtualQueueKey(WM_KEYDOWN, key);
-        VirtualQueueKey(WM_KEYUP, key);
-    }
+    static void Key(UINT key) { QueueKeyPress(key); }
     static int Show(uint32_t style, const char16_t* text = u"Текст") {
         return ShowMessageWindow(nullptr, text, u"Заголовок", style);
     }
