@@ -1,7 +1,7 @@
 #include "TOdnomernoeMnogestvoElementov.h"
 
 #include "Operaciispamyatyu.h"
-#include "platform/Kernel.h"
+#include "platform/Kernel32.h"
 
 #include <cstdlib>
 #include <limits>

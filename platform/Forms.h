@@ -6,7 +6,7 @@
 #pragma once
 
 #include "platform/Gdi.h"
-#include "platform/Kernel.h"
+#include "platform/Kernel32.h"
 
 #include <cstdint>
 #include <functional>

@@ -4,7 +4,7 @@
 // through fontconfig; a negative font height is the em height, a positive one the cell height.
 #pragma once
 
-#include "platform/Kernel.h"
+#include "platform/Kernel32.h"
 
 #include <cstdint>
 

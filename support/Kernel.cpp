@@ -1,7 +1,7 @@
 #include "Kernel.h"
 
 #include "Operaciispamyatyu.h"
-#include "platform/Kernel.h"
+#include "platform/Kernel32.h"
 
 #include <cstdlib>
 

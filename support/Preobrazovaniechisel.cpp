@@ -4,7 +4,7 @@
 #include "Operaciisostrokami.h"
 #include "Operaciispamyatyu.h"
 #include "platform/Forms.h"
-#include "platform/Kernel.h"
+#include "platform/Kernel32.h"
 
 #include <bit>
 

@@ -3,7 +3,7 @@
 #include "Kernel.h"
 #include "Operaciisostrokami.h"
 #include "Operaciispamyatyu.h"
-#include "platform/Kernel.h"
+#include "platform/Kernel32.h"
 
 #include <new>
 #include <type_traits>

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "Tstring.h"
-#include "platform/Kernel.h"
+#include "platform/Kernel32.h"
 
 class TTekstoviyFayl;
 

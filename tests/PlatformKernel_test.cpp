@@ -1,5 +1,5 @@
 #include "TempDir.h"
-#include "platform/Kernel.h"
+#include "platform/Kernel32.h"
 
 #include <gtest/gtest.h>
 

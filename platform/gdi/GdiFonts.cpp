@@ -1,6 +1,6 @@
 #include "GdiFonts.h"
 
-#include "platform/Kernel.h"
+#include "platform/Kernel32.h"
 
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>

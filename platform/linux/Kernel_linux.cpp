@@ -1,7 +1,7 @@
 // Kernel services on Linux: POSIX files, /proc for the command line and the program's path,
 // sysconf for physical memory, the user's locale settings for the decimal separator, iconv for
 // code page 1251.
-#include "platform/Kernel.h"
+#include "platform/Kernel32.h"
 
 #include <fcntl.h>
 #include <iconv.h>
