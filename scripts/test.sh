@@ -6,10 +6,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 dir=build
-options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAVREL_WERROR=ON)
 if [ "${1:-}" = "--sanitize" ]; then
     dir=build-asan
-    options=(-DCMAKE_BUILD_TYPE=Debug -DKAVREL_SANITIZE=ON -DKAVREL_BENCH=OFF)
+    options=(-DCMAKE_BUILD_TYPE=Debug -DKAVREL_SANITIZE=ON -DKAVREL_BENCH=OFF -DKAVREL_WERROR=ON)
 fi
 
 scripts/setup.sh
