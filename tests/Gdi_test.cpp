@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <set>
 #include <vector>
 
@@ -115,13 +116,136 @@ TEST(Gdi, ColoursFollowThePixelLayout) {
     DeleteObject(orange);
 }
 
-HFONT Font(int height, BYTE quality) {
+HFONT Font(int height, BYTE quality, const char* face = "MS Sans Serif") {
     LOGFONTA f{};
     f.lfHeight = height;
     f.lfWeight = FW_NORMAL;
     f.lfQuality = quality;
-    std::snprintf(f.lfFaceName, LF_FACESIZE, "MS Sans Serif");
+    std::snprintf(f.lfFaceName, LF_FACESIZE, "%s", face);
     return CreateFontIndirectA(&f);
+}
+
+constexpr int Min = std::numeric_limits<int>::min();
+constexpr int Max = std::numeric_limits<int>::max();
+
+TEST(Gdi, RectanglesOutsideInvertedOrHugeAreClippedOrIgnored) {
+    Canvas c(20, 20);
+    HBRUSH blue = CreateSolidBrush(RGB(0, 0, 255));
+    const RECT ignored[] = {
+        {30, 0, 40, 5},                                            // wholly right
+        {-40, 0, -30, 5},                                          // wholly left
+        {0, 25, 5, 30},                                            // wholly below
+        {10, 10, 5, 15},                                           // inverted horizontally
+        {2, 15, 8, 10},                                            // inverted vertically
+        {Max, Max, Min, Min}, {Max - 1, 0, Max, 5}, {5, 5, 5, 10}, // empty
+    };
+    for (const RECT& r : ignored) {
+        FillRect(c.dc, &r, blue);
+        FrameRect(c.dc, &r, blue);
+    }
+    EXPECT_EQ(c.Count(White), 400);
+    const RECT whole{Min, Min, Max, Max};
+    FillRect(c.dc, &whole, blue);
+    EXPECT_EQ(c.Count(0x000000FF), 400);
+
+    // Rectangle orders its corners as GDI does; its frame may lie far outside.
+    Canvas r(20, 20);
+    HPEN black = CreatePen(PS_SOLID, 0, 0);
+    SelectObject(r.dc, blue);
+    SelectObject(r.dc, black);
+    Rectangle(r.dc, 6, 5, 1, 1);
+    EXPECT_EQ(r.Count(0), 2 * 5 + 2 * 2);
+    EXPECT_EQ(r.Count(0x000000FF), 3 * 2);
+    Rectangle(r.dc, Min, Min, Max, Max);
+    EXPECT_EQ(r.Count(0x000000FF), 400);
+    Rectangle(r.dc, Max, 0, Max - 5, 10);
+    Rectangle(r.dc, -100, 3, Min, 8);
+    EXPECT_EQ(r.Count(0x000000FF), 400);
+    DeleteObject(blue);
+    DeleteObject(black);
+}
+
+TEST(Gdi, LinesFarOutsideAreClippedWithoutWalkingThem) {
+    Canvas c(20, 20);
+    HPEN red = CreatePen(PS_SOLID, 0, RGB(255, 0, 0));
+    SelectObject(c.dc, red);
+    MoveToEx(c.dc, Min, 5, nullptr);
+    LineTo(c.dc, Max, 5);
+    EXPECT_EQ(c.Count(0x00FF0000), 20);
+    MoveToEx(c.dc, Min + 10, Min + 10, nullptr);
+    LineTo(c.dc, Max, Max);
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(c.at(i, i), 0x00FF0000u) << i;
+    MoveToEx(c.dc, 3, Max, nullptr);
+    LineTo(c.dc, 3, Min);
+    EXPECT_EQ(c.at(3, 0), 0x00FF0000u);
+    EXPECT_EQ(c.at(3, 19), 0x00FF0000u);
+    // A line that only passes by leaves the surface as it was.
+    Canvas by(20, 20);
+    SelectObject(by.dc, red);
+    MoveToEx(by.dc, -1000000000, 30, nullptr);
+    LineTo(by.dc, 1000000000, 40);
+    MoveToEx(by.dc, Max, Min, nullptr);
+    LineTo(by.dc, Max, Max);
+    EXPECT_EQ(by.Count(White), 400);
+    // Its slope inside the surface is that of the whole line.
+    Canvas slope(20, 20);
+    SelectObject(slope.dc, red);
+    MoveToEx(slope.dc, -1000000, -500000, nullptr);
+    LineTo(slope.dc, 1000000, 500000);
+    EXPECT_EQ(slope.at(0, 0), 0x00FF0000u);
+    EXPECT_EQ(slope.at(10, 5), 0x00FF0000u);
+    EXPECT_EQ(slope.at(18, 9), 0x00FF0000u);
+    EXPECT_EQ(slope.Count(0x00FF0000), 20);
+    DeleteObject(red);
+
+    // A pen wider than the surface paints it once, not pixel by pixel of its width.
+    Canvas wide(20, 20);
+    HPEN huge = CreatePen(PS_SOLID, Max, RGB(0, 255, 0));
+    SelectObject(wide.dc, huge);
+    MoveToEx(wide.dc, 10, 10, nullptr);
+    LineTo(wide.dc, 12, 10);
+    EXPECT_EQ(wide.Count(0x0000FF00), 400);
+    Canvas framed(20, 20);
+    LOGBRUSH hollow{BS_HOLLOW, 0, 0};
+    HBRUSH none = CreateBrushIndirect(&hollow);
+    SelectObject(framed.dc, huge);
+    SelectObject(framed.dc, none);
+    Rectangle(framed.dc, -5, -5, 25, 25);
+    EXPECT_EQ(framed.Count(0x0000FF00), 400);
+    DeleteObject(huge);
+    DeleteObject(none);
+}
+
+TEST(Gdi, TextFarOutsideTheSurfaceDrawsNothing) {
+    Canvas c(40, 20);
+    HFONT font = Font(-11, 0);
+    SelectObject(c.dc, font);
+    SetBkMode(c.dc, OPAQUE);
+    SetBkColor(c.dc, RGB(0, 0, 255));
+    SIZE size{};
+    GetTextExtentPoint32A(c.dc, "-9,900", 6, &size);
+    for (POINT at :
+         {POINT{-size.cx - 5, 2}, POINT{-size.cx, 2}, POINT{Min, Min}, POINT{Min, 3}, POINT{Max, 3},
+          POINT{Max - 3, Max - 3}, POINT{45, 2}, POINT{2, 25}, POINT{2, Min + 1}})
+        TextOutA(c.dc, at.x, at.y, "-9,900", 6);
+    EXPECT_EQ(c.Count(White), 800);
+    // A label whose start lies left of the surface shows its end.
+    TextOutA(c.dc, -size.cx / 2, 2, "-9,900", 6);
+    EXPECT_EQ(c.Ink().left, 0);
+    EXPECT_EQ(c.Ink().right, size.cx - size.cx / 2);
+
+    Canvas d(40, 20);
+    SelectObject(d.dc, font);
+    for (RECT r :
+         {RECT{Min, Min, Max, Max}, RECT{Max - 2, 0, Max, 10}, RECT{Min, 0, Min + 2, 20}}) {
+        DrawTextA(d.dc, "ab\ncd", 5, &r, DT_CENTER);
+        DrawTextA(d.dc, "ab", 2, &r, DT_RIGHT | DT_NOCLIP);
+        RECT calc = r;
+        DrawTextA(d.dc, "ab", 2, &calc, DT_CALCRECT);
+        EXPECT_GE(calc.right, calc.left);
+    }
+    DeleteObject(font);
 }
 
 TEST(Gdi, TextIsMeasuredAndDrawnInItsCell) {
@@ -165,7 +289,7 @@ TEST(Gdi, TextIsMeasuredAndDrawnInItsCell) {
 
 TEST(Gdi, AntialiasedTransparentTextBlendsOverTheBackground) {
     Canvas c(100, 30);
-    HFONT font = Font(-11, ANTIALIASED_QUALITY);
+    HFONT font = Font(-11, ANTIALIASED_QUALITY, "Tahoma");
     SelectObject(c.dc, font);
     SetBkMode(c.dc, TRANSPARENT);
     SetTextColor(c.dc, RGB(0, 0, 0));
