@@ -1,9 +1,14 @@
 #include "platform/Gdi.h"
+#include "platform/gdi/GdiFonts.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <limits>
 #include <set>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -337,6 +342,92 @@ TEST(Gdi, DrawTextPlacesLinesAndCalculatesTheirRectangle) {
     DrawTextA(clipped.dc, "WWWW", 4, &narrow, DT_LEFT);
     EXPECT_LE(clipped.Ink().right, 6);
     DeleteObject(font);
+}
+
+} // namespace
+
+namespace {
+
+// Width and height of a text in a font.
+std::pair<LONG, LONG> Extent(HFONT font, const char* text) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    SelectObject(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32A(dc, text, int(std::strlen(text)), &size);
+    DeleteDC(dc);
+    return {size.cx, size.cy};
+}
+
+TEST(GdiFonts, MsSansSerifIsTheRasterFontOfCodePage1251WithItsWindowsStrikes) {
+    HFONT label = Font(-11, ANTIALIASED_QUALITY);
+    EXPECT_EQ(Extent(label, "-9,900"), (std::pair<LONG, LONG>{30, 13}));
+    EXPECT_EQ(Extent(label, "0,010"), (std::pair<LONG, LONG>{27, 13}));
+    EXPECT_EQ(Extent(label, "1200"), (std::pair<LONG, LONG>{24, 13}));
+    for (char digit = '0'; digit <= '9'; ++digit)
+        EXPECT_EQ(Extent(label, std::string(1, digit).c_str()).first, 6) << digit;
+    EXPECT_EQ(Extent(label, "-").first, 3);
+    EXPECT_EQ(Extent(label, ",").first, 3);
+    DeleteObject(label);
+    HFONT larger = Font(-13, 0);
+    EXPECT_EQ(Extent(larger, "-9,900"), (std::pair<LONG, LONG>{35, 16}));
+    DeleteObject(larger);
+
+    // The strike by em height (negative) or cell height (positive), as Wine's font mapper.
+    struct Case {
+        int height, cell, ascent;
+    };
+    for (Case c : {Case{-11, 13, 11}, Case{-8, 13, 11}, Case{13, 13, 11}, Case{15, 13, 11},
+                   Case{-13, 16, 13}, Case{16, 16, 13}, Case{17, 16, 13}, Case{-16, 20, 16},
+                   Case{40, 20, 16}}) {
+        auto font = GdiFont::Create("MS Sans Serif", c.height, FW_NORMAL, true);
+        EXPECT_EQ(font->Height(), c.cell) << c.height;
+        EXPECT_EQ(font->Ascent(), c.ascent) << c.height;
+        EXPECT_FALSE(font->Antialiased()) << "raster glyphs are whole pixels";
+        EXPECT_NE(font->File().find("sserifer.fon"), std::string::npos) << font->File();
+    }
+}
+
+TEST(GdiFonts, RasterGlyphsAreIndexedByCodePageBytes) {
+    auto font = GdiFont::Create("MS Sans Serif", -11, FW_NORMAL, false);
+    // Ж, Ш and A in code page 1251: three different glyphs, none of them the default one that
+    // an unmapped control byte gets.
+    const GdiFont::Glyph& zhe = font->Image(0xC6);
+    const GdiFont::Glyph& sha = font->Image(0xD8);
+    const GdiFont::Glyph& fallback = font->Image(0x01);
+    EXPECT_NE(zhe.coverage, sha.coverage);
+    EXPECT_NE(zhe.coverage, fallback.coverage);
+    EXPECT_NE(font->Image('A').coverage, fallback.coverage);
+    EXPECT_GT(std::count(zhe.coverage.begin(), zhe.coverage.end(), 255), 8);
+}
+
+TEST(GdiFonts, TahomaIsItsTrueTypeFileAndDejaVuStandsInForMissingFiles) {
+    HFONT tahoma = Font(-11, 0, "Tahoma");
+    EXPECT_EQ(Extent(tahoma, "-9,900"), (std::pair<LONG, LONG>{31, 13}));
+    DeleteObject(tahoma);
+    auto font = GdiFont::Create("Tahoma", -11, FW_NORMAL, true);
+    EXPECT_EQ(font->Family(), "Tahoma");
+
+    const std::vector<std::string> nowhere{"/proc/no-such-dir"};
+    for (const char* face : {"MS Sans Serif", "Tahoma"}) {
+        auto missing = GdiFont::Create(face, -11, FW_NORMAL, false, nowhere);
+        EXPECT_EQ(missing->Family(), "DejaVu Sans") << face;
+        EXPECT_EQ(missing->Height(), 13) << face;
+    }
+}
+
+TEST(GdiFonts, MeasuringRendersNothingAndEachGlyphIsRenderedOnce) {
+    for (const char* face : {"MS Sans Serif", "Tahoma"}) {
+        auto font = GdiFont::Create(face, -11, FW_NORMAL, true);
+        int width = 0;
+        for (unsigned char byte : std::string("-9,900 0,010"))
+            width += font->Advance(byte);
+        EXPECT_GT(width, 40) << face;
+        EXPECT_EQ(font->RenderedImages(), 0) << face;
+        for (int pass = 0; pass < 2; ++pass)
+            for (unsigned char byte : std::string("-9,900"))
+                font->Image(byte);
+        EXPECT_EQ(font->RenderedImages(), 4) << face; // - 9 , 0
+    }
 }
 
 } // namespace
