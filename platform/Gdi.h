@@ -26,12 +26,34 @@ struct SIZE {
     LONG cx, cy;
 };
 
-struct GdiObject;
+// GDI objects have distinct handle types, as in Windows' STRICT headers: a pen, a brush and a
+// font each convert to HGDIOBJ, never to each other. Objects are made by the Create calls only.
+struct HGDIOBJ__ {
+    virtual ~HGDIOBJ__() = default;
+    HGDIOBJ__(const HGDIOBJ__&) = delete;
+    HGDIOBJ__& operator=(const HGDIOBJ__&) = delete;
+
+protected:
+    HGDIOBJ__() = default;
+};
+struct HPEN__ : HGDIOBJ__ {
+protected:
+    HPEN__() = default;
+};
+struct HBRUSH__ : HGDIOBJ__ {
+protected:
+    HBRUSH__() = default;
+};
+struct HFONT__ : HGDIOBJ__ {
+protected:
+    HFONT__() = default;
+};
+using HGDIOBJ = HGDIOBJ__*;
+using HPEN = HPEN__*;
+using HBRUSH = HBRUSH__*;
+using HFONT = HFONT__*;
+
 struct DeviceContext;
-using HGDIOBJ = GdiObject*;
-using HPEN = GdiObject*;
-using HBRUSH = GdiObject*;
-using HFONT = GdiObject*;
 using HDC = DeviceContext*;
 
 constexpr int PS_SOLID = 0;

@@ -8,12 +8,24 @@
 #include <limits>
 #include <set>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
 namespace {
 
 constexpr uint32_t White = 0x00FFFFFF;
+
+// Handles as in Windows' STRICT headers: each kind converts to HGDIOBJ and to no other kind.
+static_assert(std::is_convertible_v<HPEN, HGDIOBJ> && std::is_convertible_v<HBRUSH, HGDIOBJ> &&
+              std::is_convertible_v<HFONT, HGDIOBJ>);
+static_assert(!std::is_convertible_v<HPEN, HBRUSH> && !std::is_convertible_v<HBRUSH, HPEN> &&
+              !std::is_convertible_v<HFONT, HPEN> && !std::is_convertible_v<HPEN, HFONT> &&
+              !std::is_convertible_v<HBRUSH, HFONT> && !std::is_convertible_v<HFONT, HBRUSH>);
+static_assert(!std::is_convertible_v<HGDIOBJ, HPEN> && !std::is_convertible_v<HGDIOBJ, HFONT>);
+#ifndef _WIN32
+static_assert(std::is_same_v<WCHAR, char16_t>);
+#endif
 
 // A 0x00RRGGBB pixel buffer with a context on it.
 struct Canvas {
@@ -107,6 +119,26 @@ TEST(Gdi, RectanglesExcludeTheirRightAndBottomEdges) {
     FillRect(c.dc, &huge, green);
     EXPECT_EQ(c.Count(0x0000FF00), 144);
     DeleteObject(green);
+}
+
+TEST(Gdi, SelectObjectReplacesTheObjectOfItsOwnKind) {
+    Canvas c(4, 4);
+    HPEN pen = CreatePen(PS_SOLID, 0, RGB(1, 2, 3));
+    HBRUSH brush = CreateSolidBrush(RGB(4, 5, 6));
+    const LOGFONTA plain{};
+    HFONT font = CreateFontIndirectA(&plain);
+    const HGDIOBJ stockPen = SelectObject(c.dc, pen);
+    const HGDIOBJ stockBrush = SelectObject(c.dc, brush);
+    const HGDIOBJ stockFont = SelectObject(c.dc, font);
+    EXPECT_NE(stockPen, stockBrush);
+    EXPECT_EQ(SelectObject(c.dc, stockBrush), brush);
+    EXPECT_EQ(SelectObject(c.dc, stockPen), pen);
+    EXPECT_EQ(SelectObject(c.dc, stockFont), font);
+    EXPECT_EQ(SelectObject(c.dc, nullptr), nullptr);
+    EXPECT_FALSE(DeleteObject(stockPen)); // stock objects stay
+    EXPECT_TRUE(DeleteObject(pen));
+    EXPECT_TRUE(DeleteObject(brush));
+    EXPECT_TRUE(DeleteObject(font));
 }
 
 TEST(Gdi, ColoursFollowThePixelLayout) {

@@ -11,21 +11,35 @@
 #include <utility>
 #include <vector>
 
-struct GdiObject {
-    enum class Kind { Pen, Brush, Font } kind;
-    int style = 0;
-    int width = 0;
-    COLORREF colour = 0;
+namespace {
+
+struct Pen final : HPEN__ {
+    Pen(int penStyle, int penWidth, COLORREF penColour)
+        : style(penStyle), width(penWidth), colour(penColour) {}
+    int style, width;
+    COLORREF colour;
+};
+
+struct Brush final : HBRUSH__ {
+    Brush(UINT brushStyle, COLORREF brushColour) : style(brushStyle), colour(brushColour) {}
+    UINT style;
+    COLORREF colour;
+};
+
+struct Font final : HFONT__ {
+    explicit Font(std::unique_ptr<GdiFont> f) : font(std::move(f)) {}
     std::unique_ptr<GdiFont> font;
 };
+
+} // namespace
 
 struct DeviceContext {
     uint32_t* pixels = nullptr;
     int width = 0, height = 0, pitch = 0;
     PixelLayout layout;
-    HPEN pen = nullptr;
-    HBRUSH brush = nullptr;
-    HFONT font = nullptr;
+    Pen* pen = nullptr;
+    Brush* brush = nullptr;
+    Font* font = nullptr;
     COLORREF textColour = 0;
     COLORREF backColour = RGB(255, 255, 255);
     int backMode = OPAQUE;
@@ -38,9 +52,9 @@ namespace {
 
 // The objects a new context starts with: black pen, white brush, the system font.
 struct StockObjects {
-    GdiObject pen{GdiObject::Kind::Pen, PS_SOLID, 0, 0, nullptr};
-    GdiObject brush{GdiObject::Kind::Brush, BS_SOLID, 0, RGB(255, 255, 255), nullptr};
-    GdiObject font{GdiObject::Kind::Font, 0, 0, 0, GdiFont::Create("System", 16, FW_BOLD, false)};
+    Pen pen{PS_SOLID, 0, 0};
+    Brush brush{BS_SOLID, RGB(255, 255, 255)};
+    Font font{GdiFont::Create("System", 16, FW_BOLD, false)};
 };
 
 StockObjects& Stock() {
@@ -109,10 +123,15 @@ void Fill(DeviceContext* dc, Box b, COLORREF c) {
         std::fill(At(dc, left, y), At(dc, right, y), p);
 }
 
-bool Paints(HBRUSH brush) {
-    return brush != nullptr && brush->style != int(BS_HOLLOW);
+// The brush behind a handle: every brush handle is made by this layer.
+const Brush* BrushOf(HBRUSH brush) {
+    return static_cast<const Brush*>(brush);
 }
-bool Draws(HPEN pen) {
+
+bool Paints(const Brush* brush) {
+    return brush != nullptr && brush->style != BS_HOLLOW;
+}
+bool Draws(const Pen* pen) {
     return pen != nullptr && pen->style != PS_NULL;
 }
 
@@ -186,11 +205,6 @@ void DrawLine(DeviceContext* dc, Point a, Point b) {
 
 GdiFont* FontOf(HDC dc) {
     return dc->font->font.get();
-}
-
-HGDIOBJ NewObject(GdiObject::Kind kind, int style, int width, COLORREF colour) {
-    auto* o = new (std::nothrow) GdiObject{kind, style, width, colour, nullptr};
-    return o;
 }
 
 // The advance of count characters.
@@ -270,25 +284,22 @@ std::vector<Line> SplitLines(const char* text, int count, bool single) {
 } // namespace
 
 HPEN CreatePen(int style, int width, COLORREF colour) {
-    return NewObject(GdiObject::Kind::Pen, style, width, colour);
+    return new (std::nothrow) Pen(style, width, colour);
 }
 
 HBRUSH CreateBrushIndirect(const LOGBRUSH* brush) {
     if (brush == nullptr) return nullptr;
-    return NewObject(GdiObject::Kind::Brush, int(brush->lbStyle), 0, brush->lbColor);
+    return new (std::nothrow) Brush(brush->lbStyle, brush->lbColor);
 }
 
 HBRUSH CreateSolidBrush(COLORREF colour) {
-    return NewObject(GdiObject::Kind::Brush, BS_SOLID, 0, colour);
+    return new (std::nothrow) Brush(BS_SOLID, colour);
 }
 
 HFONT CreateFontIndirectA(const LOGFONTA* f) {
     if (f == nullptr) return nullptr;
-    auto* o = NewObject(GdiObject::Kind::Font, 0, 0, 0);
-    if (o == nullptr) return nullptr;
-    o->font = GdiFont::Create(f->lfFaceName, f->lfHeight, f->lfWeight,
-                              f->lfQuality == ANTIALIASED_QUALITY);
-    return o;
+    return new (std::nothrow) Font(GdiFont::Create(f->lfFaceName, f->lfHeight, f->lfWeight,
+                                                   f->lfQuality == ANTIALIASED_QUALITY));
 }
 
 HFONT CreateFontW(int height, int, int, int, int weight, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD,
@@ -325,13 +336,11 @@ BOOL DeleteDC(HDC dc) {
 }
 
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
-    if (dc == nullptr || object == nullptr) return nullptr;
-    HGDIOBJ* slot = object->kind == GdiObject::Kind::Pen     ? &dc->pen
-                    : object->kind == GdiObject::Kind::Brush ? &dc->brush
-                                                             : &dc->font;
-    HGDIOBJ previous = *slot;
-    *slot = object;
-    return previous;
+    if (dc == nullptr) return nullptr;
+    if (auto* pen = dynamic_cast<Pen*>(object)) return std::exchange(dc->pen, pen);
+    if (auto* brush = dynamic_cast<Brush*>(object)) return std::exchange(dc->brush, brush);
+    if (auto* font = dynamic_cast<Font*>(object)) return std::exchange(dc->font, font);
+    return nullptr;
 }
 
 COLORREF SetTextColor(HDC dc, COLORREF colour) {
@@ -385,18 +394,20 @@ BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
 
 int FillRect(HDC dc, const RECT* r, HBRUSH brush) {
     if (dc == nullptr || r == nullptr) return 0;
-    if (Paints(brush)) Fill(dc, {r->left, r->top, r->right, r->bottom}, brush->colour);
+    if (Paints(BrushOf(brush)))
+        Fill(dc, {r->left, r->top, r->right, r->bottom}, BrushOf(brush)->colour);
     return 1;
 }
 
 int FrameRect(HDC dc, const RECT* r, HBRUSH brush) {
     if (dc == nullptr || r == nullptr) return 0;
-    if (!Paints(brush) || r->right <= r->left || r->bottom <= r->top) return 1;
+    if (!Paints(BrushOf(brush)) || r->right <= r->left || r->bottom <= r->top) return 1;
     const Coord left = r->left, top = r->top, right = r->right, bottom = r->bottom;
-    Fill(dc, {left, top, right, top + 1}, brush->colour);
-    Fill(dc, {left, bottom - 1, right, bottom}, brush->colour);
-    Fill(dc, {left, top, left + 1, bottom}, brush->colour);
-    Fill(dc, {right - 1, top, right, bottom}, brush->colour);
+    const COLORREF colour = BrushOf(brush)->colour;
+    Fill(dc, {left, top, right, top + 1}, colour);
+    Fill(dc, {left, bottom - 1, right, bottom}, colour);
+    Fill(dc, {left, top, left + 1, bottom}, colour);
+    Fill(dc, {right - 1, top, right, bottom}, colour);
     return 1;
 }
 
