@@ -1,7 +1,9 @@
 // GDI on 32-bit pixel buffers, with GDI's pixel rules: LineTo leaves its end pixel unset,
 // Rectangle and FillRect exclude the right and bottom edges, width-0 pens are one pixel,
-// colours are 0x00BBGGRR. Text is code page 1251, drawn with FreeType glyphs of a font found
-// through fontconfig; a negative font height is the em height, a positive one the cell height.
+// colours are 0x00BBGGRR. Rectangles that are empty, inverted (Rectangle orders its corners)
+// or outside the buffer, and coordinates anywhere in the range of int, draw only what falls
+// inside. Text is code page 1251, drawn with FreeType glyphs of the named faces' Wine files or
+// of fontconfig's fonts; a negative font height is the em height, a positive one the cell height.
 #pragma once
 
 #include "platform/Kernel32.h"
