@@ -254,6 +254,38 @@ TEST(Gdi, LinesFarOutsideAreClippedWithoutWalkingThem) {
     DeleteObject(none);
 }
 
+// Clipping changes nothing inside: a line on a small surface matches the same part of that
+// line on a surface large enough to hold all of it.
+TEST(Gdi, ClippedLinesMatchTheirUnclippedPixels) {
+    constexpr int Small = 24, Margin = 40, Large = Small + 2 * Margin;
+    unsigned seed = 7;
+    auto next = [&seed](int range) {
+        seed = seed * 1103515245u + 12345u;
+        return int((seed >> 8) % unsigned(range));
+    };
+    for (int width : {0, 1, 3, 6}) {
+        HPEN pen = CreatePen(PS_SOLID, width, RGB(255, 0, 0));
+        for (int n = 0; n < 300; ++n) {
+            Canvas small(Small, Small), large(Large, Large);
+            SelectObject(small.dc, pen);
+            SelectObject(large.dc, pen);
+            const int x0 = next(Large - 8) - Margin + 4, y0 = next(Large - 8) - Margin + 4;
+            const int x1 = next(Large - 8) - Margin + 4, y1 = next(Large - 8) - Margin + 4;
+            MoveToEx(small.dc, x0, y0, nullptr);
+            LineTo(small.dc, x1, y1);
+            MoveToEx(large.dc, x0 + Margin, y0 + Margin, nullptr);
+            LineTo(large.dc, x1 + Margin, y1 + Margin);
+            int differ = 0;
+            for (int y = 0; y < Small; ++y)
+                for (int x = 0; x < Small; ++x)
+                    differ += small.at(x, y) != large.at(x + Margin, y + Margin);
+            ASSERT_EQ(differ, 0) << "pen " << width << ": " << x0 << "," << y0 << " to " << x1
+                                 << "," << y1;
+        }
+        DeleteObject(pen);
+    }
+}
+
 TEST(Gdi, TextFarOutsideTheSurfaceDrawsNothing) {
     Canvas c(40, 20);
     HFONT font = Font(-11, 0);
