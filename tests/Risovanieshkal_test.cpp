@@ -421,6 +421,46 @@ TEST_F(ScaleTest, ValuesTooLargeForTheirSpanOrNotNumbersDrawNoTicks) {
     EXPECT_TRUE(TextAt(p, 5, 7, FrequencyTitle));
 }
 
+TEST_F(ScaleTest, TextIsPlacedByItsAnchorsAndAlignedInsideItsBox) {
+    const std::string text = "WWWWW\nI";
+    const SIZE size = Extent(text);
+    const int w = size.cx, h = size.cy, x = 60, y = 40;
+    struct Case {
+        uint16_t code;
+        RECT box;
+        UINT align;
+    };
+    const Case cases[] = {
+        {AnchorLeft | AnchorTop | AlignLeft, {x, y, x + w, y + h}, DT_LEFT},
+        {AnchorRight | AnchorBottom | AlignLeft, {x - w, y - h, x, y}, DT_LEFT},
+        {AnchorCentre | AnchorMiddle | AlignRight,
+         {x - w / 2, y - h / 2, x - w / 2 + w, y - h / 2 + h},
+         DT_RIGHT},
+        {AnchorLeft | AnchorBottom | AlignCentre, {x, y - h, x + w, y}, DT_CENTER},
+        {0, {0, 0, w, h}, DT_LEFT},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint32_t> got(120 * 90, Black), want(120 * 90, Black);
+        HDC dcs[2] = {CreatePixelDC(got.data(), 120, 90, 120 * 4, PixelLayout{}),
+                      CreatePixelDC(want.data(), 120, 90, 120 * 4, PixelLayout{})};
+        for (HDC dc : dcs) {
+            SelectObject(dc, window->Surface.LabelFont);
+            SetTextColor(dc, Green);
+            SetBkColor(dc, Black);
+        }
+        RECT box{};
+        DrawTextAnchored(window, dcs[0], &box, x, y, text.c_str(), c.code);
+        RECT expected = c.box;
+        DrawTextA(dcs[1], text.c_str(), int(text.size()), &expected, DT_NOCLIP | c.align);
+        EXPECT_EQ(std::vector<LONG>({box.left, box.top, box.right, box.bottom}),
+                  std::vector<LONG>({c.box.left, c.box.top, c.box.right, c.box.bottom}))
+            << c.code;
+        EXPECT_TRUE(got == want) << c.code;
+        for (HDC dc : dcs)
+            DeleteDC(dc);
+    }
+}
+
 // The arrow's box: `length` along, 9 pixels across for barb 4, its corner on the point.
 TEST(ScaleParts, ArrowCornersTailAndTip) {
     std::vector<uint32_t> buffer(60 * 60);
