@@ -417,6 +417,9 @@ TEST_F(ScaleTest, ShortScalesDrawTheBandOnlyAndNoBufferDrawsNothing) {
     TScaleSpec far = Frequency();
     far.Offset = 1 << 30;
     EXPECT_FALSE(DrawScale(far));
+    TScaleSpec none = Frequency();
+    none.Window = nullptr;
+    EXPECT_FALSE(DrawScale(none));
     window->Surface.BackBuffer->Release();
     window->Surface.BackBuffer = nullptr;
     EXPECT_FALSE(DrawScale(Frequency()));
@@ -470,6 +473,8 @@ TEST_F(ScaleTest, TextIsPlacedByItsAnchorsAndAlignedInsideItsBox) {
                   std::vector<LONG>({c.box.left, c.box.top, c.box.right, c.box.bottom}))
             << c.code;
         EXPECT_TRUE(got == want) << c.code;
+        DrawTextAnchored(window, dcs[0], &box, x, y, nullptr, c.code);
+        EXPECT_EQ(box.right, box.left) << c.code;
         for (HDC dc : dcs)
             DeleteDC(dc);
     }
