@@ -1,6 +1,6 @@
 // Kernel services the program uses, each a thin image of the Windows call it stands for:
 // files, the command line, physical memory, the user locale's decimal separator, code page
-// 1251, critical sections and COM initialisation.
+// 1251, and critical sections.
 #pragma once
 
 #include <cstddef>
@@ -80,7 +80,3 @@ void InitializeCriticalSection(CRITICAL_SECTION* section);
 void EnterCriticalSection(CRITICAL_SECTION* section);
 void LeaveCriticalSection(CRITICAL_SECTION* section);
 void DeleteCriticalSection(CRITICAL_SECTION* section);
-
-// COM has nothing to set up on this platform; the calls succeed.
-int CoInitialize(void* reserved);
-void CoUninitialize();

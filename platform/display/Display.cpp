@@ -1,6 +1,7 @@
 // The display object over the window layer: off-screen surfaces are memory, the primary
 // surface draws into the client pixels of its clipper's window.
 #include "platform/Display.h"
+#include "platform/com/ComClasses.h"
 #include "platform/window/WindowBackend.h"
 
 #include <algorithm>
@@ -29,10 +30,6 @@ DDPIXELFORMAT Rgb32() {
 bool Within(const RECT& r, int width, int height) {
     return r.left >= 0 && r.top >= 0 && r.right <= width && r.bottom <= height &&
            r.left < r.right && r.top < r.bottom;
-}
-
-bool SameGuid(const GUID& a, const GUID& b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
 // Pixels with a pitch and a layout: a surface's or a window's client area.
@@ -271,13 +268,8 @@ HRESULT DirectDraw::CreateSurface(DDSURFACEDESC* desc, IDirectDrawSurface** out,
 
 } // namespace
 
-HRESULT CoCreateInstance(const GUID& classId, void*, DWORD, const GUID& interfaceId,
-                         void** object) {
-    if (object == nullptr) return DDERR_INVALIDPARAMS;
-    *object = nullptr;
-    if (!SameGuid(classId, CLSID_DirectDraw) || !SameGuid(interfaceId, IID_IDirectDraw) ||
-        !Backend().HasDisplay())
-        return DDERR_GENERIC;
+HRESULT CreateDisplayObject(void** object) {
+    if (!Backend().HasDisplay()) return DDERR_GENERIC;
     IDirectDraw* display = new (std::nothrow) DirectDraw;
     *object = display;
     return display != nullptr ? S_OK : DDERR_OUTOFMEMORY;

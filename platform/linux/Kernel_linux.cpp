@@ -189,8 +189,3 @@ void LeaveCriticalSection(CRITICAL_SECTION* section) {
 void DeleteCriticalSection(CRITICAL_SECTION* section) {
     MutexOf(section).~Mutex();
 }
-
-int CoInitialize(void*) {
-    return 0;
-}
-void CoUninitialize() {}
