@@ -1,6 +1,7 @@
 // The engine's fast stages against the straightforward ones: every output bit must agree, for
 // every kind of block, setting and mode.
 #include "EstimationStages.h"
+#include "Matematicheskieoperacii.h"
 #include "ReferenceStages.h"
 #include "Zol_config.h"
 #include "Zol_dll.h"
@@ -161,6 +162,43 @@ TEST(FastPath, IntegerMeanEqualsTheMeanOfTheDoubles) {
     extreme.Resize(4000);
     std::fill(extreme.Data(), extreme.Data() + 4000, int16_t{-32768});
     EXPECT_EQ(BlockMean(extreme), -32768.0);
+}
+
+// The angles written out plainly: the frequency of column q is FreqFirst plus q repeated additions
+// of FreqStep, its base angle f * (-2*pi*dt) and the angle of term i the base angle added i-1
+// times to itself, every sum and product rounded to double.
+TEST(FastPath, AngleTableHoldsTheUnitSinesAndCosinesOfRepeatedlyAddedAngles) {
+    using Ext = long double;
+    for (const Setting& s : Settings) {
+        const ConfigRecord c = Record(s);
+        SpectrumFrameStack frames;
+        frames.FreqFirst = c.FreqStart;
+        frames.FreqStep = c.FreqStep;
+        frames.FreqLast = static_cast<double>(Ext(c.LastPointIndex) * c.FreqStep + c.FreqStart);
+        for (bool withSine : {false, true}) {
+            AngleTable table;
+            ASSERT_TRUE(table.Build(frames, c.SamplePeriod, c.LagCount, withSine));
+            ASSERT_TRUE(table.Covers(c.PointCount, c.LagCount, withSine)) << s.points;
+            const double w = static_cast<double>(-6.283185307179586477L * c.SamplePeriod);
+            double f = c.FreqStart;
+            for (uint32_t q = 0; q < c.PointCount; ++q) {
+                const double theta = static_cast<double>(Ext(f) * w);
+                double angle = theta;
+                const double* row = table.Row(q);
+                for (uint32_t i = 1; i < c.LagCount; ++i) {
+                    const double cosine = Cos(angle), sine = Sin(angle);
+                    const double* entry = row + (withSine ? 2 : 1) * (i - 1);
+                    ASSERT_TRUE(SameBits(entry, &cosine, 1)) << s.points << " " << q << " " << i;
+                    if (withSine) {
+                        ASSERT_TRUE(SameBits(entry + 1, &sine, 1))
+                            << s.points << " " << q << " " << i;
+                    }
+                    angle = static_cast<double>(Ext(theta) + angle);
+                }
+                f = static_cast<double>(Ext(c.FreqStep) + f);
+            }
+        }
+    }
 }
 
 TEST(FastPath, TableBeyondTheMemoryLimitFallsBackToDirectEvaluation) {
