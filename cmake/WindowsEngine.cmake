@@ -26,7 +26,6 @@ endif()
 set(GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources for the Windows build")
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 add_subdirectory(${GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 file(WRITE ${CMAKE_BINARY_DIR}/gtest-config/GTestConfig.cmake
     "# GoogleTest built in this tree (cmake/WindowsEngine.cmake).\n")

@@ -22,7 +22,8 @@ struct Written {
 Written ReadWritten() {
     Written w;
     EXPECT_TRUE(engine_outputs::Read(WrittenPath, w.cases, w.results))
-        << "no engine outputs in " << WrittenPath;
+        << "no engine outputs in " << WrittenPath
+        << " (another build's zol_write_engine_outputs writes them)";
     return w;
 }
 
