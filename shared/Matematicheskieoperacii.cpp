@@ -160,6 +160,7 @@ FpuResetScope::FpuResetScope() {
 FpuResetScope::~FpuResetScope() {
     std::fesetenv(reinterpret_cast<const std::fenv_t*>(environment));
 }
+
 double Sqrt(double x) {
     return std::sqrt(x);
 }
