@@ -3,7 +3,7 @@
 # system libraries, so that it loads on a bare Windows.
 set -euo pipefail
 dll=$1
-objdump=${OBJDUMP:-x86_64-w64-mingw32-objdump}
+objdump=x86_64-w64-mingw32-objdump
 headers=$("$objdump" -p "$dll")
 
 # The name table lists one "[ordinal] name" line per export.
