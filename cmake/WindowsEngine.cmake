@@ -31,7 +31,13 @@ file(WRITE ${CMAKE_BINARY_DIR}/gtest-config/GTestConfig.cmake
     "# GoogleTest built in this tree (cmake/WindowsEngine.cmake).\n")
 set(GTest_DIR ${CMAKE_BINARY_DIR}/gtest-config CACHE PATH "" FORCE)
 
-# Test lists are read under Wine when the tests run, so that building needs no Wine.
+# The tests run under Wine in a prefix of this build folder (scripts/test-windows.sh makes it),
+# without a display and without Wine's debug output. Their lists are read when they run, so that
+# building needs no Wine.
+find_program(WINE_PROGRAM wine)
+set(CMAKE_CROSSCOMPILING_EMULATOR env -u DISPLAY -u WAYLAND_DISPLAY
+    WINEPREFIX=${CMAKE_BINARY_DIR}/wine WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+    ${WINE_PROGRAM})
 set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
 
 enable_testing()

@@ -1,6 +1,6 @@
 # Cross build for 64-bit Windows with MinGW-w64 (GCC 12, posix thread model, so that standard
 # threads work). The runtime libraries are linked in statically: the files need nothing beyond
-# what a bare Windows has. Tests run under Wine.
+# what a bare Windows has.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -17,8 +17,3 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # libgcc, libstdc++ and the thread library inside every executable and DLL.
 set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
 set(CMAKE_SHARED_LINKER_FLAGS_INIT -static)
-
-find_program(WINE_PROGRAM wine)
-if(WINE_PROGRAM)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_PROGRAM})
-endif()
