@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <string>
 
@@ -117,6 +119,16 @@ TEST_F(TableFile, InADirectoryThatCannotBeWrittenTheBuiltTablesAreUsed) {
         FinishKernelUnit();
     }
     EXPECT_FALSE(Ansi1251.Ready());
+}
+
+TEST_F(TableFile, ThatIsANamedPipeIsNeitherReadNorWrittenAndStartUpGoesOn) {
+    ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+    StartKernelUnit((dir.Dir() + "kavrel").c_str());
+    EXPECT_TRUE(Ansi1251.Ready());
+    EXPECT_EQ(Ansi1251.FromWide(u'Ж'), 0xC6);
+    struct stat info;
+    ASSERT_EQ(stat(file.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 
 TEST(SupportKernel, CommandLineGivesPathDirectoryAndArguments) {
