@@ -7,6 +7,7 @@
 #include "platform/Kernel32.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -76,8 +77,16 @@ int BinaryExponent(double v) {
     return int((std::bit_cast<uint64_t>(v) >> 52) & 0x7FF) - 1023;
 }
 
+// Ten to an integer power as Pow gives it; the powers that formatting visits are computed once.
 double TenTo(int power) {
-    return Pow(10.0, power);
+    constexpr int Lowest = -2 * ExponentLimit, Highest = 2 * ExponentLimit;
+    static const auto powers = [] {
+        std::array<double, Highest - Lowest + 1> table{};
+        for (int k = Lowest; k <= Highest; ++k)
+            table[size_t(k - Lowest)] = Pow(10.0, k);
+        return table;
+    }();
+    return power >= Lowest && power <= Highest ? powers[size_t(power - Lowest)] : Pow(10.0, power);
 }
 
 void ShowError(const char16_t* text) {
