@@ -228,10 +228,8 @@ TEST_P(Numbers, FixedFormRoundsAndPads) {
     EXPECT_EQ(Fixed(9.5, 1, 0), "9");
     EXPECT_EQ(Fixed(99.5, 1, 0), "99");
     EXPECT_EQ(Fixed(9.5, 2, 0), "09");
-    // Places below the precision of a large value are zeros, never a shorter number; the last
-    // digits carry the noise of the double's 17 significant digits.
-    EXPECT_EQ(Fixed(1e20, 1, 2).size(), 21u);
-    EXPECT_EQ(Fixed(1e20, 1, 2).substr(0, 16), "1000000000000000");
+    // Places below the precision of a large value are zeros, never a shorter number.
+    EXPECT_EQ(Fixed(1e20, 1, 2), "1" + std::string(20, '0'));
     EXPECT_EQ(Fixed(-1e17, 1, 0), "-100000000000000000");
     EXPECT_EQ(Fixed(1e308, 1, 0), "1" + std::string(307, '0'));
     EXPECT_EQ(Fixed(std::numeric_limits<double>::quiet_NaN(), 1, 0), "1" + std::string(307, '0'));
