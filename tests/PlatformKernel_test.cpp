@@ -5,6 +5,7 @@
 
 #include <locale.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <thread>
@@ -46,6 +47,27 @@ TEST(PlatformKernel, FilesAreCreatedReadSizedAndDeleted) {
     EXPECT_EQ(CreateFileA((dir.Dir() + "no/such/dir").c_str(), GENERIC_WRITE, 0, nullptr,
                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr),
               INVALID_HANDLE_VALUE);
+}
+
+// Opening never waits and takes regular files only: a named pipe without a writer or reader,
+// a device and a directory are refused for reading and for writing.
+TEST(PlatformKernel, OnlyRegularFilesOpenAndOpeningNeverWaits) {
+    TempDir dir;
+    const std::string pipe = dir.File("pipe");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string& name : {pipe, std::string("/dev/null"), dir.Dir()}) {
+        EXPECT_EQ(CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr),
+                  INVALID_HANDLE_VALUE)
+            << name;
+        EXPECT_EQ(CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr),
+                  INVALID_HANDLE_VALUE)
+            << name;
+    }
+    struct stat info;
+    ASSERT_EQ(stat(pipe.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 
 TEST(PlatformKernel, ProgramCommandLineMemoryAndCodePage) {

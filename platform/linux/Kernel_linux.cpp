@@ -58,14 +58,16 @@ Mutex& MutexOf(CRITICAL_SECTION* section) {
 
 HANDLE CreateFileA(const char* name, DWORD access, DWORD, void*, DWORD disposition, DWORD, HANDLE) {
     if (name == nullptr || *name == '\0') return INVALID_HANDLE_VALUE;
-    int flags = O_CLOEXEC;
+    // Opening never waits (a named pipe without a writer would block for ever), and only
+    // regular files, for which O_NONBLOCK changes nothing, count as files.
+    int flags = O_CLOEXEC | O_NONBLOCK;
     const bool reading = access & GENERIC_READ, writing = access & GENERIC_WRITE;
     flags |= reading && writing ? O_RDWR : writing ? O_WRONLY : O_RDONLY;
     if (disposition == CREATE_ALWAYS) flags |= O_CREAT | O_TRUNC;
     const int fd = open(name, flags, 0644);
     if (fd < 0) return INVALID_HANDLE_VALUE;
     struct stat info;
-    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         close(fd);
         return INVALID_HANDLE_VALUE;
     }
