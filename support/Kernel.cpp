@@ -99,14 +99,13 @@ bool TAnsi1251::ReadFromFile(const char* fileName) {
 bool TAnsi1251::BuildFromSystem() {
     Allocate();
     bool converted = false;
-    // A byte the code page leaves without a character (0x98) is the control unit of the same
-    // number, as Windows' own conversion gives it, so the table file matches the one it writes.
     for (uint32_t b = 0; b < 256; ++b) {
         const char byte = static_cast<char>(b);
         WCHAR unit = 0;
-        const bool found = MultiByteToWideChar(CP_1251, 0, &byte, 1, &unit, 1) > 0;
-        toWide[b] = found ? unit : static_cast<char16_t>(b);
-        converted = converted || found;
+        if (MultiByteToWideChar(CP_1251, 0, &byte, 1, &unit, 1) > 0) {
+            toWide[b] = unit;
+            converted = true;
+        }
     }
     IndexFromWide();
     return converted;

@@ -88,7 +88,8 @@ TEST(PlatformKernel, ProgramCommandLineMemoryAndCodePage) {
     EXPECT_EQ(units[1], u'а');
     EXPECT_EQ(units[2], u'€');
     EXPECT_EQ(units[3], u'A');
-    EXPECT_EQ(MultiByteToWideChar(CP_1251, 0, "\x98", 1, units, 1), 0);
+    EXPECT_EQ(MultiByteToWideChar(CP_1251, 0, "\x98", 1, units, 1), 1);
+    EXPECT_EQ(units[0], WCHAR(0x98));
     EXPECT_EQ(MultiByteToWideChar(65001, 0, "A", 1, units, 1), 0);
 }
 
