@@ -79,6 +79,11 @@ TEST(EngineArrays, ReshapeTakesMaskedDimensionsAndKeepsSpareElements) {
     EXPECT_FALSE(f.SelectFrame(3));
     EXPECT_EQ(f.CurrentFrame(), 2u);
 
+    // Frame 2 of three, then two frames: frame 2 is gone, the first is current.
+    ASSERT_TRUE(f.Reshape(1, 7, 2, 4));
+    EXPECT_EQ(f.CurrentFrame(), 0u);
+    EXPECT_EQ(f.CurrentPtr(), f.Data());
+    ASSERT_TRUE(f.SelectFrame(1));
     ASSERT_TRUE(f.Reshape(1, 7, 1, 4));
     EXPECT_FALSE(f.SelectFrame(1));
     EXPECT_EQ(f.CurrentFrame(), 0u);

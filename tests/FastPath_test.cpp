@@ -165,4 +165,30 @@ TEST(FastPath, TableBeyondTheMemoryLimitFallsBackToDirectEvaluation) {
     EXPECT_FALSE(table.Covers(100000, 40, false));
 }
 
+// A model whose table would pass the limit is evaluated directly, to the reference's bits, also
+// after a configuration whose table was built.
+TEST(FastPath, RefusedTableGivesTheReferenceValuesByDirectEvaluation) {
+    const ConfigRecord small = Record(Settings[0]);
+    ASSERT_TRUE(ZOL_DLL_Init(&small, false));
+    const Setting s{4800, 1200, 3600, 40, 1200};
+    const ConfigRecord c = Record(s);
+    SpectrumFrameStack frames;
+    frames.FreqFirst = c.FreqStart;
+    frames.FreqStep = c.FreqStep;
+    frames.FreqLast = c.FreqStop;
+    AngleTable table;
+    ASSERT_FALSE(table.Build(frames, c.SamplePeriod, c.LagCount, true));
+
+    ASSERT_TRUE(ZOL_DLL_Init(&c, false));
+    reference::Chain reference(c, false);
+    const auto block = Block(Kind::Ar, s.samples, 3);
+    std::vector<float> got(s.points);
+    ASSERT_TRUE(ZOL_DLL_WriteInputArray(block.data(), int32_t(s.samples)));
+    ASSERT_TRUE(ZOL_DLL_Run());
+    ASSERT_TRUE(ZOL_DLL_ReadOutputArray(got.data(), int32_t(s.points)));
+    reference.Run(block.data(), false);
+    const auto want = reference.Output();
+    EXPECT_TRUE(SameBits(want.data(), got.data(), got.size()));
+}
+
 } // namespace

@@ -56,7 +56,17 @@ TEST(Zol_config, SetConfigDefaultsTouchesOnlyTheSettableFields) {
     ConfigRecord r;
     std::memset(&r, 0x5A, sizeof r);
     SetConfigDefaults(r);
+    EXPECT_EQ(+r.Reserved0, 0);
     EXPECT_EQ(+r.SampleCount, 200u);
+    EXPECT_EQ(+r.UnbiasedCorrelation, 0);
+    EXPECT_EQ(+r.LagCount, 151u);
+    EXPECT_EQ(+r.PointCount, 400u);
+    EXPECT_EQ(+r.FreqStart, 0.001);
+    EXPECT_EQ(+r.FreqStop, 0.02);
+    EXPECT_EQ(+r.SamplePeriod, 3.75);
+    EXPECT_EQ(+r.ZoneCount, 2880u);
+    EXPECT_EQ(+r.Reserved48, 1);
+    EXPECT_EQ(+r.Reserved49, 1);
     EXPECT_EQ(+r.ZoneSpread, 2);
     const auto* bytes = reinterpret_cast<const unsigned char*>(&r);
     for (size_t i = 51; i < sizeof r; ++i)
