@@ -186,7 +186,10 @@ TEST(VirtualCaptureSource, TonesNoiseAndSamplesSum) {
               int16_t(std::round(3 * 32767 * std::sin(2 * std::numbers::pi * 100 / Rate)) - 5));
     EXPECT_EQ(VirtualCaptureSample(clipped, 25, Rate), 32767);
     EXPECT_EQ(VirtualCaptureSample(clipped, 80, Rate), -32768);
+    // A source that is not a number gives silence, never a converted NaN or infinity.
     clipped.tones = {Tone(NAN, 1.0)};
+    EXPECT_EQ(VirtualCaptureSample(clipped, 3, Rate), 0);
+    clipped.tones = {Tone(100, INFINITY)};
     EXPECT_EQ(VirtualCaptureSample(clipped, 3, Rate), 0);
 
     VirtualCaptureChannel noise, other;
@@ -371,8 +374,12 @@ TEST_F(CaptureTest, MissingDeviceIsNotCreated) {
                                IID_IDirectSoundCapture, &object),
               DSERR_NODRIVER);
     EXPECT_EQ(object, nullptr);
+    // The desktop's reset brings the default device back.
     VirtualReset();
-    EXPECT_EQ(Open(VirtualCaptureSource{}), S_OK);
+    EXPECT_EQ(CoCreateInstance(CLSID_DirectSoundCapture, nullptr, CLSCTX_ALL,
+                               IID_IDirectSoundCapture, &object),
+              S_OK);
+    device = static_cast<IDirectSoundCapture*>(object);
 }
 
 TEST_F(CaptureTest, DeviceGrantsItsOwnRate) {
