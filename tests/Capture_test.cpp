@@ -242,20 +242,18 @@ TEST_F(CaptureTest, DeviceObjectChecksItsArguments) {
         EXPECT_EQ(Create(w, bytes, size), want) << w.nChannels << " " << bytes << " " << size;
         EXPECT_EQ(buffer, nullptr);
     };
-    WAVEFORMATEX w = Pcm16(3);
-    bad(w, 6000, DSERR_BADFORMAT);
-    w = Pcm16(2);
-    w.wBitsPerSample = 8;
-    bad(w, 4000, DSERR_BADFORMAT);
-    w = Pcm16(2);
-    w.wFormatTag = 3;
-    bad(w, 4000, DSERR_BADFORMAT);
-    w = Pcm16(2);
-    w.nBlockAlign = 2;
-    bad(w, 4000, DSERR_BADFORMAT);
-    w = Pcm16(2);
-    w.nAvgBytesPerSec = 1;
-    bad(w, 4000, DSERR_BADFORMAT);
+    bad(Pcm16(3), 6000, DSERR_BADFORMAT);
+    const std::vector<void (*)(WAVEFORMATEX&)> badFields = {
+        [](WAVEFORMATEX& f) { f.wBitsPerSample = 8; },
+        [](WAVEFORMATEX& f) { f.wFormatTag = 3; },
+        [](WAVEFORMATEX& f) { f.nBlockAlign = 2; },
+        [](WAVEFORMATEX& f) { f.nAvgBytesPerSec = 1; },
+    };
+    for (const auto& change : badFields) {
+        WAVEFORMATEX w = Pcm16(2);
+        change(w);
+        bad(w, 4000, DSERR_BADFORMAT);
+    }
     bad(Pcm16(2, 0), 4000, DSERR_BADFORMAT);
     bad(Pcm16(2), 0, DSERR_INVALIDPARAM);
     bad(Pcm16(2), 4002, DSERR_INVALIDPARAM);
