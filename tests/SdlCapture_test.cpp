@@ -163,10 +163,10 @@ TEST_F(SdlCaptureTest, NoDriverIsNoDevice) {
     EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
 }
 
-// A PulseAudio server of the test's own, in a fresh runtime directory.
+// A PulseAudio server of the test's own, in a fresh runtime directory, with the modules given.
 class PulseServer {
 public:
-    explicit PulseServer(const std::string& runtime) {
+    explicit PulseServer(const std::string& runtime, const std::vector<std::string>& modules = {}) {
         setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
         unsetenv("PULSE_SERVER");
         pid = fork();
@@ -176,8 +176,16 @@ public:
             const int null = open("/dev/null", O_WRONLY);
             dup2(null, 1);
             dup2(null, 2);
-            execlp("pulseaudio", "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
-                   "--load=module-native-protocol-unix", static_cast<char*>(nullptr));
+            std::vector<std::string> args = {"pulseaudio", "-n", "--daemonize=no",
+                                             "--exit-idle-time=-1",
+                                             "--load=module-native-protocol-unix"};
+            for (const std::string& m : modules)
+                args.push_back("--load=" + m);
+            std::vector<char*> argv;
+            for (std::string& a : args)
+                argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execvp("pulseaudio", argv.data());
             _exit(127);
         }
         for (const auto end = Clock::now() + 10s; pid > 0 && Clock::now() < end;) {
@@ -213,6 +221,24 @@ TEST_F(SdlCaptureTest, PulseServerWithoutSinkFailsCleanly) {
     EXPECT_EQ(Create(), DSERR_NODRIVER);
     EXPECT_EQ(device, nullptr);
     EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
+}
+
+// A one-channel default source is a one-channel device, captured as such.
+TEST_F(SdlCaptureTest, PulseMonoSourceIsOneChannelDevice) {
+    if (std::system("command -v pulseaudio >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "pulseaudio is not installed";
+    TempDir runtime;
+    PulseServer server(runtime.Dir(), {"module-null-sink sink_name=spk",
+                                       "module-null-source source_name=mic channels=1"});
+    ASSERT_TRUE(server.Running());
+    ASSERT_EQ(std::system("pactl set-default-source mic"), 0);
+    setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+    Start(Rate);
+    EXPECT_EQ(format.nChannels, 1);
+    const auto end = Clock::now() + 10s;
+    while (ReadPosition() == 0 && Clock::now() < end)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_NE(ReadPosition(), 0u);
 }
 
 // Zero crossings per second of one channel's samples.
