@@ -53,6 +53,13 @@ LPARAM KeyData(const RawInput& in) {
 
 enum class Outcome { Message, Used, Kept };
 
+// The desktop tells of a focus change between two windows as a loss and a gain: the loss is
+// passed over, so that activation goes straight from one to the other as on Windows.
+bool FocusMovesOn(const RawInput& in, const std::deque<RawInput>& input, size_t next) {
+    return in.kind == RawInput::Kind::Focus && !in.gained && next < input.size() &&
+           input[next].kind == RawInput::Kind::Focus && input[next].gained;
+}
+
 // Takes one piece of input: a message for the filter's window, used up without one, or kept
 // for another window's loop.
 Outcome Take(const RawInput& in, HWND filter, MSG* out) {
@@ -100,6 +107,7 @@ bool TakeInput(MSG* out, HWND filter, bool& used) {
     for (size_t i = 0; i < input.size();) {
         const RawInput in = input[i];
         input.erase(input.begin() + ptrdiff_t(i));
+        if (FocusMovesOn(in, input, i)) continue;
         const Outcome outcome = Take(in, filter, out);
         if (outcome == Outcome::Message) return true;
         used = used || outcome == Outcome::Used;
