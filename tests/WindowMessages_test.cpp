@@ -278,8 +278,7 @@ TEST_F(WindowLayer, ResetForgetsWindowsTimersQueueAndClockAndRunsTheHooks) {
     EXPECT_EQ(VirtualNow(), 0u);
     EXPECT_EQ(TimeToNextTimer(), UINT32_MAX);
     // Hidden, deactivated, destroyed; then the hook ran once.
-    EXPECT_EQ(Names(seen, {}), Sequence({{w, WM_SHOWWINDOW},
-                                         {w, WM_NCACTIVATE},
+    EXPECT_EQ(Names(seen, {}), Sequence({{w, WM_NCACTIVATE},
                                          {w, WM_ACTIVATE},
                                          {w, WM_KILLFOCUS},
                                          {w, WM_DESTROY},
