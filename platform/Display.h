@@ -5,31 +5,22 @@
 #pragma once
 
 #include "platform/Forms.h"
+#include "platform/Ole32.h"
 
 #include <cstdint>
 
-using HRESULT = int32_t;
-using ULONG = uint32_t;
-
-constexpr HRESULT S_OK = 0;
-constexpr HRESULT S_FALSE = 1;
 constexpr HRESULT DD_OK = 0;
 constexpr HRESULT DDERR_GENERIC = HRESULT(0x80004005u);
 constexpr HRESULT DDERR_INVALIDPARAMS = HRESULT(0x80070057u);
 constexpr HRESULT DDERR_OUTOFMEMORY = HRESULT(0x8007000Eu);
 constexpr HRESULT DDERR_NOTLOCKED = HRESULT(0x88760248u);
 constexpr HRESULT DDERR_NODC = HRESULT(0x8876023Eu);
+constexpr HRESULT DDERR_INVALIDRECT = HRESULT(0x88760096u);
 
-struct GUID {
-    uint32_t Data1;
-    uint16_t Data2, Data3;
-    uint8_t Data4[8];
-};
 constexpr GUID CLSID_DirectDraw{
     0xD7B70EE0, 0x4340, 0x11CF, {0xB0, 0x63, 0x00, 0x20, 0xAF, 0xC2, 0xCD, 0x35}};
 constexpr GUID IID_IDirectDraw{
     0x6C14DB80, 0xA733, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
-constexpr DWORD CLSCTX_ALL = 0x17;
 
 constexpr DWORD DDSCL_NORMAL = 8;
 constexpr DWORD DDSD_CAPS = 0x1;
@@ -132,8 +123,3 @@ public:
 protected:
     virtual ~IDirectDraw() = default;
 };
-
-// Creates the display object for CLSID_DirectDraw and IID_IDirectDraw; fails when there is no
-// display.
-HRESULT CoCreateInstance(const GUID& classId, void* outer, DWORD context, const GUID& interfaceId,
-                         void** object);

@@ -1,6 +1,6 @@
 // Kernel services the program uses, each a thin image of the Windows call it stands for:
 // files, the command line, physical memory, the user locale's decimal separator, code page
-// 1251, critical sections and COM initialisation.
+// 1251, and critical sections.
 #pragma once
 
 #include <cstddef>
@@ -12,7 +12,12 @@ using UINT = unsigned int;
 using HANDLE = void*;
 using LCID = uint32_t;
 using LCTYPE = uint32_t;
+// UTF-16 code units: Windows' own wide character there, char16_t elsewhere.
+#ifdef _WIN32
+using WCHAR = wchar_t;
+#else
 using WCHAR = char16_t;
+#endif
 
 inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(intptr_t{-1});
 constexpr DWORD INVALID_FILE_SIZE = 0xFFFFFFFF;
@@ -30,7 +35,8 @@ constexpr LCTYPE LOCALE_SDECIMAL = 0x0E;
 // The path separator of the platform's file names.
 constexpr char PathSeparator = '/';
 
-// Files. A handle is valid until CloseHandle; directories cannot be opened as files.
+// Files. A handle is valid until CloseHandle. Only regular files open: a directory, a named
+// pipe or a device does not, and opening never waits.
 HANDLE CreateFileA(const char* name, DWORD access, DWORD shareMode, void* security,
                    DWORD disposition, DWORD flags, HANDLE templateFile);
 BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* read, void* overlapped);
@@ -75,7 +81,3 @@ void InitializeCriticalSection(CRITICAL_SECTION* section);
 void EnterCriticalSection(CRITICAL_SECTION* section);
 void LeaveCriticalSection(CRITICAL_SECTION* section);
 void DeleteCriticalSection(CRITICAL_SECTION* section);
-
-// COM has nothing to set up on this platform; the calls succeed.
-int CoInitialize(void* reserved);
-void CoUninitialize();
