@@ -178,8 +178,9 @@ bool Texture(NativeWindow* n, int width, int height) {
 
 class SdlBackend : public WindowBackend {
 public:
+    // Only the video part is ours: capture may still hold SDL's audio part.
     ~SdlBackend() override {
-        if (started) SDL_Quit();
+        if (started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
 
     // SDL falls back to drivers that show nothing when there is no desktop; only a real one
@@ -340,7 +341,7 @@ public:
     }
 
     void Shutdown() {
-        if (started) SDL_Quit();
+        if (started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
         checked = started = display = false;
         probed[0] = probed[1] = false;
     }
