@@ -113,7 +113,7 @@ TEST(Settings, EachValueOutsideItsLimitsFallsBackToItsDefaultWithOneLine) {
         {"Fmax=30", "Fmax", &TSettings::Fmax, 1200.0}, // not above the default Fmin
         {"size=0", "size", &TSettings::Size, 1.0},
         {"size=-1", "size", &TSettings::Size, 1.0},
-        {"size=29.74", "size", &TSettings::Size, 1.0}, // a window of 16388
+        {"size=29.7359", "size", &TSettings::Size, 1.0}, // 551 x size = 16384.5: a window of 16388
         {"size=1e307", "size", &TSettings::Size, 1.0},
         {"step=0", "step", &TSettings::Step, 0x1.5555555555555p-2},
         {"step=0.001", "step", &TSettings::Step, 0x1.5555555555555p-2}, // a hop of 0
