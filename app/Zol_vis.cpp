@@ -1,5 +1,6 @@
 #include "Zol_vis.h"
 
+#include "Risovanieshkal.h"
 #include "Tfrmizobragenie.h"
 #include "Ttekstoviyfayl.h"
 #include "Zol_dll.h"
@@ -324,4 +325,11 @@ void TfrmMain::DrawColumns(const DDSURFACEDESC* pixels, uint32_t first) {
     }
 }
 
-void TfrmMain::DrawScales() {}
+// Frequency in Hz up the left band, time in seconds along the bottom band; the titles are code
+// page 1251 ("F," over "Hz" and "t, s" in Russian).
+void TfrmMain::DrawScales() {
+    DrawScale({frmIzobragenie, Rows, int32_t(ScaleWidth), 0, FreqFrom, FreqTo, true, "F,\n\xC3\xF6",
+               3, 0, 0});
+    DrawScale({frmIzobragenie, Cols, int32_t(ScaleHeight), int32_t(ScaleWidth), TimeFrom, TimeTo,
+               false, "t, \xF1", 3, 0, 0});
+}
