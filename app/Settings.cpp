@@ -11,9 +11,9 @@ namespace {
 // 1/3 as the nearest double, slightly below one third: the default hop of 552 samples is 183.
 constexpr TSettings Defaults{40.0, 1200.0, 0x1.5555555555555p-2, 1.0, 280.0, 600.0};
 
-void Complain(const char* key, double value, const char* range, double fallback) {
-    std::fprintf(stderr, "kavrel.ini: %s = %g is outside its range %s; the default %g is used\n",
-                 key, value, range, fallback);
+void Complain(FILE* to, const char* key, double value, const char* range, double fallback) {
+    std::fprintf(to, "kavrel.ini: %s = %g is outside its range %s; the default %g is used\n", key,
+                 value, range, fallback);
 }
 
 // The window factor E: twice the samples in one period of the lowest frequency, rounded.
@@ -35,60 +35,60 @@ int64_t Hop(uint32_t n, double step) {
     return TruncToInt64(static_cast<long double>(n) * step);
 }
 
-void KeepFrequencies(TSettings& s, uint32_t sampleRate) {
+void KeepFrequencies(TSettings& s, uint32_t sampleRate, FILE* to) {
     const double nyquist = sampleRate / 2.0;
     char range[96];
     if (!(s.Fmin >= MinFmin && s.Fmin < nyquist)) {
         std::snprintf(range, sizeof range, "%g <= Fmin < %g", MinFmin, nyquist);
-        Complain("Fmin", s.Fmin, range, Defaults.Fmin);
+        Complain(to, "Fmin", s.Fmin, range, Defaults.Fmin);
         s.Fmin = Defaults.Fmin;
     }
     if (!(s.Fmax > 0.0 && s.Fmax <= nyquist)) {
         std::snprintf(range, sizeof range, "0 < Fmax <= %g", nyquist);
-        Complain("Fmax", s.Fmax, range, Defaults.Fmax);
+        Complain(to, "Fmax", s.Fmax, range, Defaults.Fmax);
         s.Fmax = Defaults.Fmax;
     }
     if (s.Fmin >= s.Fmax && s.Fmin != Defaults.Fmin) {
         std::snprintf(range, sizeof range, "%g <= Fmin < Fmax = %g", MinFmin, s.Fmax);
-        Complain("Fmin", s.Fmin, range, Defaults.Fmin);
+        Complain(to, "Fmin", s.Fmin, range, Defaults.Fmin);
         s.Fmin = Defaults.Fmin;
     }
     if (s.Fmin >= s.Fmax) {
         std::snprintf(range, sizeof range, "Fmin = %g < Fmax <= %g", s.Fmin, nyquist);
-        Complain("Fmax", s.Fmax, range, Defaults.Fmax);
+        Complain(to, "Fmax", s.Fmax, range, Defaults.Fmax);
         s.Fmax = Defaults.Fmax;
     }
 }
 
 // The window must hold MinWindow to MaxWindow samples: E x Size from 4 to just below 16384.
-void KeepSize(TSettings& s, uint32_t sampleRate) {
+void KeepSize(TSettings& s, uint32_t sampleRate, FILE* to) {
     const int32_t factor = WindowFactor(s.Fmin, sampleRate);
     const int64_t scaled = ScaledWindow(factor, s.Size);
     if (scaled >= MinWindow - 4 && scaled < MaxWindow) return;
     char range[112];
     std::snprintf(range, sizeof range, "%g <= size < %g (windows of %u to %u samples)",
                   (MinWindow - 4.0) / factor, double(MaxWindow) / factor, MinWindow, MaxWindow);
-    Complain("size", s.Size, range, Defaults.Size);
+    Complain(to, "size", s.Size, range, Defaults.Size);
     s.Size = Defaults.Size;
 }
 
 // The hop must be at least one sample and at most the window.
-void KeepStep(TSettings& s, uint32_t sampleRate) {
+void KeepStep(TSettings& s, uint32_t sampleRate, FILE* to) {
     const uint32_t n = WindowLength(ScaledWindow(WindowFactor(s.Fmin, sampleRate), s.Size));
     const int64_t hop = Hop(n, s.Step);
     if (hop >= 1 && hop <= n) return;
     char range[96];
     std::snprintf(range, sizeof range, "%g <= step <= 1 (hops of 1 to %u samples)", 1.0 / n, n);
-    Complain("step", s.Step, range, Defaults.Step);
+    Complain(to, "step", s.Step, range, Defaults.Step);
     s.Step = Defaults.Step;
 }
 
-void KeepPixels(const char* key, double& value, double fallback, uint32_t most) {
+void KeepPixels(const char* key, double& value, double fallback, uint32_t most, FILE* to) {
     const int64_t pixels = TruncToInt64(value);
     if (pixels >= MinPixels && pixels <= most) return;
     char range[64];
     std::snprintf(range, sizeof range, "%u <= %s < %u", MinPixels, key, most + 1);
-    Complain(key, value, range, fallback);
+    Complain(to, key, value, range, fallback);
     value = fallback;
 }
 
@@ -118,12 +118,12 @@ void ApplySettingsLine(TSettings& settings, const char* line) {
     }
 }
 
-void KeepSettingsInLimits(TSettings& settings, uint32_t sampleRate) {
-    KeepFrequencies(settings, sampleRate);
-    KeepSize(settings, sampleRate);
-    KeepStep(settings, sampleRate);
-    KeepPixels("height", settings.Height, Defaults.Height, MaxRows);
-    KeepPixels("width", settings.Width, Defaults.Width, MaxCols);
+void KeepSettingsInLimits(TSettings& settings, uint32_t sampleRate, FILE* complaints) {
+    KeepFrequencies(settings, sampleRate, complaints);
+    KeepSize(settings, sampleRate, complaints);
+    KeepStep(settings, sampleRate, complaints);
+    KeepPixels("height", settings.Height, Defaults.Height, MaxRows, complaints);
+    KeepPixels("width", settings.Width, Defaults.Width, MaxCols, complaints);
 }
 
 TDerivedSizes DeriveSizes(const TSettings& settings, uint32_t sampleRate) {

@@ -6,6 +6,7 @@
 #include "Zol_config.h"
 
 #include <cstdint>
+#include <cstdio>
 
 struct TSettings {
     double Fmin;   // lowest frequency shown, Hz; also sets the window length
@@ -37,9 +38,9 @@ void SetSettingsDefaults(TSettings& settings);
 // change nothing.
 void ApplySettingsLine(TSettings& settings, const char* line);
 // Puts back the default of every setting outside its limits (which depend on the sample rate
-// and the settings already kept), with one line on standard error naming the key, the value
-// and the range.
-void KeepSettingsInLimits(TSettings& settings, uint32_t sampleRate);
+// and the settings already kept), with one line to complaints (the program's standard error)
+// naming the key, the value and the range.
+void KeepSettingsInLimits(TSettings& settings, uint32_t sampleRate, FILE* complaints);
 // The sizes of settings that KeepSettingsInLimits has passed.
 TDerivedSizes DeriveSizes(const TSettings& settings, uint32_t sampleRate);
 // The engine's record: its defaults with the window, lag count, points, frequencies and sample

@@ -49,7 +49,7 @@ TfrmMain::TfrmMain(TComponent* owner)
     settingsFile.SetLineHandler(SettingsLineHandler, this);
     settingsFile.ReadLines();
     SampleRate = 11025;
-    KeepSettingsInLimits(Settings, SampleRate);
+    KeepSettingsInLimits(Settings, SampleRate, stderr);
     Sizes = DeriveSizes(Settings, SampleRate);
     Rows = Sizes.Rows;
     Cols = Sizes.Cols;

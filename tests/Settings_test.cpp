@@ -18,7 +18,7 @@ TSettings Read(const std::vector<std::string>& lines) {
 // The settings kept inside their limits, and what was said on standard error.
 TSettings Kept(TSettings s, std::string& said) {
     testing::internal::CaptureStderr();
-    KeepSettingsInLimits(s, 11025);
+    KeepSettingsInLimits(s, 11025, stderr);
     said = testing::internal::GetCapturedStderr();
     return s;
 }
