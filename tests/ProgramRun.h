@@ -7,6 +7,7 @@
 #include "Preobrazovaniechisel.h"
 #include "TempDir.h"
 #include "Tfrmizobragenie.h"
+#include "VirtualCapture.h"
 #include "VirtualDesktop.h"
 #include "Zol_vis.h"
 

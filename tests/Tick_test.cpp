@@ -12,6 +12,12 @@ constexpr int Left = 70; // the picture's first column on the back buffer
 // every tick draws only what the test put into LineFifo.
 class Tick : public ProgramRun {
 protected:
+    void SetUp() override {
+        ProgramRun::SetUp();
+        VirtualCaptureSource none;
+        none.present = false;
+        VirtualSetCaptureSource(none);
+    }
     static void Line(const std::vector<float>& values) {
         TOdnomernoeMnogestvoElementov<float> line(16);
         line.SetCount(frmMain->Rows, false, false);

@@ -1,4 +1,5 @@
 #include "VirtualForms.h"
+#include "VirtualCapture.h"
 
 #include <png.h>
 
@@ -114,6 +115,7 @@ std::vector<RecordedMessageBox> TakeRecordedMessageBoxes() {
 
 void VirtualReset() {
     Virtual().Reset();
+    VirtualCaptureReset();
 }
 
 void VirtualSetScreen(RECT screen, RECT workArea) {
