@@ -277,14 +277,7 @@ void TfrmMain::DrawPicture() {
     IDirectDrawSurface* surface = owner.BeginDraw(true);
     if (surface == nullptr) return;
     const uint32_t a = LineFifo.BlocksAvailable();
-    if (a < Cols) {
-        RECT to = PictureRect, from = PictureRect;
-        to.right -= LONG(a);
-        from.left += LONG(a);
-        DDBLTFX fx{};
-        fx.dwSize = sizeof fx;
-        surface->Blt(&to, surface, &from, DDBLT_WAIT, &fx);
-    }
+    if (a < Cols) ScrollPicture(surface, a);
     Peak = float(Peak * PeakDecay);
     DDSURFACEDESC pixels{};
     pixels.dwSize = sizeof pixels;
@@ -295,6 +288,15 @@ void TfrmMain::DrawPicture() {
     owner.EndDraw();
     owner.Present(nullptr);
     LineFifo.Compact();
+}
+
+void TfrmMain::ScrollPicture(IDirectDrawSurface* surface, uint32_t lines) {
+    RECT to = PictureRect, from = PictureRect;
+    to.right -= LONG(lines);
+    from.left += LONG(lines);
+    DDBLTFX fx{};
+    fx.dwSize = sizeof fx;
+    surface->Blt(&to, surface, &from, DDBLT_WAIT, &fx);
 }
 
 // Columns first .. Cols - 1 from the waiting lines, oldest first, as greys against Peak. Without

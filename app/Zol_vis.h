@@ -60,15 +60,20 @@ public:
     TSettings Settings{};
     TDerivedSizes Sizes{};
 
+    // The drawing steps of a tick, on the picture window's back buffer (which DrawPicture
+    // takes): the picture moved `lines` columns left, the waiting lines written as columns from
+    // `first` on (pixels null: taken but not drawn), both scales repainted.
+    void DrawPicture();
+    void ScrollPicture(IDirectDrawSurface* surface, uint32_t lines);
+    void DrawColumns(const DDSURFACEDESC* pixels, uint32_t first);
+    void DrawScales();
+
 private:
     void CreateComponents();
     void PlaceInWorkArea();
     void OpenCapture();
     void StartCapture();
     void AppendLine(const TOdnomernoeMnogestvoElementov<float>& line);
-    void DrawPicture();
-    void DrawColumns(const DDSURFACEDESC* pixels, uint32_t first);
-    void DrawScales();
 };
 
 extern TfrmMain* frmMain;
