@@ -2,7 +2,8 @@
 // desktop with a scripted capture device: the whole tick, and each of its stages (capture read,
 // three engine runs, scroll, columns, both scales, present). --cpu-seconds=S instead lets the
 // program tick for S seconds of real time, one tick every 50 ms as its timer asks, and prints
-// the processor time it used.
+// the processor time it used; --soak-seconds=S lets it tick for S seconds of virtual time as
+// fast as the machine allows and prints its resident memory as it goes.
 #include "Kernel.h"
 #include "Preobrazovaniechisel.h"
 #include "Tfrmizobragenie.h"
@@ -14,6 +15,7 @@
 #include <benchmark/benchmark.h>
 
 #include <time.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -186,6 +188,37 @@ int MeasureCpu(double seconds) {
     return 0;
 }
 
+long ResidentKiB() {
+    long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// Ticks through the given virtual time, switching the channel every simulated minute, and
+// prints the resident memory every ten simulated minutes.
+int Soak(double seconds) {
+    TheProgram();
+    const long ticks = long(seconds * 20);
+    const long start = ResidentKiB();
+    std::printf("resident at the start: %ld KiB\n", start);
+    for (long i = 1; i <= ticks; ++i) {
+        Program::PassTick(true);
+        if (i % 1200 == 0) {
+            if (frmMain->Channel == 0)
+                frmMain->rbRightChannelClick(frmMain);
+            else
+                frmMain->rbLeftChannelClick(frmMain);
+        }
+        if (i % 12000 == 0 || i == ticks)
+            std::printf("after %6.0f s: resident %ld KiB\n", double(i) / 20, ResidentKiB());
+    }
+    std::printf("resident at the end: %ld KiB (%+ld KiB)\n", ResidentKiB(), ResidentKiB() - start);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -199,6 +232,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         if (std::strncmp(argv[i], "--cpu-seconds=", 14) == 0)
             return MeasureCpu(std::atof(argv[i] + 14));
+        else if (std::strncmp(argv[i], "--soak-seconds=", 15) == 0)
+            return Soak(std::atof(argv[i] + 15));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
