@@ -39,8 +39,12 @@ protected:
         for (uint32_t t = 0; t < milliseconds; t += 50)
             VirtualQueueDelay(50);
     }
-    // Runs `step` at its place in the script, while the program runs.
-    static void At(std::function<void()> step) { VirtualQueueCall(std::move(step)); }
+    // Runs `step` at its place in the script, while the program runs, a millisecond after the
+    // time before it so that the ticks due at that time have run.
+    static void At(std::function<void()> step) {
+        VirtualQueueDelay(1);
+        VirtualQueueCall(std::move(step));
+    }
 
     // Runs WinMain until the script ends with the control window closed; what the program said
     // on standard error is kept in `said`.
