@@ -2,6 +2,7 @@
 
 #include "Toknosoobzheniy.h"
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
@@ -24,6 +25,14 @@ DDSURFACEDESC EmptyDesc() {
     std::memset(&d, 0, sizeof d);
     d.dwSize = sizeof d;
     return d;
+}
+
+// An ASCII name in the platform's wide characters (wchar_t on Windows, char16_t elsewhere).
+template <size_t N> std::array<WCHAR, N> Wide(const char (&ascii)[N]) {
+    std::array<WCHAR, N> wide{};
+    for (size_t i = 0; i < N; ++i)
+        wide[i] = WCHAR(ascii[i]);
+    return wide;
 }
 
 TGraficheskoeOkno* Self(void* context) {
@@ -66,12 +75,12 @@ void TGraficheskoeOkno::CreateStockObjects() {
     BrushRed = CreateBrushIndirect(&solidRed);
     BrushHollow = CreateBrushIndirect(&hollow);
     LabelFont = CreateFontW(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, RUSSIAN_CHARSET, 0, 0,
-                            ANTIALIASED_QUALITY, 16, u"MS Sans Serif");
+                            ANTIALIASED_QUALITY, 16, Wide("MS Sans Serif").data());
 }
 
 TGraficheskoeOkno::~TGraficheskoeOkno() {
-    for (HGDIOBJ o : {PenGreen, PenBlack, PenYellow, PenWhite, PenRed, BrushBlack, BrushRed,
-                      BrushHollow, LabelFont})
+    for (HGDIOBJ o : std::initializer_list<HGDIOBJ>{PenGreen, PenBlack, PenYellow, PenWhite, PenRed,
+                                                    BrushBlack, BrushRed, BrushHollow, LabelFont})
         DeleteObject(o);
     if (BackBuffer != nullptr) BackBuffer->Release();
     if (Clipper != nullptr) Clipper->Release();

@@ -1,7 +1,9 @@
 // GDI on 32-bit pixel buffers, with GDI's pixel rules: LineTo leaves its end pixel unset,
 // Rectangle and FillRect exclude the right and bottom edges, width-0 pens are one pixel,
-// colours are 0x00BBGGRR. Text is code page 1251, drawn with FreeType glyphs of a font found
-// through fontconfig; a negative font height is the em height, a positive one the cell height.
+// colours are 0x00BBGGRR. Rectangles that are empty, inverted (Rectangle orders its corners)
+// or outside the buffer, and coordinates anywhere in the range of int, draw only what falls
+// inside. Text is code page 1251, drawn with FreeType glyphs of the named faces' Wine files or
+// of fontconfig's fonts; a negative font height is the em height, a positive one the cell height.
 #pragma once
 
 #include "platform/Kernel32.h"
@@ -26,12 +28,34 @@ struct SIZE {
     LONG cx, cy;
 };
 
-struct GdiObject;
+// GDI objects have distinct handle types, as in Windows' STRICT headers: a pen, a brush and a
+// font each convert to HGDIOBJ, never to each other. Objects are made by the Create calls only.
+struct HGDIOBJ__ {
+    virtual ~HGDIOBJ__() = default;
+    HGDIOBJ__(const HGDIOBJ__&) = delete;
+    HGDIOBJ__& operator=(const HGDIOBJ__&) = delete;
+
+protected:
+    HGDIOBJ__() = default;
+};
+struct HPEN__ : HGDIOBJ__ {
+protected:
+    HPEN__() = default;
+};
+struct HBRUSH__ : HGDIOBJ__ {
+protected:
+    HBRUSH__() = default;
+};
+struct HFONT__ : HGDIOBJ__ {
+protected:
+    HFONT__() = default;
+};
+using HGDIOBJ = HGDIOBJ__*;
+using HPEN = HPEN__*;
+using HBRUSH = HBRUSH__*;
+using HFONT = HFONT__*;
+
 struct DeviceContext;
-using HGDIOBJ = GdiObject*;
-using HPEN = GdiObject*;
-using HBRUSH = GdiObject*;
-using HFONT = GdiObject*;
 using HDC = DeviceContext*;
 
 constexpr int PS_SOLID = 0;

@@ -12,7 +12,12 @@ using UINT = unsigned int;
 using HANDLE = void*;
 using LCID = uint32_t;
 using LCTYPE = uint32_t;
+// UTF-16 code units: Windows' own wide character there, char16_t elsewhere.
+#ifdef _WIN32
+using WCHAR = wchar_t;
+#else
 using WCHAR = char16_t;
+#endif
 
 inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(intptr_t{-1});
 constexpr DWORD INVALID_FILE_SIZE = 0xFFFFFFFF;

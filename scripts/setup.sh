@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev locales
-    libfreetype-dev libfontconfig-dev fonts-dejavu-core libpng-dev libsdl2-dev xvfb xauth)
+    libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-wine libpng-dev libsdl2-dev xvfb xauth)
 packages+=("$@")
 
 missing=()

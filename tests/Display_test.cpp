@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -254,6 +255,193 @@ TEST_F(DisplayTest, BackBufferIsKeptAtTheSameSizeAndRebuiltBlackOtherwise) {
     InvalidateRect(w->Handle(), nullptr, 1);
     UpdateWindow(w->Handle());
     EXPECT_EQ(VirtualClientPixel(w->Handle(), 100, 50), Green);
+}
+
+TEST_F(DisplayTest, BackBufferWhoseHeightAloneChangesIsRebuiltBlack) {
+    HWND w = PlainWindow(120, 80);
+    TGraficheskoeOkno s(w, nullptr);
+    RECT size{0, 0, 100, 50};
+    ASSERT_TRUE(s.CreateBackBuffer(&size, 0, -1, false));
+    Paint(s);
+    IDirectDrawSurface* before = s.BackBuffer;
+    before->AddRef();
+    ASSERT_TRUE(s.CreateBackBuffer(&size, -1, -1, false));
+    EXPECT_EQ(s.BackBuffer, before);
+    size.bottom = 60;
+    ASSERT_TRUE(s.CreateBackBuffer(&size, -1, -1, false));
+    EXPECT_NE(s.BackBuffer, before);
+    before->Release();
+    DDSURFACEDESC d{};
+    d.dwSize = sizeof d;
+    ASSERT_EQ(s.BackBuffer->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+    EXPECT_EQ(d.dwWidth, 100u);
+    EXPECT_EQ(d.dwHeight, 60u);
+    EXPECT_EQ(s.Height, 60);
+    int black = 0;
+    for (DWORD y = 0; y < d.dwHeight; ++y)
+        for (DWORD x = 0; x < d.dwWidth; ++x)
+            black += static_cast<uint32_t*>(d.lpSurface)[y * DWORD(d.lPitch) / 4 + x] == 0;
+    EXPECT_EQ(black, 100 * 60);
+    s.BackBuffer->Unlock(nullptr);
+    DestroyWindow(w);
+}
+
+// Off-screen surfaces whose pixels each tell their own place.
+class SurfaceTest : public DisplayTest {
+protected:
+    static constexpr int Side = 16;
+    static constexpr int Min = std::numeric_limits<int>::min();
+    static constexpr int Max = std::numeric_limits<int>::max();
+
+    void SetUp() override {
+        DisplayTest::SetUp();
+        void* object = nullptr;
+        ASSERT_EQ(CoCreateInstance(CLSID_DirectDraw, nullptr, CLSCTX_ALL, IID_IDirectDraw, &object),
+                  S_OK);
+        display = static_cast<IDirectDraw*>(object);
+    }
+    void TearDown() override {
+        for (IDirectDrawSurface* s : surfaces)
+            s->Release();
+        display->Release();
+        DisplayTest::TearDown();
+    }
+
+    IDirectDrawSurface* Surface() {
+        DDSURFACEDESC d{};
+        d.dwSize = sizeof d;
+        d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+        d.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+        d.dwWidth = d.dwHeight = Side;
+        IDirectDrawSurface* s = nullptr;
+        EXPECT_EQ(display->CreateSurface(&d, &s, nullptr), DD_OK);
+        surfaces.push_back(s);
+        Mark(s, 0);
+        return s;
+    }
+    static uint32_t Mark(int x, int y, uint32_t tag) {
+        return tag | uint32_t(y) << 8 | uint32_t(x);
+    }
+    // Sets every pixel to its mark with the tag.
+    static void Mark(IDirectDrawSurface* s, uint32_t tag) {
+        DDSURFACEDESC d{};
+        d.dwSize = sizeof d;
+        ASSERT_EQ(s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+        for (int y = 0; y < Side; ++y)
+            for (int x = 0; x < Side; ++x)
+                static_cast<uint32_t*>(d.lpSurface)[y * d.lPitch / 4 + x] = Mark(x, y, tag);
+        s->Unlock(nullptr);
+    }
+    static std::vector<uint32_t> Pixels(IDirectDrawSurface* s) {
+        DDSURFACEDESC d{};
+        d.dwSize = sizeof d;
+        std::vector<uint32_t> p;
+        if (s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr) != DD_OK) return p;
+        for (int y = 0; y < Side; ++y)
+            for (int x = 0; x < Side; ++x)
+                p.push_back(static_cast<uint32_t*>(d.lpSurface)[y * d.lPitch / 4 + x]);
+        s->Unlock(nullptr);
+        return p;
+    }
+    // The pixels expected after copying source's rectangle s unstretched to (left, top) of a
+    // destination whose pixels were marked with tag.
+    static std::vector<uint32_t> Copied(RECT s, int left, int top, uint32_t tag,
+                                        uint32_t sourceTag) {
+        std::vector<uint32_t> p;
+        for (int y = 0; y < Side; ++y)
+            for (int x = 0; x < Side; ++x) {
+                const int sx = x - left + s.left, sy = y - top + s.top;
+                const bool inside = sx >= s.left && sx < s.right && sy >= s.top && sy < s.bottom;
+                p.push_back(inside ? Mark(sx, sy, sourceTag) : Mark(x, y, tag));
+            }
+        return p;
+    }
+
+    IDirectDraw* display = nullptr;
+    std::vector<IDirectDrawSurface*> surfaces;
+};
+
+TEST_F(SurfaceTest, BltFromOutsideTheSourceIsRefusedAndCopiesNothing) {
+    IDirectDrawSurface* from = Surface();
+    IDirectDrawSurface* to = Surface();
+    Mark(to, 0x01000000);
+    const std::vector<uint32_t> before = Pixels(to);
+    for (RECT bad : {RECT{-1, 0, 4, 4}, RECT{0, -1, 4, 4}, RECT{12, 0, Side + 1, 4},
+                     RECT{0, 12, 4, Side + 1}, RECT{8, 2, 4, 6}, RECT{2, 8, 6, 4}, RECT{3, 3, 3, 9},
+                     RECT{Min, Min, Max, Max}, RECT{Max - 1, 0, Max, 1}}) {
+        RECT where{0, 0, 4, 4};
+        EXPECT_EQ(to->Blt(&where, from, &bad, DDBLT_WAIT, nullptr), DDERR_INVALIDRECT)
+            << bad.left << "," << bad.top << "," << bad.right << "," << bad.bottom;
+    }
+    EXPECT_EQ(Pixels(to), before);
+    RECT whole{0, 0, Side, Side};
+    EXPECT_EQ(to->Blt(nullptr, from, &whole, DDBLT_WAIT, nullptr), DD_OK);
+    EXPECT_EQ(Pixels(to), Copied(whole, 0, 0, 0x01000000, 0));
+}
+
+TEST_F(SurfaceTest, BltWithinOneSurfaceOverlapsInEveryDirection) {
+    IDirectDrawSurface* s = Surface();
+    const RECT source{4, 4, 12, 12};
+    for (int dy = -3; dy <= 3; ++dy)
+        for (int dx = -3; dx <= 3; ++dx) {
+            Mark(s, 0);
+            RECT to{source.left + dx, source.top + dy, source.right + dx, source.bottom + dy};
+            RECT from = source;
+            ASSERT_EQ(s->Blt(&to, s, &from, DDBLT_WAIT, nullptr), DD_OK);
+            EXPECT_EQ(Pixels(s), Copied(source, to.left, to.top, 0, 0)) << dx << "," << dy;
+        }
+}
+
+TEST_F(SurfaceTest, BltDestinationPastTheSurfaceIsClipped) {
+    IDirectDrawSurface* from = Surface();
+    IDirectDrawSurface* to = Surface();
+    Mark(from, 0x02000000);
+    const RECT part{0, 0, 10, 10};
+    for (POINT at : {POINT{10, 10}, POINT{-4, -6}, POINT{12, -3}, POINT{-7, 13}}) {
+        Mark(to, 0);
+        RECT where{at.x, at.y, at.x + 10, at.y + 10};
+        RECT source = part;
+        EXPECT_EQ(to->Blt(&where, from, &source, DDBLT_WAIT, nullptr), DD_OK);
+        EXPECT_EQ(Pixels(to), Copied(part, at.x, at.y, 0, 0x02000000)) << at.x << "," << at.y;
+    }
+    // Destinations near the limits of int stretch without overflow or stray writes.
+    for (RECT where : {RECT{Min, Min, Max, Max}, RECT{Max - 2, Max - 2, Max, Max},
+                       RECT{Min, 0, Min + 3, 3}, RECT{-3, -3, Max, Max}}) {
+        Mark(to, 0);
+        RECT source = part;
+        EXPECT_EQ(to->Blt(&where, from, &source, DDBLT_WAIT, nullptr), DD_OK);
+    }
+    RECT toEnd{-3, -3, Max, Max};
+    RECT source = part;
+    to->Blt(&toEnd, from, &source, DDBLT_WAIT, nullptr);
+    EXPECT_EQ(Pixels(to)[0], Mark(0, 0, 0x02000000));
+    // The primary surface clips to its window's client area however far the rectangle reaches.
+    HWND w = PlainWindow(30, 20);
+    TGraficheskoeOkno window(w, display);
+    RECT everywhere{Min, Min, Max, Max};
+    EXPECT_EQ(window.Primary->Blt(&everywhere, from, &source, DDBLT_WAIT, nullptr), DD_OK);
+    // The client's first pixel lies half way along that rectangle.
+    EXPECT_EQ(VirtualClientPixel(w, 0, 0), Mark(5, 5, 0)); // the client keeps no top byte
+    DestroyWindow(w);
+}
+
+TEST_F(SurfaceTest, LockHonoursItsRectangle) {
+    IDirectDrawSurface* s = Surface();
+    DDSURFACEDESC whole{}, part{};
+    whole.dwSize = part.dwSize = sizeof whole;
+    ASSERT_EQ(s->Lock(nullptr, &whole, DDLOCK_WAIT, nullptr), DD_OK);
+    s->Unlock(nullptr);
+    RECT r{3, 5, 9, 7};
+    ASSERT_EQ(s->Lock(&r, &part, DDLOCK_WAIT, nullptr), DD_OK);
+    EXPECT_EQ(part.lPitch, whole.lPitch);
+    EXPECT_EQ(*static_cast<uint32_t*>(part.lpSurface), Mark(3, 5, 0));
+    EXPECT_EQ(static_cast<uint32_t*>(part.lpSurface)[part.lPitch / 4 + 5], Mark(8, 6, 0));
+    s->Unlock(&r);
+    for (RECT bad : {RECT{-1, 0, 4, 4}, RECT{0, 0, Side + 1, 4}, RECT{5, 5, 2, 8}, RECT{4, 4, 4, 4},
+                     RECT{Min, Min, Max, Max}}) {
+        EXPECT_EQ(s->Lock(&bad, &part, DDLOCK_WAIT, nullptr), DDERR_INVALIDRECT);
+        EXPECT_EQ(s->Unlock(nullptr), DDERR_NOTLOCKED);
+    }
 }
 
 struct Tracked {

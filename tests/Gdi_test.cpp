@@ -1,13 +1,31 @@
 #include "platform/Gdi.h"
+#include "platform/gdi/GdiFonts.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <limits>
 #include <set>
+#include <string>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace {
 
 constexpr uint32_t White = 0x00FFFFFF;
+
+// Handles as in Windows' STRICT headers: each kind converts to HGDIOBJ and to no other kind.
+static_assert(std::is_convertible_v<HPEN, HGDIOBJ> && std::is_convertible_v<HBRUSH, HGDIOBJ> &&
+              std::is_convertible_v<HFONT, HGDIOBJ>);
+static_assert(!std::is_convertible_v<HPEN, HBRUSH> && !std::is_convertible_v<HBRUSH, HPEN> &&
+              !std::is_convertible_v<HFONT, HPEN> && !std::is_convertible_v<HPEN, HFONT> &&
+              !std::is_convertible_v<HBRUSH, HFONT> && !std::is_convertible_v<HFONT, HBRUSH>);
+static_assert(!std::is_convertible_v<HGDIOBJ, HPEN> && !std::is_convertible_v<HGDIOBJ, HFONT>);
+#ifndef _WIN32
+static_assert(std::is_same_v<WCHAR, char16_t>);
+#endif
 
 // A 0x00RRGGBB pixel buffer with a context on it.
 struct Canvas {
@@ -103,6 +121,26 @@ TEST(Gdi, RectanglesExcludeTheirRightAndBottomEdges) {
     DeleteObject(green);
 }
 
+TEST(Gdi, SelectObjectReplacesTheObjectOfItsOwnKind) {
+    Canvas c(4, 4);
+    HPEN pen = CreatePen(PS_SOLID, 0, RGB(1, 2, 3));
+    HBRUSH brush = CreateSolidBrush(RGB(4, 5, 6));
+    const LOGFONTA plain{};
+    HFONT font = CreateFontIndirectA(&plain);
+    const HGDIOBJ stockPen = SelectObject(c.dc, pen);
+    const HGDIOBJ stockBrush = SelectObject(c.dc, brush);
+    const HGDIOBJ stockFont = SelectObject(c.dc, font);
+    EXPECT_NE(stockPen, stockBrush);
+    EXPECT_EQ(SelectObject(c.dc, stockBrush), brush);
+    EXPECT_EQ(SelectObject(c.dc, stockPen), pen);
+    EXPECT_EQ(SelectObject(c.dc, stockFont), font);
+    EXPECT_EQ(SelectObject(c.dc, nullptr), nullptr);
+    EXPECT_FALSE(DeleteObject(stockPen)); // stock objects stay
+    EXPECT_TRUE(DeleteObject(pen));
+    EXPECT_TRUE(DeleteObject(brush));
+    EXPECT_TRUE(DeleteObject(font));
+}
+
 TEST(Gdi, ColoursFollowThePixelLayout) {
     Canvas swapped(2, 1, PixelLayout{0, 8, 16});
     HBRUSH orange = CreateSolidBrush(RGB(0xFF, 0x80, 0x10));
@@ -115,13 +153,168 @@ TEST(Gdi, ColoursFollowThePixelLayout) {
     DeleteObject(orange);
 }
 
-HFONT Font(int height, BYTE quality) {
+HFONT Font(int height, BYTE quality, const char* face = "MS Sans Serif") {
     LOGFONTA f{};
     f.lfHeight = height;
     f.lfWeight = FW_NORMAL;
     f.lfQuality = quality;
-    std::snprintf(f.lfFaceName, LF_FACESIZE, "MS Sans Serif");
+    std::snprintf(f.lfFaceName, LF_FACESIZE, "%s", face);
     return CreateFontIndirectA(&f);
+}
+
+constexpr int Min = std::numeric_limits<int>::min();
+constexpr int Max = std::numeric_limits<int>::max();
+
+TEST(Gdi, RectanglesOutsideInvertedOrHugeAreClippedOrIgnored) {
+    Canvas c(20, 20);
+    HBRUSH blue = CreateSolidBrush(RGB(0, 0, 255));
+    const RECT ignored[] = {
+        {30, 0, 40, 5},                                            // wholly right
+        {-40, 0, -30, 5},                                          // wholly left
+        {0, 25, 5, 30},                                            // wholly below
+        {10, 10, 5, 15},                                           // inverted horizontally
+        {2, 15, 8, 10},                                            // inverted vertically
+        {Max, Max, Min, Min}, {Max - 1, 0, Max, 5}, {5, 5, 5, 10}, // empty
+    };
+    for (const RECT& r : ignored) {
+        FillRect(c.dc, &r, blue);
+        FrameRect(c.dc, &r, blue);
+    }
+    EXPECT_EQ(c.Count(White), 400);
+    const RECT whole{Min, Min, Max, Max};
+    FillRect(c.dc, &whole, blue);
+    EXPECT_EQ(c.Count(0x000000FF), 400);
+
+    // Rectangle orders its corners as GDI does; its frame may lie far outside.
+    Canvas r(20, 20);
+    HPEN black = CreatePen(PS_SOLID, 0, 0);
+    SelectObject(r.dc, blue);
+    SelectObject(r.dc, black);
+    Rectangle(r.dc, 6, 5, 1, 1);
+    EXPECT_EQ(r.Count(0), 2 * 5 + 2 * 2);
+    EXPECT_EQ(r.Count(0x000000FF), 3 * 2);
+    Rectangle(r.dc, Min, Min, Max, Max);
+    EXPECT_EQ(r.Count(0x000000FF), 400);
+    Rectangle(r.dc, Max, 0, Max - 5, 10);
+    Rectangle(r.dc, -100, 3, Min, 8);
+    EXPECT_EQ(r.Count(0x000000FF), 400);
+    DeleteObject(blue);
+    DeleteObject(black);
+}
+
+TEST(Gdi, LinesFarOutsideAreClippedWithoutWalkingThem) {
+    Canvas c(20, 20);
+    HPEN red = CreatePen(PS_SOLID, 0, RGB(255, 0, 0));
+    SelectObject(c.dc, red);
+    MoveToEx(c.dc, Min, 5, nullptr);
+    LineTo(c.dc, Max, 5);
+    EXPECT_EQ(c.Count(0x00FF0000), 20);
+    MoveToEx(c.dc, Min + 10, Min + 10, nullptr);
+    LineTo(c.dc, Max, Max);
+    for (int i = 0; i < 20; ++i)
+        EXPECT_EQ(c.at(i, i), 0x00FF0000u) << i;
+    MoveToEx(c.dc, 3, Max, nullptr);
+    LineTo(c.dc, 3, Min);
+    EXPECT_EQ(c.at(3, 0), 0x00FF0000u);
+    EXPECT_EQ(c.at(3, 19), 0x00FF0000u);
+    // A line that only passes by leaves the surface as it was.
+    Canvas by(20, 20);
+    SelectObject(by.dc, red);
+    MoveToEx(by.dc, -1000000000, 30, nullptr);
+    LineTo(by.dc, 1000000000, 40);
+    MoveToEx(by.dc, Max, Min, nullptr);
+    LineTo(by.dc, Max, Max);
+    EXPECT_EQ(by.Count(White), 400);
+    // Its slope inside the surface is that of the whole line.
+    Canvas slope(20, 20);
+    SelectObject(slope.dc, red);
+    MoveToEx(slope.dc, -1000000, -500000, nullptr);
+    LineTo(slope.dc, 1000000, 500000);
+    EXPECT_EQ(slope.at(0, 0), 0x00FF0000u);
+    EXPECT_EQ(slope.at(10, 5), 0x00FF0000u);
+    EXPECT_EQ(slope.at(18, 9), 0x00FF0000u);
+    EXPECT_EQ(slope.Count(0x00FF0000), 20);
+    DeleteObject(red);
+
+    // A pen wider than the surface paints it once, not pixel by pixel of its width.
+    Canvas wide(20, 20);
+    HPEN huge = CreatePen(PS_SOLID, Max, RGB(0, 255, 0));
+    SelectObject(wide.dc, huge);
+    MoveToEx(wide.dc, 10, 10, nullptr);
+    LineTo(wide.dc, 12, 10);
+    EXPECT_EQ(wide.Count(0x0000FF00), 400);
+    Canvas framed(20, 20);
+    LOGBRUSH hollow{BS_HOLLOW, 0, 0};
+    HBRUSH none = CreateBrushIndirect(&hollow);
+    SelectObject(framed.dc, huge);
+    SelectObject(framed.dc, none);
+    Rectangle(framed.dc, -5, -5, 25, 25);
+    EXPECT_EQ(framed.Count(0x0000FF00), 400);
+    DeleteObject(huge);
+    DeleteObject(none);
+}
+
+// Clipping changes nothing inside: a line on a small surface matches the same part of that
+// line on a surface large enough to hold all of it.
+TEST(Gdi, ClippedLinesMatchTheirUnclippedPixels) {
+    constexpr int Small = 24, Margin = 40, Large = Small + 2 * Margin;
+    unsigned seed = 7;
+    auto next = [&seed](int range) {
+        seed = seed * 1103515245u + 12345u;
+        return int((seed >> 8) % unsigned(range));
+    };
+    for (int width : {0, 1, 3, 6}) {
+        HPEN pen = CreatePen(PS_SOLID, width, RGB(255, 0, 0));
+        for (int n = 0; n < 300; ++n) {
+            Canvas small(Small, Small), large(Large, Large);
+            SelectObject(small.dc, pen);
+            SelectObject(large.dc, pen);
+            const int x0 = next(Large - 8) - Margin + 4, y0 = next(Large - 8) - Margin + 4;
+            const int x1 = next(Large - 8) - Margin + 4, y1 = next(Large - 8) - Margin + 4;
+            MoveToEx(small.dc, x0, y0, nullptr);
+            LineTo(small.dc, x1, y1);
+            MoveToEx(large.dc, x0 + Margin, y0 + Margin, nullptr);
+            LineTo(large.dc, x1 + Margin, y1 + Margin);
+            int differ = 0;
+            for (int y = 0; y < Small; ++y)
+                for (int x = 0; x < Small; ++x)
+                    differ += small.at(x, y) != large.at(x + Margin, y + Margin);
+            ASSERT_EQ(differ, 0) << "pen " << width << ": " << x0 << "," << y0 << " to " << x1
+                                 << "," << y1;
+        }
+        DeleteObject(pen);
+    }
+}
+
+TEST(Gdi, TextFarOutsideTheSurfaceDrawsNothing) {
+    Canvas c(40, 20);
+    HFONT font = Font(-11, 0);
+    SelectObject(c.dc, font);
+    SetBkMode(c.dc, OPAQUE);
+    SetBkColor(c.dc, RGB(0, 0, 255));
+    SIZE size{};
+    GetTextExtentPoint32A(c.dc, "-9,900", 6, &size);
+    for (POINT at :
+         {POINT{-size.cx - 5, 2}, POINT{-size.cx, 2}, POINT{Min, Min}, POINT{Min, 3}, POINT{Max, 3},
+          POINT{Max - 3, Max - 3}, POINT{45, 2}, POINT{2, 25}, POINT{2, Min + 1}})
+        TextOutA(c.dc, at.x, at.y, "-9,900", 6);
+    EXPECT_EQ(c.Count(White), 800);
+    // A label whose start lies left of the surface shows its end.
+    TextOutA(c.dc, -size.cx / 2, 2, "-9,900", 6);
+    EXPECT_EQ(c.Ink().left, 0);
+    EXPECT_EQ(c.Ink().right, size.cx - size.cx / 2);
+
+    Canvas d(40, 20);
+    SelectObject(d.dc, font);
+    for (RECT r :
+         {RECT{Min, Min, Max, Max}, RECT{Max - 2, 0, Max, 10}, RECT{Min, 0, Min + 2, 20}}) {
+        DrawTextA(d.dc, "ab\ncd", 5, &r, DT_CENTER);
+        DrawTextA(d.dc, "ab", 2, &r, DT_RIGHT | DT_NOCLIP);
+        RECT calc = r;
+        DrawTextA(d.dc, "ab", 2, &calc, DT_CALCRECT);
+        EXPECT_GE(calc.right, calc.left);
+    }
+    DeleteObject(font);
 }
 
 TEST(Gdi, TextIsMeasuredAndDrawnInItsCell) {
@@ -165,7 +358,7 @@ TEST(Gdi, TextIsMeasuredAndDrawnInItsCell) {
 
 TEST(Gdi, AntialiasedTransparentTextBlendsOverTheBackground) {
     Canvas c(100, 30);
-    HFONT font = Font(-11, ANTIALIASED_QUALITY);
+    HFONT font = Font(-11, ANTIALIASED_QUALITY, "Tahoma");
     SelectObject(c.dc, font);
     SetBkMode(c.dc, TRANSPARENT);
     SetTextColor(c.dc, RGB(0, 0, 0));
@@ -213,6 +406,92 @@ TEST(Gdi, DrawTextPlacesLinesAndCalculatesTheirRectangle) {
     DrawTextA(clipped.dc, "WWWW", 4, &narrow, DT_LEFT);
     EXPECT_LE(clipped.Ink().right, 6);
     DeleteObject(font);
+}
+
+} // namespace
+
+namespace {
+
+// Width and height of a text in a font.
+std::pair<LONG, LONG> Extent(HFONT font, const char* text) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    SelectObject(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32A(dc, text, int(std::strlen(text)), &size);
+    DeleteDC(dc);
+    return {size.cx, size.cy};
+}
+
+TEST(GdiFonts, MsSansSerifIsTheRasterFontOfCodePage1251WithItsWindowsStrikes) {
+    HFONT label = Font(-11, ANTIALIASED_QUALITY);
+    EXPECT_EQ(Extent(label, "-9,900"), (std::pair<LONG, LONG>{30, 13}));
+    EXPECT_EQ(Extent(label, "0,010"), (std::pair<LONG, LONG>{27, 13}));
+    EXPECT_EQ(Extent(label, "1200"), (std::pair<LONG, LONG>{24, 13}));
+    for (char digit = '0'; digit <= '9'; ++digit)
+        EXPECT_EQ(Extent(label, std::string(1, digit).c_str()).first, 6) << digit;
+    EXPECT_EQ(Extent(label, "-").first, 3);
+    EXPECT_EQ(Extent(label, ",").first, 3);
+    DeleteObject(label);
+    HFONT larger = Font(-13, 0);
+    EXPECT_EQ(Extent(larger, "-9,900"), (std::pair<LONG, LONG>{35, 16}));
+    DeleteObject(larger);
+
+    // The strike by em height (negative) or cell height (positive), as Wine's font mapper.
+    struct Case {
+        int height, cell, ascent;
+    };
+    for (Case c : {Case{-11, 13, 11}, Case{-8, 13, 11}, Case{13, 13, 11}, Case{15, 13, 11},
+                   Case{-13, 16, 13}, Case{16, 16, 13}, Case{17, 16, 13}, Case{-16, 20, 16},
+                   Case{40, 20, 16}}) {
+        auto font = GdiFont::Create("MS Sans Serif", c.height, FW_NORMAL, true);
+        EXPECT_EQ(font->Height(), c.cell) << c.height;
+        EXPECT_EQ(font->Ascent(), c.ascent) << c.height;
+        EXPECT_FALSE(font->Antialiased()) << "raster glyphs are whole pixels";
+        EXPECT_NE(font->File().find("sserifer.fon"), std::string::npos) << font->File();
+    }
+}
+
+TEST(GdiFonts, RasterGlyphsAreIndexedByCodePageBytes) {
+    auto font = GdiFont::Create("MS Sans Serif", -11, FW_NORMAL, false);
+    // Ж, Ш and A in code page 1251: three different glyphs, none of them the default one that
+    // an unmapped control byte gets.
+    const GdiFont::Glyph& zhe = font->Image(0xC6);
+    const GdiFont::Glyph& sha = font->Image(0xD8);
+    const GdiFont::Glyph& fallback = font->Image(0x01);
+    EXPECT_NE(zhe.coverage, sha.coverage);
+    EXPECT_NE(zhe.coverage, fallback.coverage);
+    EXPECT_NE(font->Image('A').coverage, fallback.coverage);
+    EXPECT_GT(std::count(zhe.coverage.begin(), zhe.coverage.end(), 255), 8);
+}
+
+TEST(GdiFonts, TahomaIsItsTrueTypeFileAndDejaVuStandsInForMissingFiles) {
+    HFONT tahoma = Font(-11, 0, "Tahoma");
+    EXPECT_EQ(Extent(tahoma, "-9,900"), (std::pair<LONG, LONG>{31, 13}));
+    DeleteObject(tahoma);
+    auto font = GdiFont::Create("Tahoma", -11, FW_NORMAL, true);
+    EXPECT_EQ(font->Family(), "Tahoma");
+
+    const std::vector<std::string> nowhere{"/proc/no-such-dir"};
+    for (const char* face : {"MS Sans Serif", "Tahoma"}) {
+        auto missing = GdiFont::Create(face, -11, FW_NORMAL, false, nowhere);
+        EXPECT_EQ(missing->Family(), "DejaVu Sans") << face;
+        EXPECT_EQ(missing->Height(), 13) << face;
+    }
+}
+
+TEST(GdiFonts, MeasuringRendersNothingAndEachGlyphIsRenderedOnce) {
+    for (const char* face : {"MS Sans Serif", "Tahoma"}) {
+        auto font = GdiFont::Create(face, -11, FW_NORMAL, true);
+        int width = 0;
+        for (unsigned char byte : std::string("-9,900 0,010"))
+            width += font->Advance(byte);
+        EXPECT_GT(width, 40) << face;
+        EXPECT_EQ(font->RenderedImages(), 0) << face;
+        for (int pass = 0; pass < 2; ++pass)
+            for (unsigned char byte : std::string("-9,900"))
+                font->Image(byte);
+        EXPECT_EQ(font->RenderedImages(), 4) << face; // - 9 , 0
+    }
 }
 
 } // namespace

@@ -26,6 +26,12 @@ DDPIXELFORMAT Rgb32() {
     return {sizeof(DDPIXELFORMAT), DDPF_RGB, 0, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0};
 }
 
+// Whether the rectangle is non-empty and inside a surface of this size.
+bool Within(const RECT& r, int width, int height) {
+    return r.left >= 0 && r.top >= 0 && r.right <= width && r.bottom <= height &&
+           r.left < r.right && r.top < r.bottom;
+}
+
 // Pixels with a pitch and a layout: a surface's or a window's client area.
 struct PixelView {
     uint32_t* pixels = nullptr;
@@ -84,9 +90,13 @@ public:
         return pixels != nullptr;
     }
 
-    HRESULT Lock(RECT*, DDSURFACEDESC* desc, DWORD, HANDLE) override {
+    // The description of the whole surface, with lpSurface at the rectangle's top-left pixel.
+    HRESULT Lock(RECT* rect, DDSURFACEDESC* desc, DWORD, HANDLE) override {
         if (primary || desc == nullptr) return DDERR_INVALIDPARAMS;
+        const RECT r = rect != nullptr ? *rect : RECT{0, 0, width, height};
+        if (!Within(r, width, height)) return DDERR_INVALIDRECT;
         Describe(desc);
+        desc->lpSurface = pixels + ptrdiff_t(r.top) * width + r.left;
         locked = true;
         return DD_OK;
     }
@@ -153,32 +163,42 @@ private:
     Clipper* clipper = nullptr;
 };
 
-RECT Whole(const PixelView& v, POINT origin) {
-    return {origin.x, origin.y, origin.x + v.width, origin.y + v.height};
+// A rectangle of the view's own pixels, in coordinates that hold any difference of two ints.
+struct Area {
+    int64_t left, top, right, bottom;
+    int64_t Width() const { return right - left; }
+    int64_t Height() const { return bottom - top; }
+};
+
+// The rectangle (null: the whole view) in the view's pixel coordinates.
+Area InView(const RECT* r, const PixelView& v, POINT origin) {
+    if (r == nullptr) return {0, 0, v.width, v.height};
+    return {int64_t(r->left) - origin.x, int64_t(r->top) - origin.y, int64_t(r->right) - origin.x,
+            int64_t(r->bottom) - origin.y};
 }
 
 // Nearest-pixel stretch of src's rectangle onto dst's, clipped to the destination; the source
-// rectangle is read from a copy so that a copy within one surface may overlap.
-void Stretch(const PixelView& dst, RECT d, const PixelView& src, RECT s) {
-    const int dw = d.right - d.left, dh = d.bottom - d.top;
-    const int sw = s.right - s.left, sh = s.bottom - s.top;
-    if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
-    if (s.left < 0 || s.top < 0 || s.right > src.width || s.bottom > src.height) return;
+// rectangle lies inside its view and is read from a copy, so that a copy within one surface may
+// overlap in any direction.
+void Stretch(const PixelView& dst, Area d, const PixelView& src, Area s) {
+    const int64_t dw = d.Width(), dh = d.Height(), sw = s.Width(), sh = s.Height();
     std::vector<uint32_t> copy(size_t(sw) * size_t(sh));
-    for (int y = 0; y < sh; ++y)
-        std::copy_n(src.Row(s.top + y) + s.left, sw, copy.begin() + ptrdiff_t(y) * sw);
-    const int x0 = std::max(d.left, 0), x1 = std::min(d.right, dst.width);
-    const int y0 = std::max(d.top, 0), y1 = std::min(d.bottom, dst.height);
-    for (int y = y0; y < y1; ++y) {
-        const int sy = int(int64_t(y - d.top) * sh / dh);
-        uint32_t* row = dst.Row(y);
-        for (int x = x0; x < x1; ++x) {
-            const int sx = int(int64_t(x - d.left) * sw / dw);
-            row[x] = Convert(copy[size_t(sy) * size_t(sw) + size_t(sx)], src.layout, dst.layout);
+    for (int64_t y = 0; y < sh; ++y)
+        std::copy_n(src.Row(int(s.top + y)) + s.left, sw, copy.begin() + y * sw);
+    const int64_t x0 = std::max<int64_t>(d.left, 0), x1 = std::min<int64_t>(d.right, dst.width);
+    const int64_t y0 = std::max<int64_t>(d.top, 0), y1 = std::min<int64_t>(d.bottom, dst.height);
+    for (int64_t y = y0; y < y1; ++y) {
+        const int64_t sy = (y - d.top) * sh / dh;
+        uint32_t* row = dst.Row(int(y));
+        for (int64_t x = x0; x < x1; ++x) {
+            const int64_t sx = (x - d.left) * sw / dw;
+            row[x] = Convert(copy[size_t(sy * sw + sx)], src.layout, dst.layout);
         }
     }
 }
 
+// A source rectangle must lie inside its surface and both must be non-empty, as DirectDraw
+// requires; the destination is clipped.
 HRESULT Surface::Blt(RECT* destination, IDirectDrawSurface* source, RECT* sourceRect, DWORD,
                      DDBLTFX*) {
     if (source == nullptr) return DDERR_INVALIDPARAMS;
@@ -187,9 +207,11 @@ HRESULT Surface::Blt(RECT* destination, IDirectDrawSurface* source, RECT* source
     const PixelView dst = View(dstOrigin);
     const PixelView from = src->View(srcOrigin);
     if (dst.pixels == nullptr || from.pixels == nullptr) return DDERR_GENERIC;
-    RECT d = destination != nullptr ? *destination : Whole(dst, dstOrigin);
-    d = {d.left - dstOrigin.x, d.top - dstOrigin.y, d.right - dstOrigin.x, d.bottom - dstOrigin.y};
-    RECT s = sourceRect != nullptr ? *sourceRect : Whole(from, srcOrigin);
+    const Area d = InView(destination, dst, dstOrigin);
+    const Area s = InView(sourceRect, from, srcOrigin);
+    if (d.Width() <= 0 || d.Height() <= 0 || s.left < 0 || s.top < 0 || s.right > from.width ||
+        s.bottom > from.height || s.Width() <= 0 || s.Height() <= 0)
+        return DDERR_INVALIDRECT;
     Stretch(dst, d, from, s);
     if (HWND w = Window()) WindowPixelsChanged(w);
     return DD_OK;

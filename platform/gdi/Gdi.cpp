@@ -4,27 +4,42 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <new>
 #include <string>
 #include <utility>
 #include <vector>
 
-struct GdiObject {
-    enum class Kind { Pen, Brush, Font } kind;
-    int style = 0;
-    int width = 0;
-    COLORREF colour = 0;
+namespace {
+
+struct Pen final : HPEN__ {
+    Pen(int penStyle, int penWidth, COLORREF penColour)
+        : style(penStyle), width(penWidth), colour(penColour) {}
+    int style, width;
+    COLORREF colour;
+};
+
+struct Brush final : HBRUSH__ {
+    Brush(UINT brushStyle, COLORREF brushColour) : style(brushStyle), colour(brushColour) {}
+    UINT style;
+    COLORREF colour;
+};
+
+struct Font final : HFONT__ {
+    explicit Font(std::unique_ptr<GdiFont> f) : font(std::move(f)) {}
     std::unique_ptr<GdiFont> font;
 };
+
+} // namespace
 
 struct DeviceContext {
     uint32_t* pixels = nullptr;
     int width = 0, height = 0, pitch = 0;
     PixelLayout layout;
-    HPEN pen = nullptr;
-    HBRUSH brush = nullptr;
-    HFONT font = nullptr;
+    Pen* pen = nullptr;
+    Brush* brush = nullptr;
+    Font* font = nullptr;
     COLORREF textColour = 0;
     COLORREF backColour = RGB(255, 255, 255);
     int backMode = OPAQUE;
@@ -37,9 +52,9 @@ namespace {
 
 // The objects a new context starts with: black pen, white brush, the system font.
 struct StockObjects {
-    GdiObject pen{GdiObject::Kind::Pen, PS_SOLID, 0, 0, nullptr};
-    GdiObject brush{GdiObject::Kind::Brush, BS_SOLID, 0, RGB(255, 255, 255), nullptr};
-    GdiObject font{GdiObject::Kind::Font, 0, 0, 0, GdiFont::Create("System", 16, FW_BOLD, false)};
+    Pen pen{PS_SOLID, 0, 0};
+    Brush brush{BS_SOLID, RGB(255, 255, 255)};
+    Font font{GdiFont::Create("System", 16, FW_BOLD, false)};
 };
 
 StockObjects& Stock() {
@@ -68,28 +83,25 @@ uint32_t Pixel(const DeviceContext* dc, COLORREF c) {
            ((c >> 16) & 0xFF) << l.blueShift;
 }
 
-uint32_t* At(DeviceContext* dc, int x, int y) {
+// Coordinates of the layer's own arithmetic: every sum or difference of two ints fits.
+using Coord = int64_t;
+
+struct Box {
+    Coord left, top, right, bottom;
+};
+
+uint32_t* At(DeviceContext* dc, Coord x, Coord y) {
     return reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(dc->pixels) +
                                        ptrdiff_t(y) * dc->pitch) +
            x;
 }
 
-bool Inside(const DeviceContext* dc, int x, int y) {
-    return x >= dc->clip.left && x < dc->clip.right && y >= dc->clip.top && y < dc->clip.bottom;
-}
-
-void Plot(DeviceContext* dc, int x, int y, COLORREF c) {
-    if (Inside(dc, x, y)) *At(dc, x, y) = Pixel(dc, c);
-}
-
-// Mixes colour c over the pixel with coverage a (0..255).
-void Blend(DeviceContext* dc, int x, int y, COLORREF c, int a) {
-    if (a == 0 || !Inside(dc, x, y)) return;
+// Mixes colour c over the pixel with coverage a (1..255).
+void Blend(const DeviceContext* dc, uint32_t* p, COLORREF c, int a) {
     if (a == 255) {
-        *At(dc, x, y) = Pixel(dc, c);
+        *p = Pixel(dc, c);
         return;
     }
-    uint32_t* p = At(dc, x, y);
     const PixelLayout& l = dc->layout;
     auto mix = [&](int shift, int byte) {
         const int old = int((*p >> shift) & 0xFF);
@@ -99,63 +111,155 @@ void Blend(DeviceContext* dc, int x, int y, COLORREF c, int a) {
          mix(l.blueShift, int((c >> 16) & 0xFF));
 }
 
-void Fill(DeviceContext* dc, RECT r, COLORREF c) {
-    r.left = std::max(r.left, dc->clip.left);
-    r.top = std::max(r.top, dc->clip.top);
-    r.right = std::min(r.right, dc->clip.right);
-    r.bottom = std::min(r.bottom, dc->clip.bottom);
+// Fills the part of the box inside the clip rectangle; an empty or inverted box fills nothing.
+void Fill(DeviceContext* dc, Box b, COLORREF c) {
+    const Coord left = std::max<Coord>(b.left, dc->clip.left);
+    const Coord top = std::max<Coord>(b.top, dc->clip.top);
+    const Coord right = std::min<Coord>(b.right, dc->clip.right);
+    const Coord bottom = std::min<Coord>(b.bottom, dc->clip.bottom);
+    if (left >= right || top >= bottom) return;
     const uint32_t p = Pixel(dc, c);
-    for (int y = r.top; y < r.bottom; ++y)
-        std::fill(At(dc, r.left, y), At(dc, r.right, y), p);
+    for (Coord y = top; y < bottom; ++y)
+        std::fill(At(dc, left, y), At(dc, right, y), p);
 }
 
-bool Paints(HBRUSH brush) {
-    return brush != nullptr && brush->style != int(BS_HOLLOW);
+// The brush behind a handle: every brush handle is made by this layer.
+const Brush* BrushOf(HBRUSH brush) {
+    return static_cast<const Brush*>(brush);
 }
-bool Draws(HPEN pen) {
+
+bool Paints(const Brush* brush) {
+    return brush != nullptr && brush->style != BS_HOLLOW;
+}
+bool Draws(const Pen* pen) {
     return pen != nullptr && pen->style != PS_NULL;
 }
 
-// One pen point: a pixel for widths 0 and 1, a square for wider pens.
-void PenPoint(DeviceContext* dc, int x, int y) {
-    const int w = std::max(dc->pen->width, 1);
-    const int from = -(w / 2);
-    for (int dy = from; dy < from + w; ++dy)
-        for (int dx = from; dx < from + w; ++dx)
-            Plot(dc, x + dx, y + dy, dc->pen->colour);
+struct Point {
+    Coord x, y;
+};
+
+// The square a pen of this context paints around a point. A pen wider than twice the
+// surface's larger side paints as such a pen: wider squares add nothing where lines stay near
+// the surface, and the walk along a line stays short.
+Box PenSquare(const DeviceContext* dc, Point p) {
+    const Coord widest = 2 * Coord(std::max(dc->width, dc->height)) + 2;
+    const Coord w = std::clamp<Coord>(dc->pen->width, 1, widest);
+    const Coord from = -(w / 2);
+    return {p.x + from, p.y + from, p.x + from + w, p.y + from + w};
+}
+
+// The steps of a line along its major axis: step i is at major + i * majorSign, with the
+// minor coordinate rounded to the nearest pixel (halves away from the start).
+struct LineWalk {
+    Point from;
+    Coord major, minor; // lengths along each axis, major >= minor >= 0
+    int majorSign, minorSign;
+    bool xMajor;
+
+    Point At(Coord i) const {
+        const Coord along = i * majorSign;
+        const auto num = static_cast<__int128>(2 * i) * minor + major;
+        const Coord across = Coord(num / (2 * major)) * minorSign;
+        return xMajor ? Point{from.x + along, from.y + across}
+                      : Point{from.x + across, from.y + along};
+    }
+};
+
+// Draws the line from a to b with the context's pen, b itself left out. Only the steps whose
+// pen square can reach the clip rectangle along the major axis are walked; each step fills
+// what its square adds to the previous one.
+void DrawLine(DeviceContext* dc, Point a, Point b) {
+    const Coord dx = b.x - a.x, dy = b.y - a.y;
+    LineWalk walk{a, std::max(std::abs(dx), std::abs(dy)), std::min(std::abs(dx), std::abs(dy)), 1,
+                  1, std::abs(dx) >= std::abs(dy)};
+    if (walk.major == 0 || dc->clip.left >= dc->clip.right || dc->clip.top >= dc->clip.bottom)
+        return;
+    walk.majorSign = (walk.xMajor ? dx : dy) < 0 ? -1 : 1;
+    walk.minorSign = (walk.xMajor ? dy : dx) < 0 ? -1 : 1;
+    const Box square = PenSquare(dc, {0, 0});
+    const Coord start = walk.xMajor ? a.x : a.y;
+    const Coord lo = (walk.xMajor ? dc->clip.left : dc->clip.top) - square.right + 1;
+    const Coord hi = (walk.xMajor ? dc->clip.right : dc->clip.bottom) - square.left;
+    // Steps whose centre lies in [lo, hi) along the major axis.
+    Coord first = walk.majorSign > 0 ? lo - start : start - (hi - 1);
+    Coord last = walk.majorSign > 0 ? hi - 1 - start : start - lo;
+    first = std::max<Coord>(first, 0);
+    last = std::min<Coord>(last, walk.major - 1);
+    if (first > last) return;
+    Box previous = PenSquare(dc, walk.At(first));
+    Fill(dc, previous, dc->pen->colour);
+    for (Coord i = first + 1; i <= last; ++i) {
+        const Box next = PenSquare(dc, walk.At(i));
+        if (next.left > previous.left)
+            Fill(dc, {previous.right, next.top, next.right, next.bottom}, dc->pen->colour);
+        if (next.left < previous.left)
+            Fill(dc, {next.left, next.top, previous.left, next.bottom}, dc->pen->colour);
+        if (next.top > previous.top)
+            Fill(dc, {next.left, previous.bottom, next.right, next.bottom}, dc->pen->colour);
+        if (next.top < previous.top)
+            Fill(dc, {next.left, next.top, next.right, previous.top}, dc->pen->colour);
+        previous = next;
+    }
 }
 
 GdiFont* FontOf(HDC dc) {
     return dc->font->font.get();
 }
 
-HGDIOBJ NewObject(GdiObject::Kind kind, int style, int width, COLORREF colour) {
-    auto* o = new (std::nothrow) GdiObject{kind, style, width, colour, nullptr};
-    return o;
-}
-
-// Draws count characters with the pen position at (x, y) top-left; returns the advance.
-int DrawRun(HDC dc, int x, int y, const char* text, int count) {
+// The advance of count characters.
+Coord RunWidth(HDC dc, const char* text, int count) {
     GdiFont* font = FontOf(dc);
-    const int baseline = y + font->Ascent();
-    int pen = x;
-    for (int i = 0; i < count; ++i) {
-        const GdiFont::Glyph g = font->Render(UnicodeOf1251(static_cast<unsigned char>(text[i])));
-        for (int row = 0; row < g.rows; ++row)
-            for (int col = 0; col < g.width; ++col)
-                Blend(dc, pen + g.left + col, baseline - g.top + row, dc->textColour,
-                      g.coverage[row * g.pitch + col]);
-        pen += g.advance;
-    }
-    return pen - x;
-}
-
-int RunWidth(HDC dc, const char* text, int count) {
-    GdiFont* font = FontOf(dc);
-    int width = 0;
+    Coord width = 0;
     for (int i = 0; i < count; ++i)
-        width += font->Render(UnicodeOf1251(static_cast<unsigned char>(text[i]))).advance;
+        width += font->Advance(static_cast<unsigned char>(text[i]));
     return width;
+}
+
+LONG Saturated(Coord v) {
+    return LONG(
+        std::clamp<Coord>(v, std::numeric_limits<LONG>::min(), std::numeric_limits<LONG>::max()));
+}
+
+// Blends one glyph image with its bitmap's top-left at (x, y), clipped.
+void DrawGlyph(DeviceContext* dc, const GdiFont::Glyph& g, Coord x, Coord y) {
+    const RECT& clip = dc->clip;
+    const Coord col0 = std::max<Coord>(0, clip.left - x),
+                col1 = std::min<Coord>(g.width, clip.right - x);
+    const Coord row0 = std::max<Coord>(0, clip.top - y),
+                row1 = std::min<Coord>(g.rows, clip.bottom - y);
+    for (Coord row = row0; row < row1; ++row) {
+        const uint8_t* cover = g.coverage.data() + row * g.width;
+        for (Coord col = col0; col < col1; ++col)
+            if (cover[col] != 0) Blend(dc, At(dc, x + col, y + row), dc->textColour, cover[col]);
+    }
+}
+
+// Draws count characters with the top-left of the first cell at (x, y). A glyph reaches at
+// most a cell's height beyond its advance and its cell; glyphs that cannot reach the clip
+// rectangle are neither rendered nor walked past its right edge.
+void DrawRun(DeviceContext* dc, Coord x, Coord y, const char* text, int count) {
+    GdiFont* font = FontOf(dc);
+    const Coord reach = font->Height();
+    if (y + 2 * reach <= dc->clip.top || y - reach >= dc->clip.bottom) return;
+    const Coord baseline = y + font->Ascent();
+    Coord pen = x;
+    for (int i = 0; i < count && pen - reach < dc->clip.right; ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const int advance = font->Advance(byte);
+        if (pen + advance + reach > dc->clip.left) {
+            const GdiFont::Glyph& g = font->Image(byte);
+            DrawGlyph(dc, g, pen + g.left, baseline - g.top);
+        }
+        pen += advance;
+    }
+}
+
+// Text with the top-left of its first cell at (x, y), on its background when opaque.
+void TextRun(DeviceContext* dc, Coord x, Coord y, const char* text, int count) {
+    if (dc->backMode == OPAQUE)
+        Fill(dc, {x, y, x + RunWidth(dc, text, count), y + FontOf(dc)->Height()}, dc->backColour);
+    DrawRun(dc, x, y, text, count);
 }
 
 struct Line {
@@ -180,25 +284,22 @@ std::vector<Line> SplitLines(const char* text, int count, bool single) {
 } // namespace
 
 HPEN CreatePen(int style, int width, COLORREF colour) {
-    return NewObject(GdiObject::Kind::Pen, style, width, colour);
+    return new (std::nothrow) Pen(style, width, colour);
 }
 
 HBRUSH CreateBrushIndirect(const LOGBRUSH* brush) {
     if (brush == nullptr) return nullptr;
-    return NewObject(GdiObject::Kind::Brush, int(brush->lbStyle), 0, brush->lbColor);
+    return new (std::nothrow) Brush(brush->lbStyle, brush->lbColor);
 }
 
 HBRUSH CreateSolidBrush(COLORREF colour) {
-    return NewObject(GdiObject::Kind::Brush, BS_SOLID, 0, colour);
+    return new (std::nothrow) Brush(BS_SOLID, colour);
 }
 
 HFONT CreateFontIndirectA(const LOGFONTA* f) {
     if (f == nullptr) return nullptr;
-    auto* o = NewObject(GdiObject::Kind::Font, 0, 0, 0);
-    if (o == nullptr) return nullptr;
-    o->font = GdiFont::Create(f->lfFaceName, f->lfHeight, f->lfWeight,
-                              f->lfQuality == ANTIALIASED_QUALITY);
-    return o;
+    return new (std::nothrow) Font(GdiFont::Create(f->lfFaceName, f->lfHeight, f->lfWeight,
+                                                   f->lfQuality == ANTIALIASED_QUALITY));
 }
 
 HFONT CreateFontW(int height, int, int, int, int weight, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD,
@@ -235,13 +336,11 @@ BOOL DeleteDC(HDC dc) {
 }
 
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
-    if (dc == nullptr || object == nullptr) return nullptr;
-    HGDIOBJ* slot = object->kind == GdiObject::Kind::Pen     ? &dc->pen
-                    : object->kind == GdiObject::Kind::Brush ? &dc->brush
-                                                             : &dc->font;
-    HGDIOBJ previous = *slot;
-    *slot = object;
-    return previous;
+    if (dc == nullptr) return nullptr;
+    if (auto* pen = dynamic_cast<Pen*>(object)) return std::exchange(dc->pen, pen);
+    if (auto* brush = dynamic_cast<Brush*>(object)) return std::exchange(dc->brush, brush);
+    if (auto* font = dynamic_cast<Font*>(object)) return std::exchange(dc->font, font);
+    return nullptr;
 }
 
 COLORREF SetTextColor(HDC dc, COLORREF colour) {
@@ -267,75 +366,61 @@ BOOL MoveToEx(HDC dc, int x, int y, POINT* previous) {
     return 1;
 }
 
-// Bresenham from the current position; the end point is not drawn.
 BOOL LineTo(HDC dc, int x, int y) {
     if (dc == nullptr) return 0;
-    int x0 = dc->position.x, y0 = dc->position.y;
+    const Point from{dc->position.x, dc->position.y};
     dc->position = {x, y};
-    if (!Draws(dc->pen)) return 1;
-    const int dx = std::abs(x - x0), sx = x0 < x ? 1 : -1;
-    const int dy = -std::abs(y - y0), sy = y0 < y ? 1 : -1;
-    int err = dx + dy;
-    while (x0 != x || y0 != y) {
-        PenPoint(dc, x0, y0);
-        const int e2 = 2 * err;
-        if (e2 >= dy) {
-            err += dy;
-            x0 += sx;
-        }
-        if (e2 <= dx) {
-            err += dx;
-            y0 += sy;
-        }
-    }
+    if (Draws(dc->pen)) DrawLine(dc, from, {x, y});
     return 1;
 }
 
+// GDI orders the corners; the frame is drawn with the pen on the edge pixels.
 BOOL Rectangle(HDC dc, int left, int top, int right, int bottom) {
     if (dc == nullptr) return 0;
     if (right < left) std::swap(left, right);
     if (bottom < top) std::swap(top, bottom);
     if (Paints(dc->brush)) Fill(dc, {left, top, right, bottom}, dc->brush->colour);
     if (Draws(dc->pen) && right > left && bottom > top) {
-        const POINT saved = dc->position;
-        MoveToEx(dc, left, top, nullptr);
-        LineTo(dc, right - 1, top);
-        LineTo(dc, right - 1, bottom - 1);
-        LineTo(dc, left, bottom - 1);
-        LineTo(dc, left, top);
-        dc->position = saved;
+        const Point corners[] = {{left, top},
+                                 {Coord(right) - 1, top},
+                                 {Coord(right) - 1, Coord(bottom) - 1},
+                                 {left, Coord(bottom) - 1},
+                                 {left, top}};
+        for (int i = 0; i < 4; ++i)
+            DrawLine(dc, corners[i], corners[i + 1]);
     }
     return 1;
 }
 
-int FillRect(HDC dc, const RECT* rect, HBRUSH brush) {
-    if (dc == nullptr || rect == nullptr) return 0;
-    if (Paints(brush)) Fill(dc, *rect, brush->colour);
+int FillRect(HDC dc, const RECT* r, HBRUSH brush) {
+    if (dc == nullptr || r == nullptr) return 0;
+    if (Paints(BrushOf(brush)))
+        Fill(dc, {r->left, r->top, r->right, r->bottom}, BrushOf(brush)->colour);
     return 1;
 }
 
 int FrameRect(HDC dc, const RECT* r, HBRUSH brush) {
     if (dc == nullptr || r == nullptr) return 0;
-    if (!Paints(brush) || r->right <= r->left || r->bottom <= r->top) return 1;
-    Fill(dc, {r->left, r->top, r->right, r->top + 1}, brush->colour);
-    Fill(dc, {r->left, r->bottom - 1, r->right, r->bottom}, brush->colour);
-    Fill(dc, {r->left, r->top, r->left + 1, r->bottom}, brush->colour);
-    Fill(dc, {r->right - 1, r->top, r->right, r->bottom}, brush->colour);
+    if (!Paints(BrushOf(brush)) || r->right <= r->left || r->bottom <= r->top) return 1;
+    const Coord left = r->left, top = r->top, right = r->right, bottom = r->bottom;
+    const COLORREF colour = BrushOf(brush)->colour;
+    Fill(dc, {left, top, right, top + 1}, colour);
+    Fill(dc, {left, bottom - 1, right, bottom}, colour);
+    Fill(dc, {left, top, left + 1, bottom}, colour);
+    Fill(dc, {right - 1, top, right, bottom}, colour);
     return 1;
 }
 
 BOOL GetTextExtentPoint32A(HDC dc, const char* text, int count, SIZE* size) {
     if (dc == nullptr || size == nullptr || (text == nullptr && count > 0) || count < 0) return 0;
-    size->cx = RunWidth(dc, text, count);
+    size->cx = Saturated(RunWidth(dc, text, count));
     size->cy = FontOf(dc)->Height();
     return 1;
 }
 
 BOOL TextOutA(HDC dc, int x, int y, const char* text, int count) {
     if (dc == nullptr || (text == nullptr && count > 0) || count < 0) return 0;
-    if (dc->backMode == OPAQUE)
-        Fill(dc, {x, y, x + RunWidth(dc, text, count), y + FontOf(dc)->Height()}, dc->backColour);
-    DrawRun(dc, x, y, text, count);
+    TextRun(dc, x, y, text, count);
     return 1;
 }
 
@@ -343,15 +428,15 @@ int DrawTextA(HDC dc, const char* text, int count, RECT* rect, UINT format) {
     if (dc == nullptr || rect == nullptr || text == nullptr) return 0;
     if (count < 0) count = int(std::char_traits<char>::length(text));
     const auto lines = SplitLines(text, count, (format & DT_SINGLELINE) != 0);
-    const int lineHeight = FontOf(dc)->Height();
-    const int height = int(lines.size()) * lineHeight;
+    const Coord lineHeight = FontOf(dc)->Height();
+    const Coord height = Coord(lines.size()) * lineHeight;
     if (format & DT_CALCRECT) {
-        int widest = 0;
+        Coord widest = 0;
         for (const Line& l : lines)
             widest = std::max(widest, RunWidth(dc, l.text, l.count));
-        rect->right = rect->left + widest;
-        rect->bottom = rect->top + height;
-        return height;
+        rect->right = Saturated(rect->left + widest);
+        rect->bottom = Saturated(rect->top + height);
+        return Saturated(height);
     }
     const RECT savedClip = dc->clip;
     if (!(format & DT_NOCLIP)) {
@@ -360,15 +445,16 @@ int DrawTextA(HDC dc, const char* text, int count, RECT* rect, UINT format) {
         dc->clip.right = std::min(dc->clip.right, rect->right);
         dc->clip.bottom = std::min(dc->clip.bottom, rect->bottom);
     }
-    int y = rect->top;
+    const Coord left = rect->left, right = rect->right;
+    Coord y = rect->top;
     for (const Line& l : lines) {
-        const int w = RunWidth(dc, l.text, l.count);
-        const int x = (format & DT_CENTER)  ? rect->left + (rect->right - rect->left - w) / 2
-                      : (format & DT_RIGHT) ? rect->right - w
-                                            : rect->left;
-        TextOutA(dc, x, y, l.text, l.count);
+        const Coord w = RunWidth(dc, l.text, l.count);
+        const Coord x = (format & DT_CENTER)  ? left + (right - left - w) / 2
+                        : (format & DT_RIGHT) ? right - w
+                                              : left;
+        TextRun(dc, x, y, l.text, l.count);
         y += lineHeight;
     }
     dc->clip = savedClip;
-    return height;
+    return Saturated(height);
 }
