@@ -185,7 +185,10 @@ TEST(VirtualCaptureSource, TonesNoiseAndSamplesSum) {
               int16_t(std::round(3 * 32767 * std::sin(2 * std::numbers::pi * 100 / Rate)) - 5));
     EXPECT_EQ(VirtualCaptureSample(clipped, 25, Rate), 32767);
     EXPECT_EQ(VirtualCaptureSample(clipped, 80, Rate), -32768);
+    // A source that is not a number gives silence, never a converted NaN or infinity.
     clipped.tones = {Tone(NAN, 1.0)};
+    EXPECT_EQ(VirtualCaptureSample(clipped, 3, Rate), 0);
+    clipped.tones = {Tone(100, INFINITY)};
     EXPECT_EQ(VirtualCaptureSample(clipped, 3, Rate), 0);
 
     VirtualCaptureChannel noise, other;
@@ -238,20 +241,18 @@ TEST_F(CaptureTest, DeviceObjectChecksItsArguments) {
         EXPECT_EQ(Create(w, bytes, size), want) << w.nChannels << " " << bytes << " " << size;
         EXPECT_EQ(buffer, nullptr);
     };
-    WAVEFORMATEX w = Pcm16(3);
-    bad(w, 6000, DSERR_BADFORMAT);
-    w = Pcm16(2);
-    w.wBitsPerSample = 8;
-    bad(w, 4000, DSERR_BADFORMAT);
-    w = Pcm16(2);
-    w.wFormatTag = 3;
-    bad(w, 4000, DSERR_BADFORMAT);
-    w = Pcm16(2);
-    w.nBlockAlign = 2;
-    bad(w, 4000, DSERR_BADFORMAT);
-    w = Pcm16(2);
-    w.nAvgBytesPerSec = 1;
-    bad(w, 4000, DSERR_BADFORMAT);
+    bad(Pcm16(3), 6000, DSERR_BADFORMAT);
+    const std::vector<void (*)(WAVEFORMATEX&)> badFields = {
+        [](WAVEFORMATEX& f) { f.wBitsPerSample = 8; },
+        [](WAVEFORMATEX& f) { f.wFormatTag = 3; },
+        [](WAVEFORMATEX& f) { f.nBlockAlign = 2; },
+        [](WAVEFORMATEX& f) { f.nAvgBytesPerSec = 1; },
+    };
+    for (const auto& change : badFields) {
+        WAVEFORMATEX w = Pcm16(2);
+        change(w);
+        bad(w, 4000, DSERR_BADFORMAT);
+    }
     bad(Pcm16(2, 0), 4000, DSERR_BADFORMAT);
     bad(Pcm16(2), 0, DSERR_INVALIDPARAM);
     bad(Pcm16(2), 4002, DSERR_INVALIDPARAM);
@@ -370,8 +371,12 @@ TEST_F(CaptureTest, MissingDeviceIsNotCreated) {
                                IID_IDirectSoundCapture, &object),
               DSERR_NODRIVER);
     EXPECT_EQ(object, nullptr);
+    // The desktop's reset brings the default device back.
     VirtualReset();
-    EXPECT_EQ(Open(VirtualCaptureSource{}), S_OK);
+    EXPECT_EQ(CoCreateInstance(CLSID_DirectSoundCapture, nullptr, CLSCTX_ALL,
+                               IID_IDirectSoundCapture, &object),
+              S_OK);
+    device = static_cast<IDirectSoundCapture*>(object);
 }
 
 TEST_F(CaptureTest, DeviceGrantsItsOwnRate) {

@@ -53,16 +53,6 @@ CaptureBuffer::~CaptureBuffer() {
     device->Release();
 }
 
-ULONG CaptureBuffer::AddRef() {
-    return ++references;
-}
-
-ULONG CaptureBuffer::Release() {
-    const ULONG left = --references;
-    if (left == 0) delete this;
-    return left;
-}
-
 // Everything written is readable at once: the capture and the read position are one.
 HRESULT CaptureBuffer::GetCurrentPosition(DWORD* capturePosition, DWORD* readPosition) {
     if (capturePosition == nullptr && readPosition == nullptr) return DSERR_INVALIDPARAM;
@@ -133,16 +123,6 @@ HRESULT CaptureBuffer::Unlock(void* region1, DWORD bytes1, void* region2, DWORD 
         (region2 != nullptr && !Within(data, size, region2, bytes2)))
         return DSERR_INVALIDPARAM;
     return DS_OK;
-}
-
-ULONG CaptureDevice::AddRef() {
-    return ++references;
-}
-
-ULONG CaptureDevice::Release() {
-    const ULONG left = --references;
-    if (left == 0) delete this;
-    return left;
 }
 
 // Only the default device (a null identifier) is known.

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/Capture.h"
+#include "platform/com/Counted.h"
 
 #include <atomic>
 #include <cstdint>
@@ -35,10 +36,8 @@ private:
 // The capture buffer: reference counting, positions, Lock and Unlock, format and status. A
 // backend derives from it to run its source; the derived destructor stops the source before
 // the ring goes.
-class CaptureBuffer : public IDirectSoundCaptureBuffer {
+class CaptureBuffer : public Counted<IDirectSoundCaptureBuffer> {
 public:
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT GetCurrentPosition(DWORD* capturePosition, DWORD* readPosition) override;
     HRESULT GetFormat(WAVEFORMATEX* format, DWORD sizeAllocated, DWORD* sizeWritten) override;
     HRESULT GetStatus(DWORD* status) override;
@@ -67,15 +66,12 @@ protected:
 
 private:
     IDirectSoundCapture* device;
-    std::atomic<ULONG> references{1};
 };
 
 // The capture device object: Initialize, GetCaps and the checks of CreateCaptureBuffer. A
 // backend derives from it to open its default device and make its buffers.
-class CaptureDevice : public IDirectSoundCapture {
+class CaptureDevice : public Counted<IDirectSoundCapture> {
 public:
-    ULONG AddRef() override;
-    ULONG Release() override;
     HRESULT CreateCaptureBuffer(const DSCBUFFERDESC* desc, IDirectSoundCaptureBuffer** buffer,
                                 void* outer) override;
     HRESULT GetCaps(DSCCAPS* caps) override;
@@ -95,5 +91,4 @@ protected:
 
 private:
     WORD channels = 0;
-    std::atomic<ULONG> references{1};
 };
