@@ -317,19 +317,86 @@ bool VirtualLoopBounded() {
     return Virtual().bounded;
 }
 
+namespace {
+
+void Fill(HDC dc, RECT r, int colour) {
+    FillRect(dc, &r, GetSysColorBrush(colour));
+}
+
+// The classic frame of a captioned window: two raised lines round a face-coloured band, the
+// caption bar in the active or inactive colour with the title in white, a face line below it.
+void DrawDesktopFrame(HDC dc, HWND window, int width, int height, RECT client) {
+    Fill(dc, {0, 0, width, height}, COLOR_BTNFACE);
+    Fill(dc, {0, 0, width - 1, 1}, COLOR_3DLIGHT);
+    Fill(dc, {0, 0, 1, height - 1}, COLOR_3DLIGHT);
+    Fill(dc, {0, height - 1, width, height}, COLOR_3DDKSHADOW);
+    Fill(dc, {width - 1, 0, width, height}, COLOR_3DDKSHADOW);
+    Fill(dc, {1, 1, width - 2, 2}, COLOR_BTNHIGHLIGHT);
+    Fill(dc, {1, 1, 2, height - 2}, COLOR_BTNHIGHLIGHT);
+    Fill(dc, {1, height - 2, width - 1, height - 1}, COLOR_BTNSHADOW);
+    Fill(dc, {width - 2, 1, width - 1, height - 1}, COLOR_BTNSHADOW);
+    const RECT bar{client.left, client.left, client.right, client.top - 1};
+    const bool active = GetActiveWindow() == window;
+    Fill(dc, bar, active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION);
+    LOGFONTA f{};
+    f.lfHeight = -11;
+    f.lfWeight = FW_BOLD;
+    std::snprintf(f.lfFaceName, LF_FACESIZE, "MS Sans Serif");
+    HFONT font = CreateFontIndirectA(&f);
+    HGDIOBJ old = SelectObject(dc, font);
+    char title[256];
+    const int n = GetWindowTextA(window, title, sizeof title);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(active ? COLOR_CAPTIONTEXT : COLOR_3DLIGHT));
+    SIZE s{};
+    GetTextExtentPoint32A(dc, title, n, &s);
+    TextOutA(dc, bar.left + 2, (bar.top + bar.bottom - s.cy) / 2, title, n);
+    SelectObject(dc, old);
+    DeleteObject(font);
+}
+
+} // namespace
+
+bool VirtualWindowImage(HWND window, std::vector<uint32_t>& image, int& width, int& height) {
+    RECT frame{};
+    POINT origin{0, 0};
+    int cw = 0, ch = 0, pitch = 0;
+    const uint32_t* client = WindowClientPixels(window, cw, ch, pitch);
+    if (client == nullptr || !GetWindowRect(window, &frame) || !ClientToScreen(window, &origin))
+        return false;
+    if ((GetWindowLongPtrA(window, GWL_STYLE) & WS_CAPTION) != WS_CAPTION) {
+        const uint32_t* pixels = WindowPixels(window, width, height);
+        image.assign(pixels, pixels + size_t(width) * size_t(height));
+        return true;
+    }
+    width = frame.right - frame.left;
+    height = frame.bottom - frame.top;
+    image.assign(size_t(width) * size_t(height), 0);
+    const RECT inside{origin.x - frame.left, origin.y - frame.top, origin.x - frame.left + cw,
+                      origin.y - frame.top + ch};
+    HDC dc = CreatePixelDC(image.data(), width, height, width * 4, PixelLayout{16, 8, 0});
+    DrawDesktopFrame(dc, window, width, height, inside);
+    DeleteDC(dc);
+    for (int y = 0; y < ch; ++y)
+        std::copy_n(client + size_t(y) * size_t(pitch / 4), cw,
+                    image.data() + size_t(inside.top + y) * size_t(width) + size_t(inside.left));
+    return true;
+}
+
 bool VirtualSavePng(HWND window, const char* path) {
+    std::vector<uint32_t> image;
     int width = 0, height = 0;
-    const uint32_t* pixels = WindowPixels(window, width, height);
-    if (pixels == nullptr || width <= 0 || height <= 0 || path == nullptr) return false;
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = png_uint_32(width);
-    image.height = png_uint_32(height);
-    image.format = PNG_FORMAT_BGRA;
-    std::vector<uint32_t> opaque(pixels, pixels + size_t(width) * size_t(height));
-    for (uint32_t& p : opaque)
+    if (path == nullptr || !VirtualWindowImage(window, image, width, height) || width <= 0 ||
+        height <= 0)
+        return false;
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    png.width = png_uint_32(width);
+    png.height = png_uint_32(height);
+    png.format = PNG_FORMAT_BGRA;
+    for (uint32_t& p : image)
         p |= 0xFF000000;
-    return png_image_write_to_file(&image, path, 0, opaque.data(), width * 4, nullptr) != 0;
+    return png_image_write_to_file(&png, path, 0, image.data(), width * 4, nullptr) != 0;
 }
 
 uint32_t VirtualClientPixel(HWND window, int x, int y) {

@@ -59,8 +59,11 @@ void VirtualSetLoopBounds(uint32_t maxMessages, uint32_t maxMilliseconds);
 // Whether a bound ended a loop since the last reset.
 bool VirtualLoopBounded();
 
-// A window's native pixels (frame included for windows that draw their own) as a PNG file;
-// false when it cannot be written.
+// The window as the virtual desktop shows it, 0x00RRGGBB: its whole rectangle, with the classic
+// frame and caption bar (active or inactive colours) round windows with a caption; false when
+// the window has no pixels.
+bool VirtualWindowImage(HWND window, std::vector<uint32_t>& image, int& width, int& height);
+// That image as a PNG file; false when it cannot be written.
 bool VirtualSavePng(HWND window, const char* path);
 // The pixel at a client point of a window, 0x00RRGGBB; 0 outside the client area.
 uint32_t VirtualClientPixel(HWND window, int x, int y);
