@@ -12,24 +12,17 @@ program=$(realpath "${2:-}")
 out=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/pulse_tone.sh"
+source "$here/desktop.sh"
 convert=/usr/bin/convert
 for tool in Xvfb pulseaudio pactl pacat sox xdotool import "$convert"; do
     command -v "$tool" >/dev/null || { echo "kavrel_tone: $tool is not installed; skipped"; exit 77; }
 done
 
 work=$(mktemp -d)
-xvfb= kavrel=
-# The program ends when its control window closes; a desktop without a window manager cannot
-# close it, so it is stopped by its process id.
-stop() {
-    kill "$1" 2>/dev/null || return 0
-    for i in $(seq 10); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$1" 2>/dev/null
-    wait "$1" 2>/dev/null
-}
+kavrel=
 finish() {
-    [ -n "$kavrel" ] && stop "$kavrel"
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null
+    [ -n "$kavrel" ] && stop_process "$kavrel"
+    desktop_stop
     pulse_stop
     rm -rf "$work"
 }
@@ -37,11 +30,7 @@ trap finish EXIT
 
 # A screen just large enough for both windows: the picture at the top left, the control window
 # below it at the bottom right.
-for n in $(seq 90 140); do [ -e "/tmp/.X$n-lock" ] || break; done
-Xvfb ":$n" -screen 0 680x400x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb=$!
-export DISPLAY=":$n"
-for i in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+desktop_start 680x400 || exit 1
 pulse_start || exit 1
 pulse_tone 440
 
