@@ -213,8 +213,10 @@ int Soak(double seconds) {
             else
                 frmMain->rbLeftChannelClick(frmMain);
         }
-        if (i % 12000 == 0 || i == ticks)
+        if (i % 12000 == 0 || i == ticks) {
             std::printf("after %6.0f s: resident %ld KiB\n", double(i) / 20, ResidentKiB());
+            std::fflush(stdout);
+        }
     }
     std::printf("resident at the end: %ld KiB (%+ld KiB), virtual clock %.1f s\n", ResidentKiB(),
                 ResidentKiB() - start, VirtualNow() / 1000.0);
