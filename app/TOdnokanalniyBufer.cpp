@@ -23,8 +23,9 @@ bool TOdnokanalniyBufer<T, S>::Append(const TOdnomernayaViborkaElementov<S>& sou
     const uint32_t n = source.SelectedCount();
     uint32_t old = 0;
     if (!Grow(n, old)) return false;
-    CopyRows(items.Data() + old, source.Data() + source.First(), sizeof(T), n, 0,
-             static_cast<int32_t>((source.Stride() - 1) * sizeof(T)));
+    if (n > 0)
+        CopyRows(items.Data() + old, source.Data() + source.First(), sizeof(T), n, 0,
+                 static_cast<int32_t>((source.Stride() - 1) * sizeof(T)));
     return true;
 }
 

@@ -17,6 +17,17 @@ template <typename T> void MoveElements(T* dst, const T* src, uint32_t n) {
     if (n > 0 && dst != src) MoveBytes(dst, src, Bytes<T>(n));
 }
 
+// The machine's physical memory, asked once: it does not change while the program runs, and
+// asking the system costs more than the allocation it guards.
+size_t PhysicalMemory() {
+    static const size_t physical = [] {
+        MEMORYSTATUS status;
+        GlobalMemoryStatus(&status);
+        return status.dwTotalPhys;
+    }();
+    return physical;
+}
+
 } // namespace
 
 template <typename T>
@@ -24,9 +35,7 @@ TOdnomernoeMnogestvoElementov<T>::TOdnomernoeMnogestvoElementov(uint32_t g)
     : granularity(g == 0 ? 1 : g) {}
 
 template <typename T> uint32_t TOdnomernoeMnogestvoElementov<T>::MemoryLimit() {
-    MEMORYSTATUS status;
-    GlobalMemoryStatus(&status);
-    const uint64_t physical = status.dwTotalPhys / sizeof(T);
+    const uint64_t physical = PhysicalMemory() / sizeof(T);
     const uint64_t addressable = std::numeric_limits<uint32_t>::max() / sizeof(T);
     return static_cast<uint32_t>(physical < addressable ? physical : addressable);
 }
@@ -47,7 +56,9 @@ bool TOdnomernoeMnogestvoElementov<T>::SetCount(uint32_t newCount, bool keepTail
     }
     const uint32_t old = count;
     if (newCount >= old) {
-        MoveElements(target + (keepTail ? newCount - old : 0), data, old);
+        const uint32_t added = newCount - old;
+        MoveElements(target + (keepTail ? added : 0), data, old);
+        if (added > 0) ZeroBytes(target + (keepTail ? 0 : old), Bytes<T>(added));
     } else {
         MoveElements(target, data + (keepTail ? old - newCount : 0), newCount);
     }
@@ -87,9 +98,16 @@ template <typename T>
 bool TOdnomernoeMnogestvoElementov<T>::GetRange(TOdnomernoeMnogestvoElementov& destination,
                                                 uint32_t index, uint32_t n, bool alias) const {
     if (uint64_t{index} + n > count) return false;
-    if (alias) return destination.Attach(data + index, n);
+    T* source = data + index;
+    if (alias) return destination.Attach(source, n);
+    // A view is detached before anything is copied into it, so the copy never lands in the
+    // memory it viewed. A range of this array's own memory copied into itself goes to the
+    // front, where SetCount keeps it.
+    destination.Forget();
+    const bool itself = &destination == this && data != nullptr;
+    if (itself) MoveElements(data, source, n);
     if (!destination.SetCount(n, false, false)) return false;
-    MoveElements(destination.data, data + index, n);
+    if (!itself) MoveElements(destination.data, source, n);
     return true;
 }
 
@@ -116,8 +134,11 @@ bool TOdnomernayaViborkaElementov<T>::Select(uint32_t newFirst, uint32_t newStri
     return true;
 }
 
+// The array may have shrunk or been attached elsewhere since Select: only the elements it
+// still has are selected.
 template <typename T> uint32_t TOdnomernayaViborkaElementov<T>::SelectedCount() const {
-    return first < end ? (end - first - 1) / stride + 1 : 0;
+    const uint32_t stop = end < this->Count() ? end : this->Count();
+    return first < stop ? (stop - first - 1) / stride + 1 : 0;
 }
 
 template class TOdnomernoeMnogestvoElementov<short>;

@@ -16,8 +16,9 @@ public:
     // Sets the element count. Own memory comes in whole granularity steps; new memory is taken
     // when the count outgrows it or, without noShrink, when it needs less than half of it. A
     // view is forgotten when new memory is taken. keepTail keeps (or places) the old elements
-    // at the end instead of the start. False, with memory and contents unchanged, when the
-    // count is beyond MemoryLimit or memory cannot be had.
+    // at the end instead of the start; the positions they do not fill are zero. False, with
+    // memory and contents unchanged, when the count is beyond MemoryLimit or memory cannot be
+    // had.
     bool SetCount(uint32_t count, bool keepTail, bool noShrink);
     // Makes the array a view of count elements at pointer, after freeing its own memory.
     bool Attach(T* pointer, uint32_t count);
@@ -25,7 +26,9 @@ public:
     void FreeItems();
     // Empties a view without freeing anything; false for an array that owns its memory.
     bool Forget();
-    // The count elements from index into destination, as a view (alias) or as a copy.
+    // The count elements from index into destination, as a view (alias) or as a copy into
+    // memory of the destination's own (a destination that is a view is detached first). The
+    // destination may be this array.
     bool GetRange(TOdnomernoeMnogestvoElementov& destination, uint32_t index, uint32_t count,
                   bool alias) const;
     // The largest count an array of T may reach: the machine's physical memory in elements,
@@ -59,6 +62,7 @@ public:
     // elements the selection becomes all elements with the new stride and the result is false;
     // a stride of 0 is refused and changes nothing.
     bool Select(uint32_t first, uint32_t stride, uint32_t end);
+    // The selected elements that the array still has.
     uint32_t SelectedCount() const;
 
     uint32_t First() const { return first; }

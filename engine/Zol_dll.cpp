@@ -10,6 +10,7 @@
 namespace {
 
 ConfigRecord& EngineConfig = ZolConfig;
+// False: the all-pole model spectrum; true: the correlogram.
 bool EstimatorMode = false;
 // Set once ZOL_DLL_Init has sized every buffer for EngineConfig.
 bool Configured = false;
@@ -42,6 +43,8 @@ bool SizeBuffers(const ConfigRecord& r) {
     ArCoefficients.Companion = &ArScratch;
     SpectrumOutput.Reshape(1, 0, 0, 7);
     if (!SpectrumOutput.Reshape(1, r.PointCount, 1, 7)) return false;
+    // Until the first run the frame reads as zeros, also where an earlier spectrum lay.
+    ZeroBytes(SpectrumOutput.Data(), SpectrumOutput.Count() * uint32_t{sizeof(float)});
     SpectrumOutput.FreqFirst = r.FreqStart;
     SpectrumOutput.FreqLast =
         static_cast<double>(static_cast<long double>(r.LastPointIndex) * r.FreqStep + r.FreqStart);
@@ -73,14 +76,18 @@ bool Estimate() {
 
 } // namespace
 
-bool ZOL_DLL_Init(const ConfigRecord* record, bool correlogram) {
+bool ZOL_DLL_Init(const ConfigRecord* record, uint8_t mode) {
     if (record == nullptr) return false;
+    // The record is validated and the axis, the mean's range and the angles formed under the
+    // reset a run works under, whatever the caller's units are set to; they get them back as
+    // they were.
+    FpuResetScope reset;
     ConfigRecord candidate;
     CopyBytes(&candidate, record, sizeof candidate, true);
     ValidateConfig(candidate);
     if (!Analysable(candidate)) return false;
     EngineConfig = candidate;
-    EstimatorMode = correlogram;
+    EstimatorMode = mode != 0;
     Configured = SizeBuffers(EngineConfig);
     return Configured;
 }
@@ -93,8 +100,11 @@ bool ZOL_DLL_WriteInputArray(const int16_t* samples, int32_t count) {
     return true;
 }
 
+// The x87 unit stays reset after the run, as the caller relies on; the SSE register is the
+// caller's again.
 bool ZOL_DLL_Run() {
     if (!Configured) return false;
+    SseControlScope sse;
     ResetFpu();
     return Estimate();
 }

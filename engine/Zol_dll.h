@@ -13,10 +13,10 @@ struct ConfigRecord;
 #endif
 
 extern "C" {
-// Copies and validates the record and sizes the buffers; correlogram selects the correlogram
-// instead of the all-pole model. False when the record cannot be analysed or a buffer cannot be
-// sized.
-ZOL_EXPORT bool ZOL_DLL_Init(const ConfigRecord* record, bool correlogram);
+// Copies and validates the record and sizes the buffers; a mode byte of 0 selects the all-pole
+// model, any other the correlogram. False when the record cannot be analysed or a buffer cannot
+// be sized. The caller's floating-point units are left as they were.
+ZOL_EXPORT bool ZOL_DLL_Init(const ConfigRecord* record, uint8_t mode);
 // Copies exactly SampleCount samples into the engine; false, copying nothing, otherwise.
 ZOL_EXPORT bool ZOL_DLL_WriteInputArray(const int16_t* samples, int32_t count);
 // Estimates the spectrum of the block last written; true when every stage succeeded.

@@ -35,7 +35,8 @@ constexpr LCTYPE LOCALE_SDECIMAL = 0x0E;
 // The path separator of the platform's file names.
 constexpr char PathSeparator = '/';
 
-// Files. A handle is valid until CloseHandle; directories cannot be opened as files.
+// Files. A handle is valid until CloseHandle. Only regular files open: a directory, a named
+// pipe or a device does not, and opening never waits.
 HANDLE CreateFileA(const char* name, DWORD access, DWORD shareMode, void* security,
                    DWORD disposition, DWORD flags, HANDLE templateFile);
 BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* read, void* overlapped);

@@ -1,5 +1,6 @@
 #include "Matematicheskieoperacii.h"
 
+#include <cfenv>
 #include <cmath>
 #include <limits>
 
@@ -57,19 +58,41 @@ int32_t StoreInt32Rounded(double x, uint16_t mode) {
 
 } // namespace
 
+#if defined(__GNUC__) && defined(__SSE2__)
+
+// All six exceptions masked, round to nearest, no flush to zero, denormals as they are.
+constexpr uint32_t SsePowerOnControl = 0x1F80;
+
+SseControlScope::SseControlScope() {
+    asm volatile("stmxcsr %0" : "=m"(saved));
+    asm volatile("ldmxcsr %0" : : "m"(SsePowerOnControl) : "memory");
+}
+
+SseControlScope::~SseControlScope() {
+    asm volatile("ldmxcsr %0" : : "m"(saved) : "memory");
+}
+
+#else
+
+SseControlScope::SseControlScope() = default;
+SseControlScope::~SseControlScope() = default;
+
+#endif
+
 #ifdef ZOL_X87
 
 void ResetFpu() {
-    asm volatile("fninit");
+    asm volatile("fninit" : : : "memory");
 }
 
 FpuResetScope::FpuResetScope() {
+    static_assert(sizeof environment >= 28);
     asm volatile("fnstenv %0" : "=m"(environment));
     ResetFpu();
 }
 
 FpuResetScope::~FpuResetScope() {
-    asm volatile("fldenv %0" : : "m"(environment));
+    asm volatile("fldenv %0" : : "m"(environment) : "memory");
 }
 
 double Sqrt(double x) {
@@ -122,9 +145,22 @@ int64_t TruncToInt64(long double x) {
 
 #else
 
-void ResetFpu() {}
-FpuResetScope::FpuResetScope() : environment{} {}
-FpuResetScope::~FpuResetScope() = default;
+// The C library's default environment is the unit's power-on state: round to nearest, all
+// exceptions masked.
+void ResetFpu() {
+    std::fesetenv(FE_DFL_ENV);
+}
+
+FpuResetScope::FpuResetScope() {
+    static_assert(sizeof environment >= sizeof(std::fenv_t));
+    std::fegetenv(reinterpret_cast<std::fenv_t*>(environment));
+    ResetFpu();
+}
+
+FpuResetScope::~FpuResetScope() {
+    std::fesetenv(reinterpret_cast<const std::fenv_t*>(environment));
+}
+
 double Sqrt(double x) {
     return std::sqrt(x);
 }

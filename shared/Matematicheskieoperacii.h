@@ -8,9 +8,24 @@
 // exceptions masked, status and register stack cleared.
 void ResetFpu();
 
-// Computes under the reset state for its lifetime and then gives the unit back exactly as it
-// was (control word, status and exception flags), for work that must round as a run does
-// without changing the caller's floating-point state.
+// Holds the SSE unit's control register at its power-on state (all exceptions masked, round to
+// nearest, no flushing of denormals) for its lifetime and then gives the caller's back. Double
+// arithmetic that the compiler hands to that unit, fused multiply-adds among it, then rounds and
+// signals alike whatever the host set. Does nothing on processors without that unit.
+class SseControlScope {
+public:
+    SseControlScope();
+    ~SseControlScope();
+    SseControlScope(const SseControlScope&) = delete;
+    SseControlScope& operator=(const SseControlScope&) = delete;
+
+private:
+    uint32_t saved = 0;
+};
+
+// Computes under the reset state of both units for its lifetime and then gives them back exactly
+// as they were (control words, status and exception flags), for work that must round as a run
+// does without changing the caller's floating-point state.
 class FpuResetScope {
 public:
     FpuResetScope();
@@ -19,7 +34,9 @@ public:
     FpuResetScope& operator=(const FpuResetScope&) = delete;
 
 private:
-    unsigned char environment[28];
+    SseControlScope sse;
+    // The unit's saved environment (the x87 one, or the C library's where there is none).
+    alignas(16) unsigned char environment[64];
 };
 
 double Sqrt(double x);

@@ -51,15 +51,17 @@ void DeriveFixedPoint(ConfigRecord& r) {
     r.SamplePeriodFixFrac = f;
 }
 
-// Spreads the zones over the first slot of each group of four; the last group takes the rest.
+// Spreads the zones over the first slot of each group of four; the last group takes the rest,
+// none when that is negative. The count is 32-bit and wraps, as the slot words do.
 void SpreadZones(ConfigRecord& r, uint32_t slots) {
-    const int32_t share = CeilToInt(static_cast<double>(r.SlotZones[0]) / (2.0 * Delitel));
-    int64_t remaining = static_cast<int32_t>(r.PaddedZoneCount);
+    const auto share =
+        static_cast<uint32_t>(CeilToInt(static_cast<double>(r.SlotZones[0]) / (2.0 * Delitel)));
+    uint32_t remaining = r.PaddedZoneCount;
     for (uint32_t g = 0; g < slots; g += 4) {
         if (g == slots - 4)
-            r.SlotZones[g] = remaining < 0 ? 0 : static_cast<uint32_t>(remaining);
+            r.SlotZones[g] = static_cast<int32_t>(remaining) < 0 ? 0 : remaining;
         else
-            r.SlotZones[g] = static_cast<uint32_t>(share);
+            r.SlotZones[g] = share;
         remaining -= share;
     }
 }

@@ -2,15 +2,9 @@
 
 #include "Operaciispamyatyu.h"
 
-namespace {
+#include <cstring>
 
-template <typename C> uint32_t Length(const C* text) {
-    if (text == nullptr) return 0;
-    uint32_t n = 0;
-    while (text[n] != 0)
-        ++n;
-    return n;
-}
+namespace {
 
 bool InSet(char c, const char* set, uint32_t setSize) {
     for (uint32_t j = 0; j < setSize; ++j)
@@ -29,10 +23,14 @@ uint32_t CloseUp(char* text, uint32_t from, uint32_t to, uint32_t count) {
 } // namespace
 
 uint32_t StrLength(const char* text) {
-    return Length(text);
+    return text == nullptr ? 0 : uint32_t(std::strlen(text));
 }
 uint32_t WideStrLength(const char16_t* text) {
-    return Length(text);
+    if (text == nullptr) return 0;
+    uint32_t n = 0;
+    while (text[n] != 0)
+        ++n;
+    return n;
 }
 
 void ReplaceChar(char* text, char newChar, char oldChar, uint32_t count) {
@@ -42,10 +40,8 @@ void ReplaceChar(char* text, char newChar, char oldChar, uint32_t count) {
 }
 
 char* FindChar(char* text, char c, uint32_t count) {
-    if (text == nullptr) return nullptr;
-    for (uint32_t i = 0; i < count; ++i)
-        if (text[i] == c) return text + i;
-    return nullptr;
+    if (text == nullptr || count == 0) return nullptr;
+    return static_cast<char*>(std::memchr(text, c, count));
 }
 
 uint32_t RemoveChars(char* text, const char* set, uint32_t count, uint32_t setSize) {

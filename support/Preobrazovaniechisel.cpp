@@ -6,7 +6,11 @@
 #include "platform/Forms.h"
 #include "platform/Kernel32.h"
 
+#include <algorithm>
+#include <array>
 #include <bit>
+#include <charconv>
+#include <cmath>
 
 char NumberSymbols[NumberSymbolCount] = {',', '.', 'e', 'E', '-', '0', '0', '1', '2', '3', '4',
                                          '5', '6', '7', '8', '9', '0', '1', '2', '3', '4', '5',
@@ -20,6 +24,9 @@ constexpr Extended Log10Of2 = 0.301029995663981195214L;
 constexpr double Largest = 1e307;
 constexpr int ExponentLimit = 307;
 constexpr int DigitPowerLimit = 30;
+// The longest number text without exponent that the place limits admit: a minus sign, 31
+// integer and 30 fraction digits and the separator.
+constexpr uint32_t MaxNumberText = 2 * DigitPowerLimit + 3;
 
 const char16_t* const NoDigitsMessage = u"Строка не содержит цифр между разделителями.";
 const char16_t* const RangeMessage = u"Число выходит за допустимый диапазон значений.";
@@ -70,8 +77,16 @@ int BinaryExponent(double v) {
     return int((std::bit_cast<uint64_t>(v) >> 52) & 0x7FF) - 1023;
 }
 
+// Ten to an integer power as Pow gives it; the powers that formatting visits are computed once.
 double TenTo(int power) {
-    return Pow(10.0, power);
+    constexpr int Lowest = -2 * ExponentLimit, Highest = 2 * ExponentLimit;
+    static const auto powers = [] {
+        std::array<double, Highest - Lowest + 1> table{};
+        for (int k = Lowest; k <= Highest; ++k)
+            table[size_t(k - Lowest)] = Pow(10.0, k);
+        return table;
+    }();
+    return power >= Lowest && power <= Highest ? powers[size_t(power - Lowest)] : Pow(10.0, power);
 }
 
 void ShowError(const char16_t* text) {
@@ -79,22 +94,32 @@ void ShowError(const char16_t* text) {
     MessageBoxA(nullptr, message.Length() > 0 ? message.Data() : "", nullptr, MB_ICONERROR);
 }
 
-// Sums the digits of a number text without exponent, each times ten to its place; false when
-// the places reach beyond 10^30 or below 10^-30.
-bool AccumulateDigits(const char* text, uint32_t count, double& sum) {
+// The value of a number text (minus sign, digits, separator) times ten to exponent, correctly
+// rounded: the digits are rewritten in the form the exact conversion reads.
+double ExactValue(const char* text, uint32_t count, int exponent) {
+    char form[MaxNumberText + 16];
+    uint32_t n = 0;
+    for (uint32_t i = 0; i < count && n < MaxNumberText; ++i) {
+        const char c = text[i];
+        form[n++] = c == Minus()                         ? '-'
+                    : c == Primary() || c == Secondary() ? '.'
+                                                         : char('0' + (c - Zero()));
+    }
+    form[n++] = 'e';
+    const char* end = std::to_chars(form + n, form + sizeof form, exponent).ptr;
+    double value = 0.0;
+    std::from_chars(form, end, value);
+    return value;
+}
+
+// The value of a number text without exponent; false when its digits' places reach beyond
+// 10^30 or below 10^-30.
+bool DigitsValue(const char* text, uint32_t count, double& value) {
     const uint32_t separator = SeparatorAt(text, count);
-    int power = int(separator) - 1;
+    const int power = int(separator) - 1;
     const int significant = int(count) - (separator < count ? 1 : 0);
     if (power > DigitPowerLimit || power - significant + 1 < -DigitPowerLimit) return false;
-    const bool negative = count > 0 && text[0] == Minus();
-    if (negative) --power;
-    sum = 0.0;
-    for (uint32_t i = negative ? 1 : 0; i < count; ++i) {
-        if (i == separator) continue;
-        sum = static_cast<double>(Extended(text[i] - Zero()) * TenTo(power) + sum);
-        --power;
-    }
-    if (negative) sum = -sum;
+    value = ExactValue(text, count, 0);
     return true;
 }
 
@@ -134,6 +159,40 @@ void RoundUp(const DigitLayout& digits, int positions) {
     ++digits[i];
     for (int j = i + 1; j < positions; ++j)
         digits[j] = Zero();
+}
+
+// How many of the digit positions, position j holding the place 10^(n - 1 - j), lie within
+// the precision of value: places of at least half the distance to the next double.
+int PrecisePositions(double value, int n, int positions) {
+    const double spacing = std::nextafter(value, Largest * 10) - value;
+    if (2 * TenTo(n - positions) > spacing) return positions;
+    int j = 0;
+    while (j < positions && 2 * TenTo(n - 1 - j) > spacing)
+        ++j;
+    return j;
+}
+
+// Writes the shortest digits that read back as value over the digit positions, position j
+// holding the place 10^(n - 1 - j), zeros where they have no digit. The positions run up to
+// the one behind the last digit, at least to from and at most to positions; returns that end.
+int WriteShortestDigits(const DigitLayout& digits, double value, int n, int from, int positions) {
+    char form[32];
+    const char* end =
+        std::to_chars(form, form + sizeof form, value, std::chars_format::scientific).ptr;
+    const char* marker = std::find(static_cast<const char*>(form), end, 'e');
+    char shortest[20];
+    int count = 0;
+    for (const char* p = form; p < marker && count < 20; ++p)
+        if (*p != '.') shortest[count++] = *p;
+    int exponent = 0;
+    std::from_chars(marker + (marker[1] == '+' ? 2 : 1), end, exponent);
+    const int needed = n + count - exponent - 1;
+    const int stop = needed < from ? from : needed > positions ? positions : needed;
+    for (int j = 0; j < stop; ++j) {
+        const int k = exponent - (n - 1 - j);
+        digits[j] = k >= 0 && k < count ? char(Zero() + (shortest[k] - '0')) : Zero();
+    }
+    return stop;
 }
 
 } // namespace
@@ -186,7 +245,7 @@ int TextToDouble(double* result, const char* text, uint32_t count, bool showErro
                   TextToDouble(&exponent, text + marker + 1, count - marker - 1, false, nullptr) ==
                       NumberOk;
     } else {
-        inRange = AccumulateDigits(text, count, mantissa);
+        inRange = DigitsValue(text, count, mantissa);
     }
     if (!inRange) {
         if (showErrors) ShowError(RangeMessage);
@@ -202,7 +261,7 @@ int TextToDouble(double* result, const char* text, uint32_t count, bool showErro
     if (mantissa != 0.0) {
         const Extended estimate = BinaryExponent(mantissa) * Log10Of2 + exponent;
         if (estimate >= -ExponentLimit && estimate <= ExponentLimit) {
-            value = static_cast<double>(Extended(mantissa) * TenTo(int(exponent)));
+            value = ExactValue(text, marker, int(exponent));
         } else {
             if (showErrors) ShowError(ExponentMessage);
             value = estimate <= 0 ? 0.0 : (mantissa > 0 ? Largest : -Largest);
@@ -254,34 +313,27 @@ int FormatFixed(char* buffer, uint32_t bufferSize, double value, int minIntDigit
 
     const DigitLayout digits{buffer, lead, n};
     uint32_t written = length;
-    double acc = 0.0;
-    for (int i = 0; i < positions; ++i) {
-        const double unit = TenTo(n - i - 1);
-        if (acc + unit != acc) {
+    const int precise = PrecisePositions(v, n, positions);
+    if (precise < positions) {
+        // The last places fall below the value's precision, where the running sum of the digit
+        // search would drift: the text ends with the shortest digits that read back as the
+        // value, and within the integer part the remaining places stay zeros, so the number
+        // keeps its magnitude.
+        const int last = WriteShortestDigits(digits, v, n, precise, positions);
+        const int stop = last > n ? last : n;
+        written = lead + uint32_t(stop) + (stop > n ? 1 : 0);
+        if (written < bufferSize) buffer[written] = 0;
+    } else {
+        double acc = 0.0;
+        for (int i = 0; i < positions; ++i) {
+            const double unit = TenTo(n - i - 1);
             const int k = NextDigit(acc, unit, v);
             digits[i] = static_cast<char>(Zero() + k);
             acc += k * unit;
-            continue;
         }
-        // The places have vanished below the value's precision: the digits written are rounded
-        // to the nearest at their last place (the running sum may lag behind by more than one
-        // unit there) and the text ends. Within the integer part the remaining places stay
-        // zeros, so the number keeps its magnitude.
-        const Extended place = Extended(unit) * 10;
-        const Extended carries = (Extended(v) - acc + place / 2) / place;
-        for (int c = 0; c < 20 && c + 1 <= carries; ++c)
-            RoundUp(digits, i);
-        if (i >= n) {
-            char* cut = &digits[i];
-            *cut = 0;
-            return int(cut - buffer);
-        }
-        written = lead + uint32_t(n);
-        if (written < bufferSize) buffer[written] = 0;
-        break;
+        const double tenth = TenTo(n - positions - 1);
+        if (acc + tenth != acc && acc + 5 * tenth < v) RoundUp(digits, positions);
     }
-    const double tenth = TenTo(n - positions - 1);
-    if (written == length && acc + tenth != acc && acc + 5 * tenth < v) RoundUp(digits, positions);
     // A digit reserved for a carry that did not come (a tie below a power of ten) is dropped
     // unless the minimum width wants it.
     if (grew && digits[0] == Zero() && minIntDigits < n) {

@@ -5,6 +5,7 @@
 #include "Operaciispamyatyu.h"
 #include "platform/Kernel32.h"
 
+#include <cstring>
 #include <new>
 #include <type_traits>
 
@@ -134,6 +135,10 @@ template <typename C> uint32_t TStringT<C>::Length() const {
     if (body == nullptr) return 0;
     const C* d = body->items.Data();
     const uint32_t count = body->items.Count();
+    if constexpr (std::is_same_v<C, char>) {
+        const void* end = std::memchr(d, 0, count);
+        return end != nullptr ? uint32_t(static_cast<const char*>(end) - d) : count;
+    }
     uint32_t n = 0;
     while (n < count && d[n] != 0)
         ++n;

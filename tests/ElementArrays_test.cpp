@@ -86,6 +86,74 @@ TEST(ElementArrays, BlockCountsForTouchingAndPartialBlocks) {
     EXPECT_FALSE(zero.ReadBlock(out, true));
 }
 
+// A copy read after a view read lands in memory of the block's own, never in the FIFO's.
+TEST(ElementArrays, ACopyIntoAFormerViewLeavesTheFifoAlone) {
+    TOdnokanalniyBufer<short> fifo(183, 552, 128, false);
+    Shorts samples(16);
+    Fill(samples, Counting(0, 751));
+    ASSERT_TRUE(fifo.Append(samples));
+    Shorts block(8);
+    ASSERT_TRUE(fifo.ReadBlock(block, true));
+    ASSERT_TRUE(fifo.ReadBlock(block, false));
+    EXPECT_FALSE(block.External());
+    EXPECT_EQ(Elements(block), Counting(183, 552));
+    EXPECT_EQ(Elements(fifo.Items()), Counting(0, 751));
+    ASSERT_TRUE(fifo.Compact());
+    EXPECT_EQ(Elements(fifo.Items()), Counting(366, 385));
+}
+
+TEST(ElementArrays, ARangeCopiedIntoItsOwnArray) {
+    Shorts own(16);
+    Fill(own, Counting(0, 100));
+    ASSERT_TRUE(own.GetRange(own, 50, 10, false));
+    EXPECT_EQ(Elements(own), Counting(50, 10));
+    EXPECT_EQ(own.Capacity(), 16u);
+
+    short foreign[6] = {1, 2, 3, 4, 5, 6};
+    Shorts view(16);
+    view.Attach(foreign, 6);
+    ASSERT_TRUE(view.GetRange(view, 2, 3, false));
+    EXPECT_FALSE(view.External());
+    EXPECT_EQ(Elements(view), (std::vector<short>{3, 4, 5}));
+    EXPECT_EQ(foreign[0], 1);
+}
+
+// Blocks further apart than they are long: reading moves on by the block length, and the
+// read position never passes the elements, also with a partial last block.
+TEST(ElementArrays, AdvancesBeyondTheBlockLengthAndPartialLastBlocks) {
+    TOdnokanalniyBufer<float> sparse(10, 4, 16, false);
+    Floats values(16);
+    ASSERT_TRUE(values.SetCount(25, false, false));
+    for (uint32_t i = 0; i < 25; ++i)
+        values[i] = float(i);
+    ASSERT_TRUE(sparse.Append(values));
+    EXPECT_EQ(sparse.BlocksAvailable(), 3u);
+    Floats block(16);
+    for (uint32_t start = 0; start + 4 <= 25; start += 4) {
+        ASSERT_TRUE(sparse.ReadBlock(block, false)) << start;
+        EXPECT_EQ(block[0], float(start));
+        EXPECT_EQ(block.Count(), 4u);
+    }
+    EXPECT_EQ(sparse.ReadPos(), 24u);
+    EXPECT_FALSE(sparse.ReadBlock(block, false));
+    EXPECT_EQ(sparse.ReadPos(), 24u);
+
+    TOdnokanalniyBufer<float> partial(10, 8, 16, true);
+    ASSERT_TRUE(values.SetCount(13, false, false));
+    ASSERT_TRUE(partial.Append(values));
+    ASSERT_TRUE(partial.ReadBlock(block, false));
+    EXPECT_EQ(partial.ReadPos(), 8u);
+    ASSERT_TRUE(partial.ReadBlock(block, false));
+    EXPECT_EQ(block.Count(), 5u);
+    EXPECT_EQ(block[4], 12.0f);
+    EXPECT_EQ(partial.ReadPos(), 13u);
+    EXPECT_EQ(partial.BlocksAvailable(), 0u);
+    EXPECT_FALSE(partial.ReadBlock(block, false));
+    EXPECT_EQ(partial.ReadPos(), 13u);
+    ASSERT_TRUE(partial.Compact());
+    EXPECT_EQ(partial.Items().Count(), 0u);
+}
+
 TEST(ElementArrays, SelectionPicksOneChannelOfInterleavedFrames) {
     TOdnomernayaViborkaElementov<short> frames(16);
     Fill(frames, {10, -10, 11, -11, 12, -12, 13, -13});
@@ -103,6 +171,23 @@ TEST(ElementArrays, SelectionPicksOneChannelOfInterleavedFrames) {
     EXPECT_FALSE(frames.Select(0, 1, 9));
     EXPECT_FALSE(frames.Select(0, 0, 8));
     EXPECT_EQ(frames.Stride(), 1u);
+
+    // A selection made before the array changed covers only the elements it still has.
+    TOdnomernayaViborkaElementov<short> changed(16);
+    Fill(changed, Counting(0, 100));
+    ASSERT_TRUE(changed.Select(0, 1, 100));
+    short foreign[10] = {7, 7, 7, 7, 7, 7, 7, 7, 7, 9};
+    changed.Attach(foreign, 10);
+    EXPECT_EQ(changed.SelectedCount(), 10u);
+    TOdnokanalniyBufer<short> fifo(1, 1, 128, false);
+    ASSERT_TRUE(fifo.Append(changed));
+    EXPECT_EQ(fifo.Items().Count(), 10u);
+    EXPECT_EQ(fifo.Items()[9], 9);
+    ASSERT_TRUE(changed.Select(5, 1, 10));
+    changed.Attach(foreign, 3);
+    EXPECT_EQ(changed.SelectedCount(), 0u);
+    ASSERT_TRUE(fifo.Append(changed));
+    EXPECT_EQ(fifo.Items().Count(), 10u);
 }
 
 TEST(ElementArrays, SetCountGrowsAndShrinksInGranularitySteps) {
@@ -125,6 +210,27 @@ TEST(ElementArrays, SetCountGrowsAndShrinksInGranularitySteps) {
         EXPECT_EQ(b.Capacity(), 48u) << before;
         EXPECT_EQ(Elements(b), Counting(0, 40)) << before;
     }
+}
+
+// Newly counted elements are zero, whether they come in new memory or in memory the array
+// already had (where earlier contents would otherwise show through).
+TEST(ElementArrays, NewlyCountedElementsAreZero) {
+    Shorts a(16);
+    Fill(a, std::vector<short>(32, 9));
+    ASSERT_TRUE(a.SetCount(0, false, true));
+    ASSERT_TRUE(a.SetCount(32, false, false));
+    EXPECT_EQ(a.Capacity(), 32u);
+    EXPECT_EQ(Elements(a), std::vector<short>(32, 0));
+
+    Shorts b(4);
+    Fill(b, std::vector<short>(8, 9));
+    ASSERT_TRUE(b.SetCount(3, false, true));
+    ASSERT_TRUE(b.SetCount(6, true, false));
+    EXPECT_EQ(Elements(b), (std::vector<short>{0, 0, 0, 9, 9, 9}));
+    ASSERT_TRUE(b.SetCount(40, false, false));
+    std::vector<short> grown(40, 0);
+    grown[3] = grown[4] = grown[5] = 9;
+    EXPECT_EQ(Elements(b), grown);
 }
 
 TEST(ElementArrays, KeepTailPlacesOrKeepsTheOldElementsAtTheEnd) {

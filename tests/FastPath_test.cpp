@@ -1,7 +1,9 @@
 // The engine's fast stages against the straightforward ones: every output bit must agree, for
 // every kind of block, setting and mode.
 #include "EstimationStages.h"
+#include "Matematicheskieoperacii.h"
 #include "ReferenceStages.h"
+#include "TestBlocks.h"
 #include "Zol_config.h"
 #include "Zol_dll.h"
 
@@ -16,61 +18,11 @@
 
 namespace {
 
-struct Setting {
-    uint32_t samples, lags, points;
-    double fmin, fmax;
-};
-
-const Setting Settings[] = {
-    {552, 138, 280, 40.0, 1200.0}, {2208, 552, 600, 10.0, 1200.0}, {200, 2, 7, 100.0, 5000.0},
-    {200, 3, 33, 0.0, 5512.5},     {301, 4, 101, 300.0, 30.0},     {64, 17, 64, 50.0, 4000.0},
-    {1000, 64, 257, 20.0, 2000.0}, {16, 16, 5, 1000.0, 1001.0},    {552, 137, 281, 40.0, 1200.0},
-};
-
-enum class Kind { Tone, Noise, Ar, Silence, Dc, Clipped };
-const Kind Kinds[] = {Kind::Tone, Kind::Noise, Kind::Ar, Kind::Silence, Kind::Dc, Kind::Clipped};
-
-std::vector<int16_t> Block(Kind kind, uint32_t n, unsigned seed) {
-    std::mt19937 gen(seed);
-    std::uniform_real_distribution<double> u(0.0, 1.0);
-    std::normal_distribution<double> e(0.0, 1.0);
-    const double f = 20 + 3000 * u(gen), amp = 30000 * u(gen), offset = 20000 * (u(gen) - 0.5);
-    std::vector<double> v(n);
-    double x1 = 0, x2 = 0;
-    for (uint32_t i = 0; i < n; ++i) {
-        const double tone = amp * std::sin(2 * 3.141592653589793 * f * i / 11025.0);
-        switch (kind) {
-        case Kind::Tone:
-            v[i] = tone + 20 * e(gen);
-            break;
-        case Kind::Noise:
-            v[i] = amp * e(gen) / 3;
-            break;
-        case Kind::Ar:
-            v[i] = 1.6 * x1 - 0.8 * x2 + 500 * e(gen);
-            break;
-        case Kind::Silence:
-            v[i] = 0;
-            break;
-        case Kind::Dc:
-            v[i] = offset + (seed % 2 ? e(gen) : 0);
-            break;
-        case Kind::Clipped:
-            v[i] = 4 * tone + offset;
-            break;
-        }
-        x2 = x1;
-        x1 = v[i];
-    }
-    std::vector<int16_t> s(n);
-    for (uint32_t i = 0; i < n; ++i)
-        s[i] = static_cast<int16_t>(std::clamp(std::lround(v[i]), -32768L, 32767L));
-    return s;
-}
-
-ConfigRecord Record(const Setting& s) {
-    return reference::Record(s.samples, s.lags, s.points, s.fmin, s.fmax);
-}
+using reference::Block;
+using reference::Kind;
+using reference::Kinds;
+using reference::Setting;
+using reference::Settings;
 
 template <typename T> bool SameBits(const T* a, const T* b, size_t n) {
     return std::memcmp(a, b, n * sizeof(T)) == 0;
@@ -161,6 +113,43 @@ TEST(FastPath, IntegerMeanEqualsTheMeanOfTheDoubles) {
     extreme.Resize(4000);
     std::fill(extreme.Data(), extreme.Data() + 4000, int16_t{-32768});
     EXPECT_EQ(BlockMean(extreme), -32768.0);
+}
+
+// The angles written out plainly: the frequency of column q is FreqFirst plus q repeated additions
+// of FreqStep, its base angle f * (-2*pi*dt) and the angle of term i the base angle added i-1
+// times to itself, every sum and product rounded to double.
+TEST(FastPath, AngleTableHoldsTheUnitSinesAndCosinesOfRepeatedlyAddedAngles) {
+    using Ext = long double;
+    for (const Setting& s : Settings) {
+        const ConfigRecord c = Record(s);
+        SpectrumFrameStack frames;
+        frames.FreqFirst = c.FreqStart;
+        frames.FreqStep = c.FreqStep;
+        frames.FreqLast = static_cast<double>(Ext(c.LastPointIndex) * c.FreqStep + c.FreqStart);
+        for (bool withSine : {false, true}) {
+            AngleTable table;
+            ASSERT_TRUE(table.Build(frames, c.SamplePeriod, c.LagCount, withSine));
+            ASSERT_TRUE(table.Covers(c.PointCount, c.LagCount, withSine)) << s.points;
+            const double w = static_cast<double>(-6.283185307179586477L * c.SamplePeriod);
+            double f = c.FreqStart;
+            for (uint32_t q = 0; q < c.PointCount; ++q) {
+                const double theta = static_cast<double>(Ext(f) * w);
+                double angle = theta;
+                const double* row = table.Row(q);
+                for (uint32_t i = 1; i < c.LagCount; ++i) {
+                    const double cosine = Cos(angle), sine = Sin(angle);
+                    const double* entry = row + (withSine ? 2 : 1) * (i - 1);
+                    ASSERT_TRUE(SameBits(entry, &cosine, 1)) << s.points << " " << q << " " << i;
+                    if (withSine) {
+                        ASSERT_TRUE(SameBits(entry + 1, &sine, 1))
+                            << s.points << " " << q << " " << i;
+                    }
+                    angle = static_cast<double>(Ext(theta) + angle);
+                }
+                f = static_cast<double>(Ext(c.FreqStep) + f);
+            }
+        }
+    }
 }
 
 TEST(FastPath, TableBeyondTheMemoryLimitFallsBackToDirectEvaluation) {

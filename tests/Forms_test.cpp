@@ -242,6 +242,7 @@ TEST_F(FormsTest, TimersTickFromTheMessageLoopWhileEnabled) {
     VirtualQueueDelay(500);
     Run();
     EXPECT_EQ(ticks, 0);
+    EXPECT_EQ(VirtualNow(), 500u); // the time ran on to the script's end
     timer->SetEnabled(true);
     const uint32_t start = VirtualNow();
     Run();

@@ -5,6 +5,7 @@
 
 #include <locale.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <thread>
@@ -48,6 +49,27 @@ TEST(PlatformKernel, FilesAreCreatedReadSizedAndDeleted) {
               INVALID_HANDLE_VALUE);
 }
 
+// Opening never waits and takes regular files only: a named pipe without a writer or reader,
+// a device and a directory are refused for reading and for writing.
+TEST(PlatformKernel, OnlyRegularFilesOpenAndOpeningNeverWaits) {
+    TempDir dir;
+    const std::string pipe = dir.File("pipe");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string& name : {pipe, std::string("/dev/null"), dir.Dir()}) {
+        EXPECT_EQ(CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr),
+                  INVALID_HANDLE_VALUE)
+            << name;
+        EXPECT_EQ(CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr),
+                  INVALID_HANDLE_VALUE)
+            << name;
+    }
+    struct stat info;
+    ASSERT_EQ(stat(pipe.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
 TEST(PlatformKernel, ProgramCommandLineMemoryAndCodePage) {
     const std::string line = GetCommandLineA();
     EXPECT_NE(line.find("platform_kernel_tests"), std::string::npos) << line;
@@ -66,7 +88,8 @@ TEST(PlatformKernel, ProgramCommandLineMemoryAndCodePage) {
     EXPECT_EQ(units[1], u'а');
     EXPECT_EQ(units[2], u'€');
     EXPECT_EQ(units[3], u'A');
-    EXPECT_EQ(MultiByteToWideChar(CP_1251, 0, "\x98", 1, units, 1), 0);
+    EXPECT_EQ(MultiByteToWideChar(CP_1251, 0, "\x98", 1, units, 1), 1);
+    EXPECT_EQ(units[0], WCHAR(0x98));
     EXPECT_EQ(MultiByteToWideChar(65001, 0, "A", 1, units, 1), 0);
 }
 

@@ -3,9 +3,11 @@
 #include "Kernel.h"
 #include "SdlForms.h"
 #include "Tfrmizobragenie.h"
+#include "platform/Forms.h"
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,47 +15,43 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <thread>
 
 namespace {
 
+// Xvfb picks a free display itself and tells its number through a pipe, so that tests running
+// side by side never share one.
 class XServer {
 public:
     XServer() {
-        for (int n = 90 + getpid() % 100; n < 300 && pid <= 0; n += 7) {
-            if (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(n))) continue;
-            const std::string display = ":" + std::to_string(n);
-            pid = fork();
-            if (pid == 0) {
-                execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
-                       "tcp", static_cast<char*>(nullptr));
-                _exit(127);
-            }
-            if (Wait(n)) {
-                setenv("DISPLAY", display.c_str(), 1);
-                return;
-            }
-            Stop();
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        pid = fork();
+        if (pid == 0) {
+            close(fds[0]);
+            const std::string fd = std::to_string(fds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
+                   "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
+            _exit(127);
         }
+        close(fds[1]);
+        std::string number;
+        pollfd wait{fds[0], POLLIN, 0};
+        char c = 0;
+        while (pid > 0 && poll(&wait, 1, 5000) == 1 && read(fds[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        close(fds[0]);
+        if (number.empty()) {
+            Stop();
+            return;
+        }
+        setenv("DISPLAY", (":" + number).c_str(), 1);
     }
     ~XServer() { Stop(); }
     bool Running() const { return pid > 0; }
 
 private:
-    bool Wait(int n) {
-        for (int i = 0; i < 100; ++i) {
-            if (std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(n))) return true;
-            int status = 0;
-            if (waitpid(pid, &status, WNOHANG) == pid) {
-                pid = 0;
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return false;
-    }
     void Stop() {
         if (pid <= 0) return;
         kill(pid, SIGTERM);
@@ -193,6 +191,34 @@ TEST_F(SdlWindow, WithoutAWindowManagerTheFrameIsEmptyAndTheDesktopsResizeIsTold
     EXPECT_EQ(frmIzobragenie->Surface.Width, 260); // WM_SIZE reached the picture window
 }
 
+// Keys go where the desktop puts the focus: after a trip to the picture window and back, Return
+// presses the control window's focused button, and a Return in the picture window does not.
+TEST_F(SdlWindow, ReturnReachesTheFocusedButtonAfterTheFocusCameBack) {
+    TForm control(nullptr, bsSingle);
+    control.SetClientWidth(200);
+    control.SetClientHeight(60);
+    control.SetPosition(500, 400);
+    auto* button = new TButton(&control, &control);
+    button->SetBounds(10, 10, 96, 25);
+    int clicks = 0;
+    button->OnClick = [&clicks](void*) { ++clicks; };
+    control.SetActiveControl(button);
+    control.Show();
+    ASSERT_TRUE(
+        CreatePictureWindow(&frmIzobragenie, 100, 150, TAnsiString("P"), true, false, true, true));
+    const std::string picture = std::to_string(SdlX11Window(frmIzobragenie->Handle()));
+    const std::string controls = std::to_string(SdlX11Window(control.Handle()));
+    Pump(200);
+    Output("xdotool windowfocus --sync " + picture + " key Return");
+    Pump(200);
+    EXPECT_EQ(GetFocus(), frmIzobragenie->Handle());
+    EXPECT_EQ(clicks, 0);
+    Output("xdotool windowfocus --sync " + controls + " key Return");
+    Pump(200);
+    EXPECT_EQ(GetFocus(), control.Handle());
+    EXPECT_EQ(clicks, 1);
+}
+
 // With a window manager the frame is learnt before placing, so the whole window keeps inside
 // the work area, and the client area sits where the layer says.
 TEST_F(SdlWindow, AWindowManagersFrameIsTakenIntoThePlacement) {
@@ -201,10 +227,17 @@ TEST_F(SdlWindow, AWindowManagersFrameIsTakenIntoThePlacement) {
         execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
         _exit(127);
     }
-    for (int i = 0; i < 100 && Output("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") ==
-                                   std::string::npos;
-         ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    bool managed = false;
+    for (int i = 0; i < 200 && !managed; ++i) {
+        managed =
+            Output("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos;
+        if (!managed) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (!managed) {
+        kill(wm, SIGTERM);
+        waitpid(wm, nullptr, 0);
+        GTEST_SKIP() << "openbox did not start";
+    }
     ASSERT_TRUE(
         CreatePictureWindow(&frmIzobragenie, 100, 150, TAnsiString("P"), false, true, true, true));
     Pump(300);

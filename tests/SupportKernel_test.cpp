@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -83,10 +87,17 @@ TEST_F(TableFile, IsWrittenOnTheFirstStartAndReadOnTheNext) {
     EXPECT_EQ(FileSize(), 512u);
     EXPECT_EQ(Ansi1251.ToWide(0xC6), u'Ж');
     EXPECT_EQ(Ansi1251.FromWide(u'Ж'), 0xC6);
-    EXPECT_EQ(Ansi1251.ToWide(0x98), 0);
+    EXPECT_EQ(Ansi1251.ToWide(0x98), 0x0098);
+    EXPECT_EQ(Ansi1251.FromWide(0x0098), 0x98);
+    EXPECT_EQ(Ansi1251.ToWide(0), 0);
+    std::ifstream written(file, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(written)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(bytes.size(), 512u);
+    EXPECT_EQ(bytes.substr(2 * 0x98, 2), std::string("\x98\0", 2));
+    EXPECT_EQ(bytes.substr(2 * 0xC6, 2), "\x16\x04");
 
     // A table file is read as it is: a changed entry shows that it was not rebuilt.
-    std::string bytes(512, '\0');
+    bytes.assign(512, '\0');
     bytes[2 * 'A'] = 'Z';
     dir.Write(TableFileName, bytes);
     FinishKernelUnit();
@@ -117,6 +128,16 @@ TEST_F(TableFile, InADirectoryThatCannotBeWrittenTheBuiltTablesAreUsed) {
         FinishKernelUnit();
     }
     EXPECT_FALSE(Ansi1251.Ready());
+}
+
+TEST_F(TableFile, ThatIsANamedPipeIsNeitherReadNorWrittenAndStartUpGoesOn) {
+    ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+    StartKernelUnit((dir.Dir() + "kavrel").c_str());
+    EXPECT_TRUE(Ansi1251.Ready());
+    EXPECT_EQ(Ansi1251.FromWide(u'Ж'), 0xC6);
+    struct stat info;
+    ASSERT_EQ(stat(file.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 
 TEST(SupportKernel, CommandLineGivesPathDirectoryAndArguments) {

@@ -1,4 +1,5 @@
 #include "Kernel.h"
+#include "Operaciisostrokami.h"
 #include "Tstring.h"
 
 #include <gtest/gtest.h>
@@ -123,6 +124,34 @@ TEST(Tstring, WideStringsBecomeCodePageTextThroughTheTables) {
     ASSERT_TRUE(Ansi1251.Ready());
     EXPECT_EQ(Text(AnsiFromWide(wide)), "\xCE\xF8\xE8\xE1\xEA\xE0: x");
     EXPECT_EQ(AnsiFromWide(TWideString()).Data(), nullptr);
+}
+
+// The free routines look at the first count characters only and never fail on absent text.
+TEST(Tstring, CountedTextRoutinesReplaceRemoveAndCountCharacters) {
+    char dashes[] = "a-b-c-d";
+    ReplaceChar(dashes, '+', '-', 3);
+    EXPECT_STREQ(dashes, "a+b-c-d");
+    ReplaceChar(nullptr, '+', '-', 4);
+
+    char digits[] = "a1b2c3d";
+    EXPECT_EQ(RemoveChars(digits, "321", 7, 3), 4u);
+    EXPECT_STREQ(digits, "abcd");
+    char counted[] = "x1y1z1";
+    EXPECT_EQ(RemoveChars(counted, "1", 3, 1), 2u);
+    EXPECT_EQ(std::string(counted, 6), (std::string{'x', 'y', '\0', '1', 'z', '1'}));
+    char none[] = "xyz";
+    EXPECT_EQ(RemoveChars(none, "1", 3, 1), 3u);
+    EXPECT_STREQ(none, "xyz");
+    EXPECT_EQ(RemoveChars(none, nullptr, 3, 1), 0u);
+    EXPECT_EQ(RemoveChars(none, "x", 3, 0), 0u);
+    EXPECT_STREQ(none, "xyz");
+
+    EXPECT_EQ(CountCharsInSet("a1b2c3", "123", 6, 3), 3u);
+    EXPECT_EQ(CountCharsInSet("a1b2c3", "123", 3, 3), 1u);
+    EXPECT_EQ(CountCharsInSet("a1b2c3", "123", 6, 2), 2u);
+    EXPECT_EQ(CountCharsInSet(nullptr, "123", 6, 3), 6u);
+    EXPECT_EQ(CountCharsInSet("a1b2c3", "123", 6, 0), 0u);
+    EXPECT_EQ(CountCharsInSet("a1b2c3", "123", 0, 3), 0u);
 }
 
 } // namespace

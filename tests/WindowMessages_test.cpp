@@ -120,6 +120,20 @@ TEST_F(WindowLayer, ShowingActivatesAndFocusesThenPaintsWithTheBackgroundErasedF
     EXPECT_EQ(GetActiveWindow(), a);
 }
 
+TEST_F(WindowLayer, CreatingAndMovingSendWhatWindowsSends) {
+    HWND w = MakeWindow(WS_CAPTION, 10, 20, 100, 80);
+    EXPECT_EQ(Names(seen, {}), Sequence({{w, WM_CREATE}, {w, WM_SIZE}, {w, WM_MOVE}}));
+    EXPECT_EQ(seen[1].lParam, LPARAM(94 | 55 << 16));
+    EXPECT_EQ(seen[2].lParam, LPARAM(13 | 42 << 16));
+    seen.clear();
+    MoveWindow(w, 30, 20, 110, 80, 1);
+    EXPECT_EQ(Names(seen, {}), Sequence({{w, WM_MOVE}, {w, WM_SIZE}}));
+    seen.clear();
+    MoveWindow(w, 30, 20, 110, 80, 1); // nowhere new: nothing to tell
+    MoveWindow(w, 31, 20, 110, 80, 1);
+    EXPECT_EQ(Names(seen, {}), Sequence({{w, WM_MOVE}}));
+}
+
 TEST_F(WindowLayer, InvalidatedPartsArePaintedThroughBeginPaintWhichErasesOnRequest) {
     HWND w = MakeWindow(WS_POPUP, 0, 0, 60, 40);
     ShowWindow(w, SW_SHOW);
@@ -278,8 +292,7 @@ TEST_F(WindowLayer, ResetForgetsWindowsTimersQueueAndClockAndRunsTheHooks) {
     EXPECT_EQ(VirtualNow(), 0u);
     EXPECT_EQ(TimeToNextTimer(), UINT32_MAX);
     // Hidden, deactivated, destroyed; then the hook ran once.
-    EXPECT_EQ(Names(seen, {}), Sequence({{w, WM_SHOWWINDOW},
-                                         {w, WM_NCACTIVATE},
+    EXPECT_EQ(Names(seen, {}), Sequence({{w, WM_NCACTIVATE},
                                          {w, WM_ACTIVATE},
                                          {w, WM_KILLFOCUS},
                                          {w, WM_DESTROY},

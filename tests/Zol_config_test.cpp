@@ -148,6 +148,25 @@ TEST(Zol_config, ZonesOverflowIntoTheFollowingSlotsOfTheirGroup) {
         EXPECT_EQ(+r.SlotZones[k], zones[k]) << k;
 }
 
+// The zone arithmetic is 32-bit and wraps: 3e9 zones are a negative count, which the share
+// taken by the first group brings back to 1.5e9 for the last group.
+TEST(Zol_config, ZoneSpreadWrapsAroundIn32Bits) {
+    ConfigRecord r = Defaults();
+    r.ZoneCount = 3000000000u;
+    EXPECT_FALSE(ValidateConfig(r));
+    EXPECT_EQ(+r.PaddedZoneCount, 3000000000u);
+    for (int k = 0; k < 8; ++k)
+        EXPECT_EQ(+r.SlotZones[k], 16380u) << k;
+    EXPECT_EQ(+r.QuarterSum, 16380u);
+    EXPECT_EQ(ConfigMessage, "Число зон для данного размера выборки не должно превышать 131040");
+
+    // 4294967288 zones: the share 2147483644 leaves -2147483652, which wraps to 2147483644.
+    r.ZoneCount = 4294967288u;
+    ValidateConfig(r);
+    for (int k = 0; k < 8; ++k)
+        EXPECT_EQ(+r.SlotZones[k], 16380u) << k;
+}
+
 TEST(Zol_config, FewerThanTwoPointsGiveNoStepAndAComplaint) {
     for (uint32_t points : {0u, 1u}) {
         ConfigRecord r = Defaults();

@@ -23,18 +23,23 @@ extern "C" void* malloc(size_t size) {
 
 namespace {
 
+ConfigRecord Record(uint32_t samples, uint32_t lags, uint32_t points) {
+    ConfigRecord r;
+    InitConfigRecord(r);
+    r.SampleCount = samples;
+    r.LagCount = lags;
+    r.PointCount = points;
+    r.FreqStart = 40.0;
+    r.FreqStop = 1200.0;
+    r.SamplePeriod = 1.0 / 11025;
+    ValidateConfig(r);
+    return r;
+}
+
 TEST(Zol_dll, RunsAfterInitAllocateNothing) {
     for (bool correlogram : {false, true}) {
         for (uint32_t samples : {552u, 2208u}) {
-            ConfigRecord r;
-            InitConfigRecord(r);
-            r.SampleCount = samples;
-            r.LagCount = samples >> 2;
-            r.PointCount = samples == 552 ? 280 : 600;
-            r.FreqStart = 40.0;
-            r.FreqStop = 1200.0;
-            r.SamplePeriod = 1.0 / 11025;
-            ValidateConfig(r);
+            const ConfigRecord r = Record(samples, samples >> 2, samples == 552 ? 280 : 600);
             ASSERT_TRUE(ZOL_DLL_Init(&r, correlogram));
             std::vector<int16_t> block(samples);
             std::vector<float> out(r.PointCount);
@@ -53,17 +58,20 @@ TEST(Zol_dll, RunsAfterInitAllocateNothing) {
     }
     // The counter does see the engine's allocations.
     const long before = Allocations.load();
-    ConfigRecord larger;
-    InitConfigRecord(larger);
-    larger.SampleCount = 4000;
-    larger.LagCount = 100;
-    larger.PointCount = 300;
-    larger.FreqStart = 40.0;
-    larger.FreqStop = 1200.0;
-    larger.SamplePeriod = 1.0 / 11025;
-    ValidateConfig(larger);
+    const ConfigRecord larger = Record(4000, 100, 300);
     ASSERT_TRUE(ZOL_DLL_Init(&larger, false));
     EXPECT_GT(Allocations.load() - before, 0);
+}
+
+// Every non-zero mode byte is the correlogram, whose table of cosines is the one built for 1:
+// re-initialising with another such byte needs no storage beyond it.
+TEST(Zol_dll, AnyNonZeroModeByteReusesTheCorrelogramTable) {
+    const ConfigRecord r = Record(552, 138, 280);
+    ASSERT_TRUE(ZOL_DLL_Init(&r, 1));
+    const long before = Allocations.load();
+    for (uint8_t mode : {2, 3, 0x80, 0xFE, 0xFF, 1})
+        ASSERT_TRUE(ZOL_DLL_Init(&r, mode));
+    EXPECT_EQ(Allocations.load() - before, 0);
 }
 
 } // namespace

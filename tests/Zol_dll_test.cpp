@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfenv>
 #include <cmath>
+#include <cstring>
 #include <vector>
+#include <xmmintrin.h>
 
 #include "Matematicheskieoperacii.h"
 
@@ -73,16 +76,29 @@ TEST(Zol_dll, RecordsThatCannotBeAnalysedAreRefused) {
     EXPECT_FALSE(ZOL_DLL_Run());
 }
 
+bool ReadsZeros(int32_t points) {
+    std::vector<float> out(points, -1.0f);
+    return ZOL_DLL_ReadOutputArray(out.data(), points) &&
+           std::all_of(out.begin(), out.end(), [](float v) { return v == 0.0f; });
+}
+
 TEST(Zol_dll, OutputReadsZerosUntilTheFirstRun) {
     ConfigRecord r = ProgramRecord();
     ASSERT_TRUE(ZOL_DLL_Init(&r, false));
+    EXPECT_TRUE(ReadsZeros(280));
     std::vector<float> out(280, -1.0f);
-    ASSERT_TRUE(ZOL_DLL_ReadOutputArray(out.data(), 280));
-    for (float v : out)
-        EXPECT_EQ(v, 0.0f);
     EXPECT_FALSE(ZOL_DLL_ReadOutputArray(out.data(), 279));
     EXPECT_FALSE(ZOL_DLL_ReadOutputArray(out.data(), -280));
     EXPECT_FALSE(ZOL_DLL_ReadOutputArray(nullptr, 280));
+
+    // Also after a re-initialisation, none of the earlier spectrum shows through.
+    Spectrum(Tone(552, 440.0));
+    ASSERT_TRUE(ZOL_DLL_Init(&r, false));
+    EXPECT_TRUE(ReadsZeros(280));
+    Spectrum(Tone(552, 440.0));
+    ConfigRecord fewer = ProgramRecord(552, 100);
+    ASSERT_TRUE(ZOL_DLL_Init(&fewer, true));
+    EXPECT_TRUE(ReadsZeros(100));
 }
 
 TEST(Zol_dll, ToneAtTheProgramSettingsPeaksAtItsFrequency) {
@@ -130,6 +146,125 @@ TEST(Zol_dll, ReinitialisingResizesTheBlockAndTheSpectrum) {
     EXPECT_EQ(Spectrum(Tone(2208, 500.0), 600).size(), 600u);
     ASSERT_TRUE(ZOL_DLL_Init(&small, false));
     EXPECT_EQ(Spectrum(Tone(200, 500.0), 100), before);
+}
+
+TEST(Zol_dll, AnyNonZeroModeByteSelectsTheCorrelogram) {
+    ConfigRecord r = ProgramRecord();
+    const auto block = Tone(552, 440.0);
+    ASSERT_TRUE(ZOL_DLL_Init(&r, 0));
+    const auto model = Spectrum(block);
+    ASSERT_TRUE(ZOL_DLL_Init(&r, 1));
+    const auto correlogram = Spectrum(block);
+    EXPECT_NE(model, correlogram);
+    for (uint8_t mode : {2, 3, 0x80, 0xFE, 0xFF}) {
+        ASSERT_TRUE(ZOL_DLL_Init(&r, mode));
+        EXPECT_EQ(Spectrum(block), correlogram) << int(mode);
+    }
+}
+
+// What a host may have left in the two floating-point units of the calling thread.
+struct UnitState {
+    uint16_t x87;
+    uint32_t sse;
+    bool operator==(const UnitState&) const = default;
+};
+
+UnitState CurrentState() {
+    uint16_t cw;
+    asm volatile("fnstcw %0" : "=m"(cw));
+    return {cw, _mm_getcsr()};
+}
+
+void LoadState(UnitState s) {
+    asm volatile("fnclex\n\tfldcw %0" : : "m"(s.x87));
+    _mm_setcsr(s.sse);
+}
+
+// Every combination of rounding mode, exception masks, x87 precision and SSE denormal flushing.
+std::vector<UnitState> HostStates() {
+    std::vector<UnitState> states;
+    for (uint32_t rounding = 0; rounding < 4; ++rounding)
+        for (bool unmasked : {false, true})
+            for (bool narrow : {false, true}) {
+                const auto x87 = static_cast<uint16_t>(
+                    (rounding << 10) | (narrow ? 0x0200 : 0x0300) | (unmasked ? 0x0040 : 0x007F));
+                const uint32_t sse =
+                    (rounding << 13) | (unmasked ? 0 : 0x1F80) | (narrow ? 0x8040 : 0);
+                states.push_back({x87, sse});
+            }
+    return states;
+}
+
+// Calls f with the host's state loaded, and gives back the state f left and the test's own.
+template <typename F> UnitState UnderHostState(UnitState host, F f) {
+    const UnitState own = CurrentState();
+    LoadState(host);
+    f();
+    const UnitState after = CurrentState();
+    LoadState(own);
+    return after;
+}
+
+std::vector<float> Read(int32_t points) {
+    std::vector<float> out(points);
+    EXPECT_TRUE(ZOL_DLL_ReadOutputArray(out.data(), points));
+    return out;
+}
+
+bool SameBits(const std::vector<float>& a, const std::vector<float>& b) {
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(float)) == 0;
+}
+
+TEST(Zol_dll, RunsAlikeWhateverTheHostSetInEitherUnit) {
+    const UnitState reset{0x037F, 0x1F80};
+    for (bool correlogram : {false, true}) {
+        for (uint32_t lags : {4u, 138u}) {
+            ConfigRecord r = ProgramRecord();
+            r.LagCount = lags;
+            ValidateConfig(r);
+            const auto block = Tone(552, 440.0);
+            ASSERT_TRUE(ZOL_DLL_Init(&r, correlogram));
+            const auto want = Spectrum(block);
+            for (UnitState host : HostStates()) {
+                bool ok = false;
+                const UnitState left =
+                    UnderHostState(host, [&] { ok = ZOL_DLL_Init(&r, correlogram); });
+                ASSERT_TRUE(ok);
+                EXPECT_EQ(left, host) << std::hex << host.x87 << " " << host.sse;
+                ASSERT_TRUE(ZOL_DLL_WriteInputArray(block.data(), 552));
+                const UnitState afterRun = UnderHostState(host, [&] { ok = ZOL_DLL_Run(); });
+                EXPECT_TRUE(ok);
+                // The run's reset of the x87 unit stays; the SSE register is given back.
+                EXPECT_EQ(afterRun, (UnitState{reset.x87, host.sse}))
+                    << std::hex << host.x87 << " " << host.sse;
+                EXPECT_TRUE(SameBits(Read(280), want)) << std::hex << host.x87 << " " << host.sse;
+            }
+        }
+    }
+}
+
+TEST(Zol_dll, ConstantBlocksGiveZerosWhateverTheHostRoundedDuringInit) {
+    int spectra = 0;
+    for (int mode : {FE_DOWNWARD, FE_TOWARDZERO, FE_UPWARD}) {
+        for (uint32_t samples = 16; samples <= 2300; ++samples) {
+            ConfigRecord r = ProgramRecord(samples, 4);
+            r.LagCount = 2;
+            // No zone spreading, whose ceiling would reset the rounding mode early.
+            r.ZoneSpread = 0;
+            std::fesetround(mode);
+            const bool ok = ZOL_DLL_Init(&r, false);
+            const int left = std::fegetround();
+            std::fesetround(FE_TONEAREST);
+            ASSERT_TRUE(ok);
+            ASSERT_EQ(left, mode) << samples;
+            ASSERT_TRUE(ZOL_DLL_WriteInputArray(std::vector<int16_t>(samples, 1234).data(),
+                                                int32_t(samples)));
+            ASSERT_TRUE(ZOL_DLL_Run());
+            ASSERT_TRUE(ReadsZeros(4)) << samples << " mode " << mode;
+            ++spectra;
+        }
+    }
+    EXPECT_EQ(spectra, 3 * 2285);
 }
 
 TEST(Zol_dll, RunLeavesTheUnitRoundingToNearestWithExceptionsMasked) {

@@ -58,14 +58,16 @@ Mutex& MutexOf(CRITICAL_SECTION* section) {
 
 HANDLE CreateFileA(const char* name, DWORD access, DWORD, void*, DWORD disposition, DWORD, HANDLE) {
     if (name == nullptr || *name == '\0') return INVALID_HANDLE_VALUE;
-    int flags = O_CLOEXEC;
+    // Opening never waits (a named pipe without a writer would block for ever), and only
+    // regular files, for which O_NONBLOCK changes nothing, count as files.
+    int flags = O_CLOEXEC | O_NONBLOCK;
     const bool reading = access & GENERIC_READ, writing = access & GENERIC_WRITE;
     flags |= reading && writing ? O_RDWR : writing ? O_WRONLY : O_RDONLY;
     if (disposition == CREATE_ALWAYS) flags |= O_CREAT | O_TRUNC;
     const int fd = open(name, flags, 0644);
     if (fd < 0) return INVALID_HANDLE_VALUE;
     struct stat info;
-    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         close(fd);
         return INVALID_HANDLE_VALUE;
     }
@@ -141,20 +143,26 @@ void GlobalMemoryStatus(MEMORYSTATUS* status) {
     if (available > 0 && pageSize > 0) status->dwAvailPhys = size_t(available) * size_t(pageSize);
 }
 
+// Byte by byte, as code page 1251 has one character a byte. Its one byte without a character,
+// 0x98, becomes the control character of the same number, as Windows' own table gives it.
 int MultiByteToWideChar(UINT codePage, DWORD, const char* text, int count, WCHAR* out,
                         int outCount) {
-    if (codePage != CP_1251 || text == nullptr || count <= 0 || out == nullptr || outCount <= 0)
+    if (codePage != CP_1251 || text == nullptr || count <= 0 || out == nullptr || outCount < count)
         return 0;
     iconv_t cd = iconv_open("UTF-16LE", "CP1251");
     if (cd == reinterpret_cast<iconv_t>(-1)) return 0;
-    char* in = const_cast<char*>(text);
-    size_t inLeft = size_t(count);
-    char* o = reinterpret_cast<char*>(out);
-    size_t outLeft = size_t(outCount) * 2;
-    const size_t result = iconv(cd, &in, &inLeft, &o, &outLeft);
+    int converted = 0;
+    for (; converted < count; ++converted) {
+        char* in = const_cast<char*>(text + converted);
+        size_t inLeft = 1;
+        char* o = reinterpret_cast<char*>(out + converted);
+        size_t outLeft = sizeof(WCHAR);
+        if (iconv(cd, &in, &inLeft, &o, &outLeft) != size_t(-1) && outLeft == 0) continue;
+        if (static_cast<unsigned char>(text[converted]) != 0x98) break;
+        out[converted] = WCHAR(0x98);
+    }
     iconv_close(cd);
-    if (result == size_t(-1) || inLeft != 0) return 0;
-    return int((size_t(outCount) * 2 - outLeft) / 2);
+    return converted == count ? count : 0;
 }
 
 LCID GetUserDefaultLCID() {

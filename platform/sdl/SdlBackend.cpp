@@ -134,7 +134,7 @@ bool HasWindowManager(SDL_Window* sdl) {
 RECT MappedBorders(SDL_Window* sdl) {
     RECT borders = Borders(sdl);
     if (!HasWindowManager(sdl)) return borders;
-    for (int i = 0; i < 100 && borders.top == 0; ++i) {
+    for (int i = 0; i < 200 && borders.top == 0; ++i) {
         SDL_Delay(10);
         SDL_PumpEvents();
         borders = Borders(sdl);

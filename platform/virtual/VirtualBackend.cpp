@@ -116,8 +116,10 @@ public:
     bool Wait(uint32_t timeout) override {
         if (RunDueCall()) return true;
         uint64_t target = timeout == UINT32_MAX ? UINT64_MAX : uint64_t(clock) + timeout;
-        if (!script.empty())
-            target = std::min<uint64_t>(target, std::max(script.front().at, clock));
+        // The script lasts to its last delay: the time runs on to there.
+        const uint32_t next = script.empty() ? scriptTime : script.front().at;
+        if (!script.empty() || scriptTime > clock)
+            target = std::min<uint64_t>(target, std::max(next, clock));
         if (idling && target > idleEnd) {
             clock = std::max(clock, idleEnd);
             return false;

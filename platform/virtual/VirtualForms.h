@@ -33,7 +33,8 @@ void VirtualSetDisplayFormat(const DisplayFormat& format, bool readable = true);
 void VirtualSetDesktopFrame(const RECT* frame);
 
 // Scripted input, delivered in order at its time on the virtual clock: everything queued
-// together is due at once; a delay moves the time of what is queued after it. Modifier keys
+// together is due at once; a delay moves the time of what is queued after it, and a message
+// loop waiting at the end of the script lets the time run on to its last delay. Modifier keys
 // (VK_SHIFT, VK_CONTROL, VK_MENU) and mouse buttons stay held from their press to their release
 // and are carried by the input that follows.
 void VirtualQueueKey(UINT message, UINT key);

@@ -66,6 +66,13 @@ void Forget(HWND w) {
     }
 }
 
+// Hidden from the desktop; the active window's place goes to the next visible one.
+void Hide(HWND w) {
+    w->visible = false;
+    Backend().Show(w->native, false);
+    if (S().active == w) ActivateAnother(w);
+}
+
 bool Activates(int command) {
     return command != SW_HIDE && command != SW_SHOWNOACTIVATE && command != SW_SHOWNA &&
            command != SW_SHOWMINNOACTIVE && command != SW_MINIMIZE;
@@ -128,7 +135,7 @@ HWND CreateWindowExA(DWORD, const char* className, const char* windowName, DWORD
 
 BOOL DestroyWindow(HWND w) {
     if (!Alive(w)) return 0;
-    if (w->visible) ShowWindow(w, SW_HIDE);
+    if (w->visible) Hide(w); // without WM_SHOWWINDOW, as Windows hides a window it destroys
     w->proc(w, WM_DESTROY, 0, 0);
     if (!Alive(w)) return 1;
     Forget(w);
@@ -149,17 +156,17 @@ BOOL ShowWindow(HWND w, int command) {
     const bool visible = command != SW_HIDE && command != SW_MINIMIZE;
     if (visible != was) SendMessageA(w, WM_SHOWWINDOW, visible, 0);
     if (!Alive(w)) return was;
-    w->visible = visible;
-    Backend().Show(w->native, visible);
-    if (visible) {
-        Raise(w);
-        if (!was) InvalidateAll(w);
-        if (!Alive(w)) return was;
-        w->dirty = true;
-        if (Activates(command)) Activate(w, WA_ACTIVE);
-    } else if (S().active == w) {
-        ActivateAnother(w);
+    if (!visible) {
+        Hide(w);
+        return was;
     }
+    w->visible = true;
+    Backend().Show(w->native, true);
+    Raise(w);
+    if (!was) InvalidateAll(w);
+    if (!Alive(w)) return was;
+    w->dirty = true;
+    if (Activates(command)) Activate(w, WA_ACTIVE);
     return was;
 }
 

@@ -5,9 +5,9 @@
 #include "Ttekstoviyfayl.h"
 #include "VirtualForms.h"
 
+#include <sys/mman.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <string>
 
 namespace {
@@ -33,19 +33,30 @@ bool Handle(const char* line, TTekstoviyFayl*, void*) {
     return true;
 }
 
-const std::string& FileName() {
-    static const std::string name = "/tmp/kavrel-fuzz-" + std::to_string(getpid()) + ".ini";
-    return name;
-}
+// The input lives in an anonymous memory file, rewritten for every input and opened by the
+// reader under its /proc name, so that no input touches the disk.
+class MemoryFile {
+public:
+    MemoryFile() : fd(memfd_create("kavrel-fuzz.ini", MFD_CLOEXEC)) {
+        if (fd >= 0) name = "/proc/self/fd/" + std::to_string(fd);
+    }
+    bool Fill(const uint8_t* data, size_t size) const {
+        return fd >= 0 && ftruncate(fd, 0) == 0 &&
+               (size == 0 || pwrite(fd, data, size, 0) == ssize_t(size));
+    }
+    const char* Name() const { return name.c_str(); }
+
+private:
+    int fd;
+    std::string name;
+};
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FILE* f = std::fopen(FileName().c_str(), "wb");
-    if (f == nullptr) return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
-    TTekstoviyFayl reader{TAnsiString(FileName().c_str())};
+    static const MemoryFile file;
+    if (!file.Fill(data, size)) return 0;
+    TTekstoviyFayl reader{TAnsiString(file.Name())};
     reader.SetLineHandler(Handle, nullptr);
     reader.ReadLines();
     TakeRecordedMessageBoxes();

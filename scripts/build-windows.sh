@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows engine library build-windows/bin/zol.dll and the engine's tests with
+# MinGW-w64 (installing the cross compiler when missing). The tests run under Wine through
+# scripts/test-windows.sh.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 \
+    googletest
+# The toolchain is read when the build folder is made; later runs keep it.
+toolchain=()
+[ -f build-windows/CMakeCache.txt ] || toolchain=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake)
+cmake -S . -B build-windows -G Ninja "${toolchain[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DKAVREL_WERROR=ON >/dev/null
+cmake --build build-windows
+echo "build-windows: $(ls build-windows/bin/zol.dll)"

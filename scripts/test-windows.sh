@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Runs the Windows build's tests under Wine: builds zol.dll and the engine's tests
+# (scripts/build-windows.sh), lets the Linux build write the engine's outputs on fixed blocks for
+# the Windows engine to match bit for bit, and runs ctest in build-windows/ in a Wine prefix of
+# its own (build-windows/wine, made on the first run). Skips, saying so, where MinGW-w64 or Wine
+# cannot be installed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+if ! scripts/setup.sh g++-mingw-w64-x86-64-posix wine wine64 ||
+    ! command -v x86_64-w64-mingw32-g++-posix >/dev/null || ! command -v wine >/dev/null; then
+    echo "test-windows: skipped: MinGW-w64 or Wine cannot be installed on this machine"
+    exit 0
+fi
+scripts/build-windows.sh
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAVREL_WERROR=ON >/dev/null
+cmake --build build --target zol_write_engine_outputs
+build/tests/windows/zol_write_engine_outputs build-windows/linux_engine_outputs.bin
+
+# A console-only prefix: no display, no Mono or Gecko installers, no debug chatter.
+export WINEPREFIX=$PWD/build-windows/wine WINEARCH=win64 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "test-windows: making the Wine prefix $WINEPREFIX"
+    wine wineboot --init 2>&1 | grep -v -e 'wine32 is missing' -e multiarch -e 'apt-get install' \
+        -e syswow64 || true
+    wineserver --wait
+fi
+ctest --test-dir build-windows --output-on-failure -j "$(nproc)"
