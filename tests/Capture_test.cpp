@@ -29,8 +29,7 @@ DWORD FramesBy(uint64_t milliseconds, DWORD rate = Rate) {
 
 // Lets virtual time pass.
 void Advance(uint32_t milliseconds) {
-    VirtualQueueDelay(milliseconds);
-    RunMessages();
+    VirtualIdle(milliseconds);
 }
 
 VirtualTone Tone(double frequency, double amplitude) {
