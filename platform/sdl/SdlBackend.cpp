@@ -8,6 +8,7 @@
 #include <SDL_syswm.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -184,18 +185,20 @@ public:
     }
 
     // SDL falls back to drivers that show nothing when there is no desktop; only a real one
-    // counts. The absence is reported once.
+    // counts. Without a desktop named in the environment SDL is not asked at all, so that no
+    // library it loads complains on its own; the program says what is missing.
     bool HasDisplay() override {
         if (checked) return display;
         checked = true;
+        if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr)
+            return display = false;
+        // SIGINT and SIGTERM end the program as they end any other, instead of becoming a
+        // quit event that nothing asked for.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         started = SDL_Init(SDL_INIT_VIDEO) == 0;
         const char* driver = started ? SDL_GetCurrentVideoDriver() : nullptr;
         display = driver != nullptr &&
                   (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
-        if (!display)
-            std::fprintf(
-                stderr, "kavrel: no display (an X11 or Wayland desktop) is available%s%s\n",
-                driver != nullptr ? "; SDL offered only " : "", driver != nullptr ? driver : "");
         return display;
     }
 

@@ -82,6 +82,10 @@ check)
     time=$(greens "$shot" 600x50+70+280)
     echo "scale pixels: frequency $frequency, time $time"
     [ "$frequency" -gt 50 ] && [ "$time" -gt 50 ] || { echo "kavrel_tone: a scale is missing"; exit 1; }
+    # A plain SIGTERM ends the viewer, as it ends any program.
+    kill "$kavrel"
+    for i in $(seq 30); do kill -0 "$kavrel" 2>/dev/null || break; sleep 0.1; done
+    if kill -0 "$kavrel" 2>/dev/null; then echo "kavrel_tone: SIGTERM did not end kavrel"; exit 1; fi
     ;;
 screenshot)
     sleep 8 # let the line run across most of the picture
