@@ -44,10 +44,12 @@ struct PixelView {
     }
 };
 
+bool SameLayout(const PixelLayout& a, const PixelLayout& b) {
+    return a.redShift == b.redShift && a.greenShift == b.greenShift && a.blueShift == b.blueShift;
+}
+
 uint32_t Convert(uint32_t p, const PixelLayout& from, const PixelLayout& to) {
-    if (from.redShift == to.redShift && from.greenShift == to.greenShift &&
-        from.blueShift == to.blueShift)
-        return p;
+    if (SameLayout(from, to)) return p;
     return ((p >> from.redShift) & 0xFF) << to.redShift |
            ((p >> from.greenShift) & 0xFF) << to.greenShift |
            ((p >> from.blueShift) & 0xFF) << to.blueShift;
@@ -163,23 +165,48 @@ Area InView(const RECT* r, const PixelView& v, POINT origin) {
             int64_t(r->bottom) - origin.y};
 }
 
+// The destination's rows and columns inside clip from the source at the same size, a row at a
+// time in the order that reads every source row before it is written over: within one surface
+// the rectangles may overlap in any direction.
+void CopyUnstretched(const PixelView& dst, Area d, const PixelView& src, Area s, Area clip) {
+    const int64_t dx = s.left - d.left, dy = s.top - d.top;
+    const size_t bytes = size_t(clip.Width()) * 4;
+    const bool upwards = src.pixels == dst.pixels && dy < 0;
+    for (int64_t k = 0; k < clip.Height(); ++k) {
+        const int64_t y = upwards ? clip.bottom - 1 - k : clip.top + k;
+        std::memmove(dst.Row(int(y)) + clip.left, src.Row(int(y + dy)) + clip.left + dx, bytes);
+    }
+}
+
 // Nearest-pixel stretch of src's rectangle onto dst's, clipped to the destination; the source
-// rectangle lies inside its view and is read from a copy, so that a copy within one surface may
-// overlap in any direction.
+// rectangle lies inside its view. A stretch within one surface reads from a copy of the source
+// rectangle. The copy and the column map are kept from call to call, so that a Blt of the same
+// size as the one before allocates nothing.
 void Stretch(const PixelView& dst, Area d, const PixelView& src, Area s) {
     const int64_t dw = d.Width(), dh = d.Height(), sw = s.Width(), sh = s.Height();
-    std::vector<uint32_t> copy(size_t(sw) * size_t(sh));
-    for (int64_t y = 0; y < sh; ++y)
-        std::copy_n(src.Row(int(s.top + y)) + s.left, sw, copy.begin() + y * sw);
-    const int64_t x0 = std::max<int64_t>(d.left, 0), x1 = std::min<int64_t>(d.right, dst.width);
-    const int64_t y0 = std::max<int64_t>(d.top, 0), y1 = std::min<int64_t>(d.bottom, dst.height);
-    for (int64_t y = y0; y < y1; ++y) {
-        const int64_t sy = (y - d.top) * sh / dh;
-        uint32_t* row = dst.Row(int(y));
-        for (int64_t x = x0; x < x1; ++x) {
-            const int64_t sx = (x - d.left) * sw / dw;
-            row[x] = Convert(copy[size_t(sy * sw + sx)], src.layout, dst.layout);
-        }
+    const Area clip{std::max<int64_t>(d.left, 0), std::max<int64_t>(d.top, 0),
+                    std::min<int64_t>(d.right, dst.width), std::min<int64_t>(d.bottom, dst.height)};
+    if (clip.Width() <= 0 || clip.Height() <= 0) return;
+    if (dw == sw && dh == sh && SameLayout(src.layout, dst.layout))
+        return CopyUnstretched(dst, d, src, s, clip);
+    thread_local std::vector<uint32_t> copy;
+    thread_local std::vector<int64_t> columns;
+    PixelView from = src;
+    if (src.pixels == dst.pixels) {
+        copy.resize(size_t(sw) * size_t(sh));
+        for (int64_t y = 0; y < sh; ++y)
+            std::copy_n(src.Row(int(s.top + y)) + s.left, sw, copy.begin() + y * sw);
+        from = {copy.data(), int(sw), int(sh), int(sw) * 4, src.layout};
+        s = {0, 0, sw, sh};
+    }
+    columns.resize(size_t(clip.Width()));
+    for (int64_t x = clip.left; x < clip.right; ++x)
+        columns[size_t(x - clip.left)] = s.left + (x - d.left) * sw / dw;
+    for (int64_t y = clip.top; y < clip.bottom; ++y) {
+        const uint32_t* in = from.Row(int(s.top + (y - d.top) * sh / dh));
+        uint32_t* row = dst.Row(int(y)) + clip.left;
+        for (int64_t x : columns)
+            *row++ = Convert(in[x], src.layout, dst.layout);
     }
 }
 
