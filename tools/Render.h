@@ -1,0 +1,36 @@
+// The spectrogram of a run of samples as the viewer draws it: the viewer's control window with
+// its settings and engine, fed 50 ms of sound per tick, its lines drawn as columns of the
+// picture window's back buffer against the decaying peak, then both scales.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+constexpr uint32_t MaxRenderColumns = 20000;
+
+struct RenderJob {
+    std::string settingsPath = "kavrel.ini";
+    uint32_t maxColumns = MaxRenderColumns;
+    double startSeconds = 0.0; // where the samples start in the file, for the time scale
+    FILE* lines = nullptr;     // each column's line as little-endian float32, or null
+    FILE* progress = nullptr;  // a progress bar, or null
+};
+
+struct RenderPicture {
+    bool ok = false;
+    std::string message; // why not, when not ok
+    uint32_t width = 0, height = 0;
+    std::vector<uint32_t> pixels; // the picture window's client area, 0x00RRGGBB, row by row
+    uint32_t columns = 0, rows = 0;
+    uint32_t hopsPerColumn = 1; // hops of the settings' window advance between columns
+    float peak = 0.0f;          // the grey scale's peak after the last tick
+};
+
+// Samples at 11025 Hz, 16-bit, one channel. Needs the virtual backend and the kernel and
+// number-conversion units started.
+RenderPicture RenderSamples(const std::vector<int16_t>& samples, const RenderJob& job);
+
+// The samples a tick of the viewer reads: those sounding by tick t's time (50 ms each).
+uint64_t SamplesByTick(uint64_t tick);
