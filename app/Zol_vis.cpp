@@ -310,13 +310,14 @@ void TfrmMain::ScrollPicture(IDirectDrawSurface* surface, uint32_t lines) {
 // Columns first .. Cols - 1 from the waiting lines, oldest first, as greys against Peak. Without
 // locked pixels that hold the picture the lines are still taken, so later ones keep their
 // places in time.
-void TfrmMain::DrawColumns(const DDSURFACEDESC* pixels, uint32_t first) {
+void TfrmMain::DrawColumns(const DDSURFACEDESC* pixels, uint32_t first, uint32_t count) {
     const bool drawable = pixels != nullptr && pixels->lpSurface != nullptr &&
                           pixels->dwWidth >= DWORD(PictureRect.right) &&
                           pixels->dwHeight >= DWORD(PictureRect.bottom);
     const TGraficheskoeOkno& surface = frmIzobragenie->Surface;
     TOdnomernoeMnogestvoElementov<float> line(16);
-    for (uint32_t x = first; x < Cols && LineFifo.ReadBlock(line, false); ++x) {
+    for (uint32_t x = first; x < Cols && x - first < count && LineFifo.ReadBlock(line, false);
+         ++x) {
         // A line with values that are not numbers draws black and leaves the peak alone.
         const bool finite = AllFinite(line);
         if (finite) {

@@ -6,13 +6,14 @@
 #include "Zol_vis.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace {
 
 constexpr uint32_t TickMilliseconds = 50;
 
-// Columns of a run of samples: the windows the viewer would analyse, and when they are more
-// than allowed, fewer windows further apart.
+// Columns of a run of samples: one per window the viewer would analyse, and when they are more
+// than allowed, one for every hopsPerColumn-th window.
 struct ColumnPlan {
     uint32_t columns = 0, hopsPerColumn = 1;
 };
@@ -22,7 +23,7 @@ ColumnPlan PlanColumns(size_t samples, uint32_t n, uint32_t hop, uint32_t maxCol
     if (samples < n || hop == 0 || maxColumns == 0) return plan;
     const uint64_t windows = (samples - n) / hop + 1;
     plan.hopsPerColumn = uint32_t((windows + maxColumns - 1) / maxColumns);
-    plan.columns = uint32_t((samples - n) / (uint64_t(hop) * plan.hopsPerColumn) + 1);
+    plan.columns = uint32_t((windows - 1) / plan.hopsPerColumn + 1);
     return plan;
 }
 
@@ -34,8 +35,10 @@ bool WriteWaitingLines(const TfrmMain& form, FILE* to) {
     return std::fwrite(fifo.Items().Data() + fifo.ReadPos(), sizeof(float), count, to) == count;
 }
 
-// One tick's lines as columns from `first` on, after the peak's decay, as the viewer draws them.
-bool DrawTick(TfrmMain& form, uint32_t first) {
+// One tick of the viewer's drawing without its scroll: the peak decays, then every waiting
+// line raises it as the viewer's would; line n is drawn as column n / hopsPerColumn when n is a
+// multiple of it. `line` counts the lines taken so far.
+bool DrawTick(TfrmMain& form, uint32_t hopsPerColumn, uint64_t& line) {
     TGraficheskoeOkno& owner = frmIzobragenie->Surface;
     IDirectDrawSurface* surface = owner.BeginDraw(true);
     if (surface == nullptr) return false;
@@ -44,7 +47,11 @@ bool DrawTick(TfrmMain& form, uint32_t first) {
     pixels.dwSize = sizeof pixels;
     const bool locked = surface->Lock(nullptr, &pixels, DDLOCK_WAIT, nullptr) == DD_OK;
     if (locked) {
-        form.DrawColumns(&pixels, first);
+        for (uint32_t i = form.LineFifo.BlocksAvailable(); i > 0; --i, ++line)
+            if (line % hopsPerColumn == 0)
+                form.DrawColumns(&pixels, uint32_t(line / hopsPerColumn), 1);
+            else
+                form.DrawColumns(nullptr, 0, 1);
         surface->Unlock(nullptr);
     }
     owner.EndDraw();
@@ -90,22 +97,30 @@ RenderPicture Refused(std::string message) {
 }
 
 // Feeds the samples tick by tick through the form's engine and draws each tick's columns.
-bool RunTicks(TfrmMain& form, const std::vector<int16_t>& samples, const RenderJob& job) {
+bool RunTicks(TfrmMain& form, const std::vector<int16_t>& samples, const RenderJob& job,
+              RenderPicture& picture) {
+    using Clock = std::chrono::steady_clock;
     Progress progress(job.progress, samples.size());
-    uint32_t drawn = 0;
+    // While the ticks run every line waits to be drawn: none is dropped for want of columns.
+    const uint32_t columns = form.Cols;
+    form.Cols = UINT32_MAX;
+    uint64_t line = 0;
     for (uint64_t tick = 1, done = 0; done < samples.size(); ++tick) {
         const uint64_t end = std::min<uint64_t>(samples.size(), SamplesByTick(tick));
         TOdnomernoeMnogestvoElementov<short> chunk(16);
         chunk.Attach(const_cast<int16_t*>(samples.data() + done), uint32_t(end - done));
         if (end > done && !form.SampleFifo.Append(chunk)) return false;
         done = end;
+        const auto start = Clock::now();
         if (!form.RunEngine() || !WriteWaitingLines(form, job.lines)) return false;
-        const uint32_t waiting = form.LineFifo.BlocksAvailable();
-        if (!DrawTick(form, drawn)) return false;
-        drawn += waiting;
+        const auto engineDone = Clock::now();
+        if (!DrawTick(form, picture.hopsPerColumn, line)) return false;
+        picture.engineSeconds += std::chrono::duration<double>(engineDone - start).count();
+        picture.drawSeconds += std::chrono::duration<double>(Clock::now() - engineDone).count();
         progress.Show(done);
     }
     progress.Finish();
+    form.Cols = columns;
     return true;
 }
 
@@ -129,7 +144,6 @@ RenderPicture RenderSamples(const std::vector<int16_t>& samples, const RenderJob
     }
     form->Cols = plan.columns;
     form->CreatePicture();
-    form->SampleFifo.SetAdvance(form->Sizes.H * plan.hopsPerColumn);
     form->TimeFrom = job.startSeconds;
     form->TimeTo =
         job.startSeconds + double(plan.columns) * form->Sizes.H * plan.hopsPerColumn / RenderRate;
@@ -137,8 +151,8 @@ RenderPicture RenderSamples(const std::vector<int16_t>& samples, const RenderJob
     picture.columns = plan.columns;
     picture.rows = form->Rows;
     picture.hopsPerColumn = plan.hopsPerColumn;
-    if (frmIzobragenie == nullptr || !RunTicks(*form, samples, job) || !DrawScalesOnce(*form) ||
-        !CopyClientArea(picture))
+    if (frmIzobragenie == nullptr || !RunTicks(*form, samples, job, picture) ||
+        !DrawScalesOnce(*form) || !CopyClientArea(picture))
         picture.message = job.lines != nullptr && std::ferror(job.lines)
                               ? "the lines file could not be written"
                               : "the picture could not be drawn (too large for memory?)";

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
-constexpr uint32_t MaxRenderColumns = 20000;
+// The display gives surfaces of at most 16384 pixels a side, and the picture window has the
+// 70-pixel frequency scale beside its columns.
+constexpr uint32_t MaxRenderColumns = 16384 - 70;
 
 struct RenderJob {
     std::string settingsPath = "kavrel.ini";
@@ -26,6 +28,8 @@ struct RenderPicture {
     uint32_t columns = 0, rows = 0;
     uint32_t hopsPerColumn = 1; // hops of the settings' window advance between columns
     float peak = 0.0f;          // the grey scale's peak after the last tick
+    double engineSeconds = 0.0; // wall time in the engine pipeline and in drawing columns
+    double drawSeconds = 0.0;
 };
 
 // Samples at 11025 Hz, 16-bit, one channel. Needs the virtual backend and the kernel and

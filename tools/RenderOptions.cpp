@@ -16,10 +16,11 @@ const char* const RenderUsage =
     "  --ini FILE        the viewer's settings (default: kavrel.ini here, if there is one)\n"
     "  --channel C       left (1, the default), right (2), or channel N counted from 1\n"
     "  --width COLUMNS   at most this many columns (default: one per analysis window, at\n"
-    "                    most 20000; beyond that windows further apart)\n"
+    "                    most 16314; beyond that every k-th window)\n"
     "  --from, --to      the span to draw, in seconds from the file's start\n"
-    "  --lines FILE      each column's spectrum as raw little-endian float32, height values\n"
-    "                    a column, lowest frequency first\n"
+    "  --lines FILE      the spectrum of every analysis window (one a window advance, also\n"
+    "                    between the columns drawn) as raw little-endian float32, height\n"
+    "                    values a line, lowest frequency first\n"
     "  --quiet           no progress bar and no note\n"
     "Exit status: 0 done, 2 bad options, input or output.\n";
 

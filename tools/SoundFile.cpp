@@ -32,13 +32,13 @@ SoundResult Failure(SoundStatus status, std::string message) {
 
 // The span as whole frames of the file; false when it holds none.
 bool SpanFrames(const SF_INFO& info, const SoundSpan& span, sf_count_t& first, sf_count_t& end) {
-    const double rate = info.samplerate;
-    const double frames = double(info.frames);
-    const double from = span.from * rate;
-    const double to = span.to < 0 ? frames : std::min(frames, span.to * rate);
-    if (!(from >= 0 && from < to)) return false;
+    // In doubles up to the frame count (which may be huge for a file whose length is not
+    // known), so that no time of the span is converted out of range.
+    const double rate = info.samplerate, frames = double(info.frames);
+    const double from = span.from * rate, to = span.to * rate;
+    if (!(from >= 0 && from < frames)) return false;
     first = sf_count_t(from);
-    end = sf_count_t(std::ceil(to));
+    end = span.to >= 0 && to < frames ? sf_count_t(std::ceil(to)) : info.frames;
     return end > first;
 }
 
@@ -128,7 +128,10 @@ SoundResult ReadOpened(SNDFILE* file, const SF_INFO& info, const SoundSpan& span
     result.fileRate = uint32_t(info.samplerate);
     result.fileChannels = uint32_t(info.channels);
     result.fileSeconds = double(info.frames) / info.samplerate;
-    result.samples.reserve(size_t(double(end - first) * RenderRate / info.samplerate) + 16);
+    // Room for an hour at once; the length a header claims is not trusted further.
+    result.samples.reserve(std::min(size_t(double(end - first) * RenderRate / info.samplerate),
+                                    size_t(3600) * RenderRate) +
+                           16);
     if (!reader.Read(first, end, result.samples))
         return Failure(SoundStatus::Unreadable, "the file's samples could not be read");
     if (result.samples.empty())
