@@ -173,6 +173,38 @@ TEST_F(Render, ASpanIsReadFromItsTimeAndLongSoundsGetFewerWindowsFurtherApart) {
                 << "column " << x << " row " << y;
 }
 
+std::string Contents(FILE* file) {
+    std::string bytes;
+    std::rewind(file);
+    for (int c; (c = std::fgetc(file)) != EOF;)
+        bytes.push_back(char(c));
+    return bytes;
+}
+
+TEST_F(Render, ASecondEngineProcessKeepsPicturePeakAndLinesBitForBit) {
+    const std::vector<float> tone = Tone(450, RenderRate, 20.0);
+    std::vector<int16_t> samples(tone.size());
+    for (size_t n = 0; n < samples.size(); ++n)
+        samples[n] = int16_t(std::lround(tone[n] * 32767));
+    FILE* oneLines = std::tmpfile();
+    FILE* twoLines = std::tmpfile();
+    RenderJob one, two;
+    one.secondProcess = false;
+    one.lines = oneLines;
+    two.lines = twoLines;
+    const RenderPicture alone = RenderSamples(samples, one);
+    const RenderPicture shared = RenderSamples(samples, two);
+    ASSERT_TRUE(alone.ok && shared.ok);
+    ASSERT_EQ(alone.columns, 1202u); // (220500 - 556) / 183 + 1, above the second process's 1000
+    EXPECT_EQ(shared.peak, alone.peak);
+    EXPECT_TRUE(shared.pixels == alone.pixels);
+    const std::string a = Contents(oneLines), b = Contents(twoLines);
+    EXPECT_EQ(a.size(), size_t(1202) * 280 * 4);
+    EXPECT_TRUE(a == b);
+    std::fclose(oneLines);
+    std::fclose(twoLines);
+}
+
 // Runs kavrel-render with arguments (already quoted) in the test's directory.
 struct Outcome {
     int status;

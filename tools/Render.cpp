@@ -1,6 +1,7 @@
 #include "Render.h"
 
 #include "Progress.h"
+#include "SecondEngine.h"
 #include "SoundFile.h"
 #include "Tfrmizobragenie.h"
 #include "Zol_vis.h"
@@ -11,6 +12,8 @@
 namespace {
 
 constexpr uint32_t TickMilliseconds = 50;
+// Below this many windows a second process costs more than it saves.
+constexpr uint64_t SecondProcessWindows = 1000;
 
 // Columns of a run of samples: one per window the viewer would analyse, and when they are more
 // than allowed, one for every hopsPerColumn-th window.
@@ -105,14 +108,25 @@ bool RunTicks(TfrmMain& form, const std::vector<int16_t>& samples, const RenderJ
     const uint32_t columns = form.Cols;
     form.Cols = UINT32_MAX;
     uint64_t line = 0;
-    for (uint64_t tick = 1, done = 0; done < samples.size(); ++tick) {
-        const uint64_t end = std::min<uint64_t>(samples.size(), SamplesByTick(tick));
+    SecondEngine second;
+    const uint64_t n = form.Sizes.N, hop = form.Sizes.H, windows = (samples.size() - n) / hop + 1;
+    if (job.secondProcess && windows >= SecondProcessWindows)
+        second.Start(form, samples, windows / 2, windows);
+    // This process's own windows end before the second process's first.
+    const uint64_t ownSamples =
+        second.Started() ? (second.First() - 1) * hop + n : uint64_t(samples.size());
+    for (uint64_t tick = 1, done = 0, fed = 0; done < samples.size(); ++tick) {
+        done = std::min<uint64_t>(samples.size(), SamplesByTick(tick));
+        const uint64_t feed = std::min(done, ownSamples);
         TOdnomernoeMnogestvoElementov<short> chunk(16);
-        chunk.Attach(const_cast<int16_t*>(samples.data() + done), uint32_t(end - done));
-        if (end > done && !form.SampleFifo.Append(chunk)) return false;
-        done = end;
+        chunk.Attach(const_cast<int16_t*>(samples.data() + fed), uint32_t(feed - fed));
+        if (feed > fed && !form.SampleFifo.Append(chunk)) return false;
+        fed = feed;
         const auto start = Clock::now();
-        if (!form.RunEngine() || !WriteWaitingLines(form, job.lines)) return false;
+        if (!form.RunEngine()) return false;
+        if (second.Started() && done >= n && !second.TakeLines(form, (done - n) / hop + 1))
+            return false;
+        if (!WriteWaitingLines(form, job.lines)) return false;
         const auto engineDone = Clock::now();
         if (!DrawTick(form, picture.hopsPerColumn, line)) return false;
         picture.engineSeconds += std::chrono::duration<double>(engineDone - start).count();

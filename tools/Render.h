@@ -17,7 +17,9 @@ struct RenderJob {
     uint32_t maxColumns = MaxRenderColumns;
     double startSeconds = 0.0; // where the samples start in the file, for the time scale
     FILE* lines = nullptr;     // each column's line as little-endian float32, or null
-    FILE* progress = nullptr;  // a progress bar, or null
+    FILE* progress = nullptr;
+    bool secondProcess = true; // long runs: the later half of the windows in a second process  // a
+                               // progress bar, or null
 };
 
 struct RenderPicture {

@@ -129,9 +129,8 @@ SoundResult ReadOpened(SNDFILE* file, const SF_INFO& info, const SoundSpan& span
     result.fileChannels = uint32_t(info.channels);
     result.fileSeconds = double(info.frames) / info.samplerate;
     // Room for an hour at once; the length a header claims is not trusted further.
-    result.samples.reserve(std::min(size_t(double(end - first) * RenderRate / info.samplerate),
-                                    size_t(3600) * RenderRate) +
-                           16);
+    const double expected = double(end - first) * RenderRate / info.samplerate;
+    result.samples.reserve(size_t(std::min(expected, 3600.0 * RenderRate)) + 16);
     if (!reader.Read(first, end, result.samples))
         return Failure(SoundStatus::Unreadable, "the file's samples could not be read");
     if (result.samples.empty())
