@@ -1,6 +1,7 @@
 // kavrel-render: the same columns as the viewer, the same line for every file format, and clear
 // refusals of bad input and options.
 #include "ProgramRun.h"
+#include "Progress.h"
 #include "Render.h"
 #include "SoundFile.h"
 
@@ -203,6 +204,20 @@ TEST_F(Render, ASecondEngineProcessKeepsPicturePeakAndLinesBitForBit) {
     EXPECT_TRUE(a == b);
     std::fclose(oneLines);
     std::fclose(twoLines);
+}
+
+TEST(RenderProgress, TheBarEndsFullOnItsOwnLine) {
+    FILE* to = std::tmpfile();
+    Progress bar(to, 400);
+    bar.Show(100); // the first call draws: the interval counts from the start
+    bar.Finish();
+    const std::string shown = Contents(to);
+    EXPECT_EQ(shown.back(), '\n');
+    EXPECT_NE(shown.find("[##############################] 100%"), std::string::npos) << shown;
+    std::fclose(to);
+    Progress silent(nullptr, 400); // no terminal: nothing at all
+    silent.Show(400);
+    silent.Finish();
 }
 
 // Runs kavrel-render with arguments (already quoted) in the test's directory.

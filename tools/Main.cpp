@@ -56,8 +56,8 @@ int Render(const RenderOptions& options) {
     if (options.width != 0) job.maxColumns = options.width;
     job.startSeconds = options.from;
     job.lines = lines != nullptr ? lines->File() : nullptr;
-    const bool long_ = double(sound.samples.size()) / RenderRate > ProgressAfterSeconds;
-    job.progress = !options.quiet && long_ && isatty(STDERR_FILENO) ? stderr : nullptr;
+    const bool longSound = double(sound.samples.size()) / RenderRate > ProgressAfterSeconds;
+    job.progress = !options.quiet && longSound && isatty(STDERR_FILENO) ? stderr : nullptr;
     const RenderPicture rendered = RenderSamples(sound.samples, job);
     if (!rendered.ok) return Fail(options.input + ": " + rendered.message);
     if (!WritePng(picture.File(), rendered.pixels.data(), rendered.width, rendered.height))
