@@ -33,7 +33,7 @@ void Note(const RenderOptions& options, const RenderPicture& picture) {
                  picture.rows);
     if (picture.hopsPerColumn > 1)
         std::fprintf(stderr,
-                     "; a column for every %u-th window, as the span has more windows "
+                     "; one column every %u windows, as the span has more windows "
                      "than %u columns",
                      picture.hopsPerColumn, options.width != 0 ? options.width : MaxRenderColumns);
     std::fputc('\n', stderr);
