@@ -29,6 +29,7 @@ struct Program {
     TApplication application;
     Program() {
         VirtualReset();
+        VirtualSetLoopBounds(UINT32_MAX, UINT32_MAX); // an hour of ticks and more
         VirtualCaptureSource source;
         for (VirtualCaptureChannel& channel : source.channel) {
             channel.tones = {{440.0, 0.2}, {1100.0, 0.05}};
@@ -212,11 +213,14 @@ int Soak(double seconds) {
             else
                 frmMain->rbLeftChannelClick(frmMain);
         }
-        if (i % 12000 == 0 || i == ticks)
+        if (i % 12000 == 0 || i == ticks) {
             std::printf("after %6.0f s: resident %ld KiB\n", double(i) / 20, ResidentKiB());
+            std::fflush(stdout);
+        }
     }
-    std::printf("resident at the end: %ld KiB (%+ld KiB)\n", ResidentKiB(), ResidentKiB() - start);
-    return 0;
+    std::printf("resident at the end: %ld KiB (%+ld KiB), virtual clock %.1f s\n", ResidentKiB(),
+                ResidentKiB() - start, VirtualNow() / 1000.0);
+    return VirtualLoopBounded() ? 1 : 0;
 }
 
 } // namespace

@@ -46,13 +46,14 @@ TEST(Settings, DefaultsGiveTheDocumentedSizesAndRecord) {
     SetSettingsDefaults(s);
     ConfigRecord record{};
     FillConfigRecord(record, s, d, 11025);
-    EXPECT_EQ(record.SampleCount, 552u);
-    EXPECT_EQ(record.LagCount, 138u);
-    EXPECT_EQ(record.PointCount, 280u);
-    EXPECT_EQ(record.UnbiasedCorrelation, 0u);
-    EXPECT_EQ(record.FreqStart, 40.0);
-    EXPECT_EQ(record.FreqStop, 1200.0);
-    EXPECT_EQ(record.SamplePeriod, 1.0 / 11025);
+    // The record is packed: its fields are compared as copies, never bound by reference.
+    EXPECT_EQ(uint32_t{record.SampleCount}, 552u);
+    EXPECT_EQ(uint32_t{record.LagCount}, 138u);
+    EXPECT_EQ(uint32_t{record.PointCount}, 280u);
+    EXPECT_EQ(uint32_t{record.UnbiasedCorrelation}, 0u);
+    EXPECT_EQ(double{record.FreqStart}, 40.0);
+    EXPECT_EQ(double{record.FreqStop}, 1200.0);
+    EXPECT_EQ(double{record.SamplePeriod}, 1.0 / 11025);
 }
 
 TEST(Settings, LinesAreParsedAsKeyEqualsValue) {
