@@ -147,12 +147,13 @@ TEST_F(Render, ASpanIsReadFromItsTimeAndLongSoundsGetFewerWindowsFurtherApart) {
     const std::string path = dir.File("long.wav");
     WriteSound(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 11025, 1, Tone(700, 11025, 6.0));
     const SoundResult whole = ReadSoundFile(path.c_str(), SoundSpan{});
-    const SoundResult part = ReadSoundFile(path.c_str(), SoundSpan{0, 2.0, 3.5});
+    const SoundResult part = ReadSoundFile(path.c_str(), SoundSpan{0, false, 2.0, 3.5});
     ASSERT_EQ(part.status, SoundStatus::Ok);
     ASSERT_EQ(part.samples.size(), 38588u - 22050); // frames n with 2 <= n / 11025 < 3.5
     EXPECT_TRUE(
         std::equal(part.samples.begin(), part.samples.end(), whole.samples.begin() + 2 * 11025));
-    EXPECT_EQ(ReadSoundFile(path.c_str(), SoundSpan{0, 7.0, -1}).status, SoundStatus::EmptySpan);
+    EXPECT_EQ(ReadSoundFile(path.c_str(), SoundSpan{0, false, 7.0, -1}).status,
+              SoundStatus::EmptySpan);
 
     RenderJob job;
     job.maxColumns = 100;
@@ -296,6 +297,11 @@ TEST_F(RenderProgram, RefusesBadInputOutputAndOptionsWithStatusTwo) {
     ExpectRefused("cut.wav", "not a sound file", false);
     ExpectRefused("corrupt.wav", "not a sound file", false);
     ExpectRefused("t.wav --channel 3", "the file has 2 channel(s); channel 3", false);
+    WriteSound(dir.File("mono.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 11025, 1,
+               Tone(700, 11025, 1.0));
+    ExpectRefused("mono.wav --channel 2", "the file has 1 channel(s); channel 2", false);
+    EXPECT_EQ(Program("mono.wav --channel right -o mono.png").status, 0); // as in the viewer
+    std::filesystem::remove(dir.File("mono.png"));
     ExpectRefused("t.wav --from 5", "holds no samples", false);
     ExpectRefused("t.wav --to 0.02", "shorter than one analysis window", false);
     ExpectRefused("t.wav --ini none.ini", "cannot read the settings file none.ini", false);

@@ -42,8 +42,8 @@ void Note(const RenderOptions& options, const RenderPicture& picture) {
 int Render(const RenderOptions& options) {
     if (options.settingsGiven && !Readable(options.settings))
         return Fail("cannot read the settings file " + options.settings);
-    const SoundResult sound =
-        ReadSoundFile(options.input.c_str(), SoundSpan{options.channel, options.from, options.to});
+    const SoundResult sound = ReadSoundFile(
+        options.input.c_str(), SoundSpan{options.channel, options.side, options.from, options.to});
     if (sound.status != SoundStatus::Ok) return Fail(options.input + ": " + sound.message);
     OutputFile picture(options.output);
     if (!picture.Open()) return Fail(picture.Error());

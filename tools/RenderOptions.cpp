@@ -14,7 +14,8 @@ const char* const RenderUsage =
     "Draws the spectrogram the viewer shows for a sound file (WAV, FLAC, Ogg, ...) as a PNG.\n"
     "  -o OUT.png        the picture (default: INPUT with .png in place of its extension)\n"
     "  --ini FILE        the viewer's settings (default: kavrel.ini here, if there is one)\n"
-    "  --channel C       left (1, the default), right (2), or channel N counted from 1\n"
+    "  --channel C       left (the default) or right (a mono file's channel serves both),\n"
+    "                    or channel N counted from 1\n"
     "  --width COLUMNS   at most this many columns (default: one per analysis window, at\n"
     "                    most 16314; beyond that every k-th window)\n"
     "  --from, --to      the span to draw, in seconds from the file's start\n"
@@ -43,9 +44,9 @@ bool ParseCount(const char* text, uint32_t& value) {
     return true;
 }
 
-bool ParseChannel(const char* text, uint32_t& channel) {
-    if (std::strcmp(text, "left") == 0) return channel = 0, true;
-    if (std::strcmp(text, "right") == 0) return channel = 1, true;
+bool ParseChannel(const char* text, uint32_t& channel, bool& side) {
+    side = std::strcmp(text, "left") == 0 || std::strcmp(text, "right") == 0;
+    if (side) return channel = text[0] == 'r' ? 1 : 0, true;
     uint32_t n = 0;
     if (!ParseCount(text, n)) return false;
     channel = n - 1;
@@ -82,7 +83,7 @@ bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& option
         else if (arg == "--lines")
             options.lines = value;
         else if (arg == "--channel")
-            good = ParseChannel(value, options.channel);
+            good = ParseChannel(value, options.channel, options.side);
         else if (arg == "--width")
             good = ParseCount(value, options.width);
         else if (arg == "--from")

@@ -10,6 +10,7 @@ struct RenderOptions {
     std::string settings = "kavrel.ini";
     bool settingsGiven = false;
     uint32_t channel = 0; // 0-based
+    bool side = false;    // given as left or right
     uint32_t width = 0;   // 0: one column per window, at most MaxRenderColumns
     double from = 0.0, to = -1.0;
     std::string lines; // empty: no lines file

@@ -114,14 +114,15 @@ SoundResult ReadOpened(SNDFILE* file, const SF_INFO& info, const SoundSpan& span
                        std::string("not a sound file this tool can read: ") + sf_strerror(nullptr));
     if (info.channels <= 0 || info.samplerate <= 0 || info.frames < 0)
         return Failure(SoundStatus::Unsupported, "the file gives no channels or no sample rate");
-    if (span.channel >= uint32_t(info.channels))
+    const uint32_t channel = span.side && info.channels == 1 ? 0 : span.channel;
+    if (channel >= uint32_t(info.channels))
         return Failure(SoundStatus::NoSuchChannel,
                        "the file has " + std::to_string(info.channels) + " channel(s); channel " +
-                           std::to_string(span.channel + 1) + " was asked for");
+                           std::to_string(channel + 1) + " was asked for");
     sf_count_t first = 0, end = 0;
     if (!SpanFrames(info, span, first, end))
         return Failure(SoundStatus::EmptySpan, "the chosen span holds no samples of the file");
-    ChannelReader reader(file, info, span.channel);
+    ChannelReader reader(file, info, channel);
     if (!reader.Ready(info))
         return Failure(SoundStatus::Unsupported, "the sample rate cannot be converted");
     SoundResult result;

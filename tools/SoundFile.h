@@ -13,6 +13,8 @@ constexpr uint32_t RenderRate = 11025;
 // Which channel is analysed: 0-based; a mono file has only channel 0.
 struct SoundSpan {
     uint32_t channel = 0;
+    bool side = false; // chosen as left or right: as in the viewer, a mono file's one channel
+                       // serves both
     double from = 0.0; // seconds from the file's start
     double to = -1.0;  // seconds from the file's start; negative: to the end
 };

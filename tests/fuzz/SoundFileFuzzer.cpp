@@ -18,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t choice = size > 0 ? data[0] : 0;
     SoundSpan span;
     span.channel = choice & 3u;
+    span.side = (choice & 0x40) != 0;
     span.from = (choice >> 2 & 3u) * 0.01;
     span.to = choice & 0x80 ? span.from + 0.05 : -1.0;
     const SoundResult r = ReadSoundBytes(data + (size > 0), size - (size > 0), span);
