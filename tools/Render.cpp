@@ -32,9 +32,10 @@ ColumnPlan PlanColumns(size_t samples, uint32_t n, uint32_t hop, uint32_t maxCol
 
 // The lines waiting in the line FIFO, as raw float32 (this machine is little-endian).
 bool WriteWaitingLines(const TfrmMain& form, FILE* to) {
-    if (to == nullptr) return true;
     const auto& fifo = form.LineFifo;
     const size_t count = size_t(fifo.BlocksAvailable()) * form.Rows;
+    // An empty FIFO may have no storage at all: nothing is passed on then.
+    if (to == nullptr || count == 0) return true;
     return std::fwrite(fifo.Items().Data() + fifo.ReadPos(), sizeof(float), count, to) == count;
 }
 
