@@ -39,13 +39,13 @@ bool AllFinite(const TOdnomernoeMnogestvoElementov<float>& line) {
 
 } // namespace
 
-TfrmMain::TfrmMain(TComponent* owner)
+TfrmMain::TfrmMain(TComponent* owner, const char* settingsPath)
     : TForm(owner, bsSingle), SampleFifo(1, 1, FifoGranularity, false),
       LineFifo(1, 1, FifoGranularity, false) {
     CreateComponents();
     SetSettingsDefaults(Settings);
     PlaceInWorkArea();
-    TTekstoviyFayl settingsFile(TAnsiString("kavrel.ini"));
+    TTekstoviyFayl settingsFile{TAnsiString(settingsPath)};
     settingsFile.SetLineHandler(SettingsLineHandler, this);
     settingsFile.ReadLines();
     SampleRate = 11025;
@@ -53,9 +53,7 @@ TfrmMain::TfrmMain(TComponent* owner)
     Sizes = DeriveSizes(Settings, SampleRate);
     Rows = Sizes.Rows;
     Cols = Sizes.Cols;
-    CreatePictureWindow(&frmIzobragenie, int(Rows + ScaleHeight), int(Cols + ScaleWidth),
-                        TAnsiString("Ornalux"), true, false, true, true);
-    PictureRect = {LONG(ScaleWidth), 0, LONG(ScaleWidth + Cols), LONG(Rows)};
+    CreatePicture();
     ChannelCount = 2;
     Channel = 0;
     ReadOffset = 0;
@@ -77,6 +75,12 @@ TfrmMain::TfrmMain(TComponent* owner)
 TfrmMain::~TfrmMain() {
     // The destroy event needs the whole form, so it cannot wait for the base destructor.
     DoDestroy();
+}
+
+void TfrmMain::CreatePicture() {
+    CreatePictureWindow(&frmIzobragenie, int(Rows + ScaleHeight), int(Cols + ScaleWidth),
+                        TAnsiString("Ornalux"), true, false, true, true);
+    PictureRect = {LONG(ScaleWidth), 0, LONG(ScaleWidth + Cols), LONG(Rows)};
 }
 
 void TfrmMain::CreateComponents() {
@@ -278,7 +282,7 @@ void TfrmMain::DrawPicture() {
     if (surface == nullptr) return;
     const uint32_t a = LineFifo.BlocksAvailable();
     if (a < Cols) ScrollPicture(surface, a);
-    Peak = float(Peak * PeakDecay);
+    DecayPeak();
     DDSURFACEDESC pixels{};
     pixels.dwSize = sizeof pixels;
     const bool locked = surface->Lock(nullptr, &pixels, DDLOCK_WAIT, nullptr) == DD_OK;
@@ -288,6 +292,10 @@ void TfrmMain::DrawPicture() {
     owner.EndDraw();
     owner.Present(nullptr);
     LineFifo.Compact();
+}
+
+void TfrmMain::DecayPeak() {
+    Peak = float(Peak * PeakDecay);
 }
 
 void TfrmMain::ScrollPicture(IDirectDrawSurface* surface, uint32_t lines) {
@@ -302,13 +310,14 @@ void TfrmMain::ScrollPicture(IDirectDrawSurface* surface, uint32_t lines) {
 // Columns first .. Cols - 1 from the waiting lines, oldest first, as greys against Peak. Without
 // locked pixels that hold the picture the lines are still taken, so later ones keep their
 // places in time.
-void TfrmMain::DrawColumns(const DDSURFACEDESC* pixels, uint32_t first) {
+void TfrmMain::DrawColumns(const DDSURFACEDESC* pixels, uint32_t first, uint32_t count) {
     const bool drawable = pixels != nullptr && pixels->lpSurface != nullptr &&
                           pixels->dwWidth >= DWORD(PictureRect.right) &&
                           pixels->dwHeight >= DWORD(PictureRect.bottom);
     const TGraficheskoeOkno& surface = frmIzobragenie->Surface;
     TOdnomernoeMnogestvoElementov<float> line(16);
-    for (uint32_t x = first; x < Cols && LineFifo.ReadBlock(line, false); ++x) {
+    for (uint32_t x = first; x < Cols && x - first < count && LineFifo.ReadBlock(line, false);
+         ++x) {
         // A line with values that are not numbers draws black and leaves the peak alone.
         const bool finite = AllFinite(line);
         if (finite) {

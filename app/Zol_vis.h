@@ -15,7 +15,8 @@ class TfrmMain : public TForm {
 public:
     // Builds the window, reads kavrel.ini, derives the sizes, creates the picture window and
     // initialises the engine. The capture device is opened by FormCreate.
-    explicit TfrmMain(TComponent* owner);
+    // settingsPath names the settings file (kavrel-render passes its --ini file).
+    explicit TfrmMain(TComponent* owner, const char* settingsPath = "kavrel.ini");
     ~TfrmMain() override;
 
     void FormCreate(void* sender);
@@ -61,11 +62,16 @@ public:
     TDerivedSizes Sizes{};
 
     // The drawing steps of a tick, on the picture window's back buffer (which DrawPicture
-    // takes): the picture moved `lines` columns left, the waiting lines written as columns from
-    // `first` on (pixels null: taken but not drawn), both scales repainted.
+    // takes): the picture moved `lines` columns left, the waiting lines (at most `count` of
+    // them) written as columns from `first` on (pixels null: taken but not drawn), both scales
+    // repainted.
     void DrawPicture();
+    // The picture window for Rows x Cols with its scale bands (again after Cols changes).
+    void CreatePicture();
+    // The grey scale's peak falls by one tick's share.
+    void DecayPeak();
     void ScrollPicture(IDirectDrawSurface* surface, uint32_t lines);
-    void DrawColumns(const DDSURFACEDESC* pixels, uint32_t first);
+    void DrawColumns(const DDSURFACEDESC* pixels, uint32_t first, uint32_t count = UINT32_MAX);
     void DrawScales();
 
 private:

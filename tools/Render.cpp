@@ -1,0 +1,179 @@
+#include "Render.h"
+
+#include "Progress.h"
+#include "SecondEngine.h"
+#include "SoundFile.h"
+#include "Tfrmizobragenie.h"
+#include "Zol_vis.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace {
+
+constexpr uint32_t TickMilliseconds = 50;
+// Below this many windows a second process costs more than it saves.
+constexpr uint64_t SecondProcessWindows = 1000;
+
+// Columns of a run of samples: one per window the viewer would analyse, and when they are more
+// than allowed, one for every hopsPerColumn-th window.
+struct ColumnPlan {
+    uint32_t columns = 0, hopsPerColumn = 1;
+};
+
+ColumnPlan PlanColumns(size_t samples, uint32_t n, uint32_t hop, uint32_t maxColumns) {
+    ColumnPlan plan;
+    if (samples < n || hop == 0 || maxColumns == 0) return plan;
+    const uint64_t windows = (samples - n) / hop + 1;
+    plan.hopsPerColumn = uint32_t((windows + maxColumns - 1) / maxColumns);
+    plan.columns = uint32_t((windows - 1) / plan.hopsPerColumn + 1);
+    return plan;
+}
+
+// The lines waiting in the line FIFO, as raw float32 (this machine is little-endian).
+bool WriteWaitingLines(const TfrmMain& form, FILE* to) {
+    const auto& fifo = form.LineFifo;
+    const size_t count = size_t(fifo.BlocksAvailable()) * form.Rows;
+    // An empty FIFO may have no storage at all: nothing is passed on then.
+    if (to == nullptr || count == 0) return true;
+    return std::fwrite(fifo.Items().Data() + fifo.ReadPos(), sizeof(float), count, to) == count;
+}
+
+// One tick of the viewer's drawing without its scroll: the peak decays, then every waiting
+// line raises it as the viewer's would; line n is drawn as column n / hopsPerColumn when n is a
+// multiple of it. `line` counts the lines taken so far.
+bool DrawTick(TfrmMain& form, uint32_t hopsPerColumn, uint64_t& line) {
+    TGraficheskoeOkno& owner = frmIzobragenie->Surface;
+    IDirectDrawSurface* surface = owner.BeginDraw(true);
+    if (surface == nullptr) return false;
+    form.DecayPeak();
+    DDSURFACEDESC pixels{};
+    pixels.dwSize = sizeof pixels;
+    const bool locked = surface->Lock(nullptr, &pixels, DDLOCK_WAIT, nullptr) == DD_OK;
+    if (locked) {
+        for (uint32_t i = form.LineFifo.BlocksAvailable(); i > 0; --i, ++line)
+            if (line % hopsPerColumn == 0)
+                form.DrawColumns(&pixels, uint32_t(line / hopsPerColumn), 1);
+            else
+                form.DrawColumns(nullptr, 0, 1);
+        surface->Unlock(nullptr);
+    }
+    owner.EndDraw();
+    form.LineFifo.Compact();
+    return locked;
+}
+
+bool DrawScalesOnce(TfrmMain& form) {
+    TGraficheskoeOkno& owner = frmIzobragenie->Surface;
+    if (owner.BeginDraw(true) == nullptr) return false;
+    form.DrawScales();
+    owner.EndDraw();
+    return true;
+}
+
+bool CopyClientArea(RenderPicture& picture) {
+    IDirectDrawSurface* surface = frmIzobragenie->Surface.BackBuffer;
+    DDSURFACEDESC d{};
+    d.dwSize = sizeof d;
+    if (surface == nullptr || surface->Lock(nullptr, &d, DDLOCK_WAIT, nullptr) != DD_OK)
+        return false;
+    picture.width = uint32_t(PictureClientWidth(frmIzobragenie));
+    picture.height = uint32_t(PictureClientHeight(frmIzobragenie));
+    const bool fits = d.dwWidth >= picture.width && d.dwHeight >= picture.height;
+    if (fits) {
+        picture.pixels.resize(size_t(picture.width) * picture.height);
+        for (uint32_t y = 0; y < picture.height; ++y) {
+            const auto* row = reinterpret_cast<const uint32_t*>(
+                static_cast<const uint8_t*>(d.lpSurface) + size_t(y) * size_t(d.lPitch));
+            std::transform(row, row + picture.width,
+                           picture.pixels.begin() + ptrdiff_t(size_t(y) * picture.width),
+                           [](uint32_t p) { return p & 0x00FFFFFFu; });
+        }
+    }
+    surface->Unlock(nullptr);
+    return fits;
+}
+
+RenderPicture Refused(std::string message) {
+    RenderPicture picture;
+    picture.message = std::move(message);
+    return picture;
+}
+
+// Feeds the samples tick by tick through the form's engine and draws each tick's columns.
+bool RunTicks(TfrmMain& form, const std::vector<int16_t>& samples, const RenderJob& job,
+              RenderPicture& picture) {
+    using Clock = std::chrono::steady_clock;
+    Progress progress(job.progress, samples.size());
+    // While the ticks run every line waits to be drawn: none is dropped for want of columns.
+    const uint32_t columns = form.Cols;
+    form.Cols = UINT32_MAX;
+    uint64_t line = 0;
+    SecondEngine second;
+    const uint64_t n = form.Sizes.N, hop = form.Sizes.H, windows = (samples.size() - n) / hop + 1;
+    if (job.secondProcess && windows >= SecondProcessWindows)
+        second.Start(form, samples, windows / 2, windows);
+    // This process's own windows end before the second process's first.
+    const uint64_t ownSamples =
+        second.Started() ? (second.First() - 1) * hop + n : uint64_t(samples.size());
+    for (uint64_t tick = 1, done = 0, fed = 0; done < samples.size(); ++tick) {
+        done = std::min<uint64_t>(samples.size(), SamplesByTick(tick));
+        const uint64_t feed = std::min(done, ownSamples);
+        TOdnomernoeMnogestvoElementov<short> chunk(16);
+        chunk.Attach(const_cast<int16_t*>(samples.data() + fed), uint32_t(feed - fed));
+        if (feed > fed && !form.SampleFifo.Append(chunk)) return false;
+        fed = feed;
+        const auto start = Clock::now();
+        if (!form.RunEngine()) return false;
+        if (second.Started() && done >= n && !second.TakeLines(form, (done - n) / hop + 1))
+            return false;
+        if (!WriteWaitingLines(form, job.lines)) return false;
+        const auto engineDone = Clock::now();
+        if (!DrawTick(form, picture.hopsPerColumn, line)) return false;
+        picture.engineSeconds += std::chrono::duration<double>(engineDone - start).count();
+        picture.drawSeconds += std::chrono::duration<double>(Clock::now() - engineDone).count();
+        progress.Show(done);
+    }
+    progress.Finish();
+    form.Cols = columns;
+    return true;
+}
+
+} // namespace
+
+uint64_t SamplesByTick(uint64_t tick) {
+    return tick * TickMilliseconds * RenderRate / 1000;
+}
+
+RenderPicture RenderSamples(const std::vector<int16_t>& samples, const RenderJob& job) {
+    TApplication application;
+    application.Initialize();
+    auto* form = new TfrmMain(&application, job.settingsPath.c_str());
+    const ColumnPlan plan =
+        PlanColumns(samples.size(), form->Sizes.N, form->Sizes.H, job.maxColumns);
+    if (plan.columns == 0) {
+        const uint32_t n = form->Sizes.N;
+        delete form;
+        return Refused("the sound is shorter than one analysis window (" + std::to_string(n) +
+                       " samples at 11025 Hz; it has " + std::to_string(samples.size()) + ")");
+    }
+    form->Cols = plan.columns;
+    form->CreatePicture();
+    form->TimeFrom = job.startSeconds;
+    form->TimeTo =
+        job.startSeconds + double(plan.columns) * form->Sizes.H * plan.hopsPerColumn / RenderRate;
+    RenderPicture picture;
+    picture.columns = plan.columns;
+    picture.rows = form->Rows;
+    picture.hopsPerColumn = plan.hopsPerColumn;
+    if (frmIzobragenie == nullptr || !RunTicks(*form, samples, job, picture) ||
+        !DrawScalesOnce(*form) || !CopyClientArea(picture))
+        picture.message = job.lines != nullptr && std::ferror(job.lines)
+                              ? "the lines file could not be written"
+                              : "the picture could not be drawn (too large for memory?)";
+    else
+        picture.ok = true;
+    picture.peak = form->Peak;
+    delete form;
+    return picture;
+}

@@ -1,0 +1,42 @@
+// The spectrogram of a run of samples as the viewer draws it: the viewer's control window with
+// its settings and engine, fed 50 ms of sound per tick, its lines drawn as columns of the
+// picture window's back buffer against the decaying peak, then both scales.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// The display gives surfaces of at most 16384 pixels a side, and the picture window has the
+// 70-pixel frequency scale beside its columns.
+constexpr uint32_t MaxRenderColumns = 16384 - 70;
+
+struct RenderJob {
+    std::string settingsPath = "kavrel.ini";
+    uint32_t maxColumns = MaxRenderColumns;
+    double startSeconds = 0.0; // where the samples start in the file, for the time scale
+    FILE* lines = nullptr;     // each column's line as little-endian float32, or null
+    FILE* progress = nullptr;
+    bool secondProcess = true; // long runs: the later half of the windows in a second process  // a
+                               // progress bar, or null
+};
+
+struct RenderPicture {
+    bool ok = false;
+    std::string message; // why not, when not ok
+    uint32_t width = 0, height = 0;
+    std::vector<uint32_t> pixels; // the picture window's client area, 0x00RRGGBB, row by row
+    uint32_t columns = 0, rows = 0;
+    uint32_t hopsPerColumn = 1; // hops of the settings' window advance between columns
+    float peak = 0.0f;          // the grey scale's peak after the last tick
+    double engineSeconds = 0.0; // wall time in the engine pipeline and in drawing columns
+    double drawSeconds = 0.0;
+};
+
+// Samples at 11025 Hz, 16-bit, one channel. Needs the virtual backend and the kernel and
+// number-conversion units started.
+RenderPicture RenderSamples(const std::vector<int16_t>& samples, const RenderJob& job);
+
+// The samples a tick of the viewer reads: those sounding by tick t's time (50 ms each).
+uint64_t SamplesByTick(uint64_t tick);

@@ -1,0 +1,25 @@
+// kavrel-render's command line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct RenderOptions {
+    std::string input;
+    std::string output; // default: the input's name with .png
+    std::string settings = "kavrel.ini";
+    bool settingsGiven = false;
+    uint32_t channel = 0; // 0-based
+    bool side = false;    // given as left or right
+    uint32_t width = 0;   // 0: one column per window, at most MaxRenderColumns
+    double from = 0.0, to = -1.0;
+    std::string lines; // empty: no lines file
+    bool quiet = false;
+    bool help = false;
+};
+
+// False with the reason in `error` for anything that is not a valid command line.
+bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& options,
+                        std::string& error);
+
+extern const char* const RenderUsage;
