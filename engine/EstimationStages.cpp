@@ -3,6 +3,7 @@
 #include "Matematicheskieoperacii.h"
 #include "Operaciispamyatyu.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <utility>
@@ -26,6 +27,8 @@ uint32_t IndexOfTime(const SampledArray<double>& s, double t, uint32_t outside) 
 }
 
 #if defined(__GNUC__) && defined(__x86_64__) && !defined(ZOL_PORTABLE_FPU)
+
+#include <x86intrin.h>
 #define ZOL_X87_KERNELS 1
 
 // Four extended-precision sums of products, n steps: sums 0 and 1 take a[0]*q and a[1]*q, sums
@@ -133,6 +136,10 @@ bool ProcessorHasFma() {
     return __builtin_cpu_supports("fma");
 }
 
+uint64_t CycleCount() {
+    return __rdtsc();
+}
+
 bool SameBits(double a, double b) {
     return std::bit_cast<uint64_t>(a) == std::bit_cast<uint64_t>(b);
 }
@@ -164,6 +171,9 @@ UpdateAndSumSpeculative(double* cur, const double* prev, const double* r, uint32
 
 bool ProcessorHasFma() {
     return false;
+}
+uint64_t CycleCount() {
+    return 0;
 }
 constexpr auto UpdateAndSumSpeculative = UpdateAndSum;
 
@@ -330,6 +340,24 @@ bool LevinsonDurbin(DoubleSequence& dest, const DoubleSequence& source, uint32_t
 
 void UseFusedMultiplyAdd(bool allow) {
     FusedMultiplyAdd = allow && ProcessorHasFma();
+}
+
+void ChooseQuickerRecursion(DoubleSequence& dest, DoubleSequence& source, uint32_t order) {
+    if (!ProcessorHasFma() || source.Count() <= order) return;
+    double value = 1.0;
+    for (uint32_t k = 0; k <= order; ++k, value *= 0.9)
+        source.Data()[k] = value;
+    // The quickest of three passes each way, alternated, so that a pause of the machine cannot
+    // decide alone.
+    uint64_t best[2] = {UINT64_MAX, UINT64_MAX};
+    for (int pass = 0; pass < 6; ++pass) {
+        const bool fused = pass % 2 != 0;
+        FusedMultiplyAdd = fused;
+        const uint64_t start = CycleCount();
+        LevinsonDurbin(dest, source, order);
+        best[fused] = std::min(best[fused], CycleCount() - start);
+    }
+    FusedMultiplyAdd = best[1] <= best[0];
 }
 
 bool EvaluateArSpectrum(SpectrumFrameStack& frames, const DoubleSequence& coefficients,

@@ -23,6 +23,10 @@ bool LevinsonDurbin(DoubleSequence& dest, const DoubleSequence& source, uint32_t
 // Lets the recursion use the processor's fused multiply-add, where it has one, to shorten its
 // sums' chains (the default). The results are the same bit for bit either way.
 void UseFusedMultiplyAdd(bool allow);
+// Times the recursion of this order both ways on a decaying autocorrelation written into
+// `source` and keeps the quicker way from then on: on some processors the fused chain's checks
+// cost more than they save. `dest` is overwritten.
+void ChooseQuickerRecursion(DoubleSequence& dest, DoubleSequence& source, uint32_t order);
 // |E_p|*dt / |A(e^(j*2*pi*f*dt))|^2 on the frame's frequency axis. The sines and cosines come
 // from `table` when it covers the axis and the coefficients, otherwise from the unit directly;
 // the values are the same either way.

@@ -52,6 +52,7 @@ bool SizeBuffers(const ConfigRecord& r) {
     MeanCorrection.Low = 0.0;
     MeanCorrection.High = WorkSignal.TimeAt(r.LastSampleIndex);
     SpectrumAngles.Build(SpectrumOutput, r.SamplePeriod, r.LagCount, !EstimatorMode);
+    if (!EstimatorMode) ChooseQuickerRecursion(ArCoefficients, Autocorrelation, r.ModelOrder);
     return true;
 }
 
