@@ -72,8 +72,13 @@ void TfrmIzobragenie::FormMouseUp(void*, TMouseButton button, TShiftState shift,
 LRESULT TfrmIzobragenie::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_SIZE && Ready && wParam != SIZE_MINIMIZED)
         Surface.CreateBackBuffer(nullptr, -1, -1, false);
-    if (message == WM_PAINT && Ready && PresentOnPaint) Surface.Present(nullptr);
     return TForm::WndProc(message, wParam, lParam);
+}
+
+// Painting (between BeginPaint and EndPaint) presents the back buffer first.
+void TfrmIzobragenie::Paint(HDC dc) {
+    if (Ready && PresentOnPaint) Surface.Present(nullptr);
+    TForm::Paint(dc);
 }
 
 int PictureClientWidth(const TfrmIzobragenie* w) {

@@ -37,6 +37,8 @@ public:
     TShiftState LastShift = 0;
     TMouseButton TrackButton = mbLeft;
 
+    void Paint(HDC dc) override;
+
 protected:
     LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 };

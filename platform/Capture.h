@@ -25,6 +25,11 @@ struct WAVEFORMATEX {
 static_assert(sizeof(WAVEFORMATEX) == 18);
 
 constexpr WORD WAVE_FORMAT_PCM = 1;
+// Standard formats a device supports (DSCCAPS dwFormats): 16-bit mono and stereo at 11025,
+// 22050 and 44100 Hz.
+constexpr DWORD WAVE_FORMAT_1M16 = 0x0004, WAVE_FORMAT_1S16 = 0x0008;
+constexpr DWORD WAVE_FORMAT_2M16 = 0x0040, WAVE_FORMAT_2S16 = 0x0080;
+constexpr DWORD WAVE_FORMAT_4M16 = 0x0400, WAVE_FORMAT_4S16 = 0x0800;
 
 struct DSCCAPS {
     DWORD dwSize;
@@ -64,6 +69,8 @@ constexpr HRESULT DS_OK = S_OK;
 constexpr HRESULT DSERR_GENERIC = E_FAIL;
 constexpr HRESULT DSERR_OUTOFMEMORY = E_OUTOFMEMORY;
 constexpr HRESULT DSERR_INVALIDPARAM = E_INVALIDARG;
+constexpr HRESULT DSERR_UNSUPPORTED = E_NOTIMPL;
+constexpr HRESULT DSERR_NOAGGREGATION = CLASS_E_NOAGGREGATION;
 constexpr HRESULT DSERR_INVALIDCALL = HRESULT(0x88780032u);
 constexpr HRESULT DSERR_BADFORMAT = HRESULT(0x88780064u);
 constexpr HRESULT DSERR_NODRIVER = HRESULT(0x88780078u);
@@ -91,6 +98,7 @@ public:
     // pointer is null when one region holds them all.
     virtual HRESULT Lock(DWORD offset, DWORD bytes, void** region1, DWORD* bytes1, void** region2,
                          DWORD* bytes2, DWORD flags) = 0;
+    // Capture runs round the ring (DSCBSTART_LOOPING); a single pass is not supported here.
     virtual HRESULT Start(DWORD flags) = 0;
     virtual HRESULT Stop() = 0;
     virtual HRESULT Unlock(void* region1, DWORD bytes1, void* region2, DWORD bytes2) = 0;

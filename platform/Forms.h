@@ -24,11 +24,18 @@ using LRESULT = intptr_t;
 using LONG_PTR = intptr_t;
 using UINT_PTR = uintptr_t;
 
+using SHORT = int16_t;
+
 struct WindowObject;
 using HWND = WindowObject*;
 
-using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
-using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
+// The calling convention of procedures the system calls back; the platform's default here.
+#ifndef CALLBACK
+#define CALLBACK
+#endif
+
+using WNDPROC = LRESULT(CALLBACK*)(HWND, UINT, WPARAM, LPARAM);
+using TIMERPROC = void(CALLBACK*)(HWND, UINT, UINT_PTR, DWORD);
 
 struct MSG {
     HWND hwnd;
@@ -37,6 +44,15 @@ struct MSG {
     LPARAM lParam;
     DWORD time;
     POINT pt;
+};
+
+struct PAINTSTRUCT {
+    HDC hdc;
+    BOOL fErase;
+    RECT rcPaint;
+    BOOL fRestore;
+    BOOL fIncUpdate;
+    BYTE rgbReserved[32];
 };
 
 struct WNDCLASSEXA {
@@ -57,11 +73,18 @@ struct WNDCLASSEXA {
 constexpr UINT WM_NULL = 0x0000;
 constexpr UINT WM_CREATE = 0x0001;
 constexpr UINT WM_DESTROY = 0x0002;
+constexpr UINT WM_MOVE = 0x0003;
 constexpr UINT WM_SIZE = 0x0005;
+constexpr UINT WM_ACTIVATE = 0x0006;
+constexpr UINT WM_SETFOCUS = 0x0007;
+constexpr UINT WM_KILLFOCUS = 0x0008;
 constexpr UINT WM_PAINT = 0x000F;
 constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_QUIT = 0x0012;
+constexpr UINT WM_ERASEBKGND = 0x0014;
+constexpr UINT WM_SHOWWINDOW = 0x0018;
 constexpr UINT WM_NCHITTEST = 0x0084;
+constexpr UINT WM_NCACTIVATE = 0x0086;
 constexpr UINT WM_KEYDOWN = 0x0100;
 constexpr UINT WM_KEYUP = 0x0101;
 constexpr UINT WM_TIMER = 0x0113;
@@ -70,9 +93,23 @@ constexpr UINT WM_LBUTTONDOWN = 0x0201;
 constexpr UINT WM_LBUTTONUP = 0x0202;
 constexpr UINT WM_RBUTTONDOWN = 0x0204;
 constexpr UINT WM_RBUTTONUP = 0x0205;
+constexpr UINT WM_MBUTTONDOWN = 0x0207;
+constexpr UINT WM_MBUTTONUP = 0x0208;
+constexpr UINT WM_CAPTURECHANGED = 0x0215;
 
+// WM_ACTIVATE's low word.
+constexpr WPARAM WA_INACTIVE = 0;
+constexpr WPARAM WA_ACTIVE = 1;
+constexpr WPARAM WA_CLICKACTIVE = 2;
+
+constexpr int VK_LBUTTON = 0x01;
+constexpr int VK_RBUTTON = 0x02;
+constexpr int VK_MBUTTON = 0x04;
 constexpr UINT VK_TAB = 0x09;
 constexpr UINT VK_RETURN = 0x0D;
+constexpr UINT VK_SHIFT = 0x10;
+constexpr UINT VK_CONTROL = 0x11;
+constexpr UINT VK_MENU = 0x12;
 constexpr UINT VK_ESCAPE = 0x1B;
 constexpr UINT VK_SPACE = 0x20;
 constexpr UINT VK_LEFT = 0x25;
@@ -84,9 +121,12 @@ constexpr WPARAM MK_LBUTTON = 0x0001;
 constexpr WPARAM MK_RBUTTON = 0x0002;
 constexpr WPARAM MK_SHIFT = 0x0004;
 constexpr WPARAM MK_CONTROL = 0x0008;
+constexpr WPARAM MK_MBUTTON = 0x0010;
 
+constexpr LRESULT HTNOWHERE = 0;
 constexpr LRESULT HTCLIENT = 1;
 constexpr LRESULT HTCAPTION = 2;
+constexpr LRESULT HTBORDER = 18;
 
 constexpr DWORD WS_POPUP = 0x80000000;
 constexpr DWORD WS_VISIBLE = 0x10000000;
@@ -103,8 +143,11 @@ constexpr UINT CS_BYTEALIGNWINDOW = 0x2000;
 
 constexpr int SW_HIDE = 0;
 constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOWNOACTIVATE = 4;
 constexpr int SW_SHOW = 5;
 constexpr int SW_MINIMIZE = 6;
+constexpr int SW_SHOWMINNOACTIVE = 7;
+constexpr int SW_SHOWNA = 8;
 constexpr int SW_RESTORE = 9;
 
 constexpr WPARAM SIZE_RESTORED = 0;
@@ -115,6 +158,14 @@ constexpr int GWLP_USERDATA = -21;
 
 constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;
+constexpr int SM_CYCAPTION = 4;
+constexpr int SM_CXBORDER = 5;
+constexpr int SM_CYBORDER = 6;
+constexpr int SM_CXDLGFRAME = 7;
+constexpr int SM_CYDLGFRAME = 8;
+constexpr int SM_CYMENU = 15;
+constexpr int SM_CXFRAME = 32;
+constexpr int SM_CYFRAME = 33;
 
 constexpr UINT SPI_GETWORKAREA = 48;
 
@@ -147,13 +198,14 @@ constexpr int IDCANCEL = 2;
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 using TShiftState = uint32_t;
 constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32;
-// The shift state of a mouse message's key flags.
+// The shift state of a mouse message's key flags, with the Alt key as the keyboard holds it.
 TShiftState ShiftStateOf(WPARAM keys);
 
 ATOM RegisterClassExA(const WNDCLASSEXA* windowClass);
 BOOL UnregisterClassA(const char* className, HINSTANCE instance);
-// The window is created hidden unless WS_VISIBLE is given; a window with WS_BORDER has a one-
-// pixel frame around its client area, other frames belong to the desktop.
+// The window is created hidden unless WS_VISIBLE is given. The size is the window's, frame
+// included: a window with a caption gets the desktop's frame, a popup with WS_BORDER a one-pixel
+// frame the layer draws.
 HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowName, DWORD style,
                      int x, int y, int width, int height, HWND parent, HMENU menu,
                      HINSTANCE instance, void* param);
@@ -161,10 +213,22 @@ BOOL DestroyWindow(HWND window);
 BOOL IsWindow(HWND window);
 BOOL ShowWindow(HWND window, int command);
 BOOL IsWindowVisible(HWND window);
+// Painting: the update region (kept as its bounding rectangle) collects invalidated parts of the
+// client area; WM_PAINT comes while it is not empty; BeginPaint sends WM_ERASEBKGND when an
+// invalidation asked for erasing, empties it and gives a context on the client area.
 BOOL UpdateWindow(HWND window);
 BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase);
+BOOL ValidateRect(HWND window, const RECT* rect);
+BOOL GetUpdateRect(HWND window, RECT* rect, BOOL erase);
+HDC BeginPaint(HWND window, PAINTSTRUCT* paint);
+BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
+// Geometry as Windows has it: the window rectangle (screen coordinates) includes the frame, the
+// client rectangle (client coordinates) does not.
 BOOL GetClientRect(HWND window, RECT* rect);
 BOOL GetWindowRect(HWND window, RECT* rect);
+// The window rectangle for a client rectangle of a window of the style, with the classic
+// desktop's frame sizes.
+BOOL AdjustWindowRectEx(RECT* rect, DWORD style, BOOL menu, DWORD exStyle);
 BOOL ClientToScreen(HWND window, POINT* point);
 BOOL ScreenToClient(HWND window, POINT* point);
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
@@ -175,20 +239,39 @@ LONG_PTR GetWindowLongPtrA(HWND window, int index);
 BOOL SetMenu(HWND window, HMENU menu);
 
 // Waits for the next message for the window (any window of the thread when null, thread
-// messages included). 0 on WM_QUIT; -1 when no message can ever come (the backend has nothing
-// more to deliver) or the filter names no window.
+// messages included). The desktop's input is taken in on every call; messages come in Windows'
+// order: posted ones, then input, then WM_PAINT, then one WM_TIMER of the timer due longest.
+// 0 on WM_QUIT; -1 when no message can ever come (the backend has nothing more to deliver) or
+// the filter names no window.
 BOOL GetMessageA(MSG* message, HWND window, UINT filterMin, UINT filterMax);
 LRESULT DispatchMessageA(const MSG* message);
 // A null window posts a thread message.
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
-// Closing destroys the window; hit tests answer HTCLIENT; painting validates the window.
+// Closing destroys the window; hit tests answer by the window's parts; painting validates the
+// window; erasing fills with the class's brush; activation takes the keyboard focus.
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // A context on the window's client pixels.
 HDC GetDC(HWND window);
 int ReleaseDC(HWND window, HDC dc);
+
+// Keyboard focus and activation, as the desktop gives them: only top-level windows here, so the
+// focus window is the active one. Each change sends WM_NCACTIVATE and WM_ACTIVATE to the window
+// that loses and the one that gains activation, then WM_KILLFOCUS and WM_SETFOCUS.
+HWND SetFocus(HWND window);
+HWND GetFocus();
+HWND SetActiveWindow(HWND window);
+HWND GetActiveWindow();
+// Mouse capture: while a window holds it, all mouse input goes to it; otherwise mouse input goes
+// to the window under the pointer.
+HWND SetCapture(HWND window);
+BOOL ReleaseCapture();
+HWND GetCapture();
+// Negative while the key (VK_SHIFT, VK_CONTROL, VK_MENU, the mouse buttons) was held, as of the
+// input message being handled.
+SHORT GetKeyState(int key);
 
 // A null window makes a thread timer with a new identifier.
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC callback);
@@ -255,6 +338,8 @@ public:
     TNotifyEvent OnClick;
 
     virtual void Paint(HDC dc) = 0;
+    // Mouse points are in form client coordinates; a press is followed by its release even when
+    // the pointer left the window (the form holds the mouse capture).
     virtual void MouseDown(int, int) {}
     virtual void MouseUp(int, int, bool) {}
     virtual void KeyDown(UINT) {}
@@ -317,7 +402,7 @@ public:
 
 private:
     void Restart();
-    static void Tick(HWND, UINT, UINT_PTR id, DWORD);
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD);
     bool enabled = true;
     UINT interval = 1000;
     UINT_PTR id = 0;
@@ -332,6 +417,7 @@ public:
     ~TForm() override;
 
     HWND Handle() const { return window; }
+    // The client area's size; Width and Height (and Left, Top) are the window's, frame included.
     int ClientWidth() const;
     int ClientHeight() const;
     void SetClientWidth(int width);
@@ -363,12 +449,16 @@ protected:
     virtual LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
-    static LRESULT FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK FormProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void SyncBounds();
     TControl* ControlAt(int x, int y) const;
     std::vector<TControl*> TabControls() const;
     void MoveFocus(bool backwards);
     void HandleMouse(UINT message, WPARAM wParam, LPARAM lParam);
     void HandleKey(UINT message, UINT key);
+    // The pressed control hears the release at the point (outside it when the mouse was lost).
+    void ReleasePressed(int x, int y);
+    void PaintWindow();
 
     HWND window = nullptr;
     HFONT font = nullptr;

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Renders the message window and an empty picture window on the virtual backend into PNG
-# files for review: build/review/message_window.png and build/review/picture_window.png.
+# Renders the message window, an empty picture window and a form with the controls on the
+# virtual backend into PNG files for review (build/review/message_window.png,
+# picture_window.png, controls.png), framed as the classic desktop shows them, and checks their
+# content; it fails when a picture is not as it should be.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh

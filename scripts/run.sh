@@ -1,11 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the engine library and the program, and runs the program.
+# Installs what is missing, builds the viewer and its engine library, and starts the viewer in
+# the current directory (where it reads kavrel.ini). Arguments go to cmake's configure step.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-scripts/setup.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build
-if [ -x build/kavrel ]; then
-    exec build/kavrel "$@"
-fi
-echo "Built the engine library build/libzol.so. The viewer kavrel is not part of this build yet."
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/setup.sh"
+cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+cmake --build "$root/build" --target kavrel
+exec "$root/build/kavrel"

@@ -5,6 +5,10 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev locales
     libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-wine libpng-dev libsdl2-dev xvfb xauth)
+# The sound-capture tests' own PulseAudio server and its tone.
+packages+=(pulseaudio pulseaudio-utils sox)
+# The desktop tests: Xlib, a window manager, and tools that drive and read the X server.
+packages+=(libx11-dev openbox xdotool x11-utils imagemagick)
 packages+=("$@")
 
 missing=()

@@ -74,7 +74,7 @@ POINT PointOf(LPARAM lParam) {
 bool Suppressed = false;
 UINT_PTR SuppressTimer = 0;
 
-void SuppressTimerProc(HWND, UINT, UINT_PTR, DWORD) {
+void CALLBACK SuppressTimerProc(HWND, UINT, UINT_PTR, DWORD) {
     if (SuppressTimer != 0 && KillTimer(nullptr, SuppressTimer)) SuppressTimer = 0;
     Suppressed = false;
 }
@@ -170,8 +170,9 @@ void TOknoSoobzheniy::PaintButtons(HDC dc, HPEN highlight, HPEN shadow, HBRUSH f
         LineTo(dc, r.right, r.bottom - 1);
         MoveToEx(dc, r.right - 1, r.top, nullptr);
         LineTo(dc, r.right - 1, r.bottom - 1);
+        // The left edge stops above the bottom row, which is all shadow.
         SelectObject(dc, pressed ? shadow : highlight);
-        MoveToEx(dc, r.left, r.bottom - 1, nullptr);
+        MoveToEx(dc, r.left, r.bottom - 2, nullptr);
         LineTo(dc, r.left, r.top);
         LineTo(dc, r.right - 1, r.top);
         if (i == selected) {
@@ -257,8 +258,10 @@ bool TOknoSoobzheniy::HandleKeyUp(UINT key) {
     return true;
 }
 
-// Buttons take presses in the row of buttons; a move with the button held keeps to the strip
-// across the window above the bottom, and leaving it lets go of the press.
+// Buttons take presses in the row of buttons; a move with the button held counts within the
+// strip across the window above the bottom, where leaving the row lets go of the press. Moves
+// outside the window (the window holds the mouse) change nothing, so the press survives a trip
+// out and back.
 void TOknoSoobzheniy::HandleMouse(UINT message, LPARAM lParam) {
     const POINT p = PointOf(lParam);
     RECT client{};
@@ -267,7 +270,9 @@ void TOknoSoobzheniy::HandleMouse(UINT message, LPARAM lParam) {
     const int rowRight = row.left + int(buttonCount) * ButtonPitch - 8;
     const bool inRow = p.x >= row.left && p.x < rowRight && p.y >= row.top && p.y < row.bottom;
     if (message == WM_MOUSEMOVE) {
-        if (p.y < client.bottom - 41 || p.y >= client.bottom) return;
+        if (p.x < client.left || p.x >= client.right || p.y < client.bottom - 41 ||
+            p.y >= client.bottom)
+            return;
     } else if (!inRow) {
         return;
     }
@@ -316,10 +321,17 @@ LRESULT TOknoSoobzheniy::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_MOUSEMOVE:
         if (!mousePressed) break;
-        [[fallthrough]];
+        HandleMouse(message, lParam);
+        PaintMessageWindow(nullptr);
+        break;
     case WM_LBUTTONDOWN:
+        SetCapture(window);
+        HandleMouse(message, lParam);
+        PaintMessageWindow(nullptr);
+        break;
     case WM_LBUTTONUP:
         HandleMouse(message, lParam);
+        ReleaseCapture();
         PaintMessageWindow(nullptr);
         break;
     case WM_CLOSE:
@@ -331,7 +343,8 @@ LRESULT TOknoSoobzheniy::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-LRESULT TOknoSoobzheniy::MessageWindowProc(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK TOknoSoobzheniy::MessageWindowProc(HWND w, UINT message, WPARAM wParam,
+                                                    LPARAM lParam) {
     auto* self = reinterpret_cast<TOknoSoobzheniy*>(GetWindowLongPtrA(w, GWLP_USERDATA));
     if (self == nullptr) return DefWindowProcA(w, message, wParam, lParam);
     return self->Handle(message, wParam, lParam);

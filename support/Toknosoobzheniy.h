@@ -22,7 +22,8 @@ public:
     int RunModal();
     // Paints on dc, or on the window's own context when dc is null.
     void PaintMessageWindow(HDC dc);
-    static LRESULT MessageWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK MessageWindowProc(HWND window, UINT message, WPARAM wParam,
+                                              LPARAM lParam);
 
     HWND Window() const { return window; }
     const TAnsiString& Text() const { return text; }

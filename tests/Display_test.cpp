@@ -40,8 +40,10 @@ HWND PlainWindow(int width, int height) {
         return RegisterClassExA(&c) != 0;
     }();
     (void)registered;
-    return CreateWindowExA(0, "Plain", "plain", WS_CAPTION | WS_VISIBLE, 10, 20, width, height,
-                           nullptr, nullptr, nullptr, nullptr);
+    RECT r{0, 0, width, height}; // the client size asked for
+    AdjustWindowRectEx(&r, WS_CAPTION, 0, 0);
+    return CreateWindowExA(0, "Plain", "plain", WS_CAPTION | WS_VISIBLE, 10, 20, r.right - r.left,
+                           r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
 }
 
 class DisplayTest : public testing::Test {
@@ -227,8 +229,8 @@ TEST_F(DisplayTest, PictureWindowIsReusedAtTheSameSizeAndReplacedOtherwise) {
     ASSERT_TRUE(CreatePictureWindow(&frmIzobragenie, 200, 300, TAnsiString("Other"), false, true,
                                     true, false));
     EXPECT_NE(frmIzobragenie, nullptr);
-    EXPECT_EQ(Frame(frmIzobragenie).left, 1024 - 300);
-    EXPECT_EQ(Frame(frmIzobragenie).top, 738 - 200);
+    EXPECT_EQ(Frame(frmIzobragenie).left, 1024 - (300 + 2 * 3)); // the frame inside the work area
+    EXPECT_EQ(Frame(frmIzobragenie).top, 738 - (200 + 22 + 3));
     EXPECT_FALSE(frmIzobragenie->Visible());
 }
 

@@ -105,6 +105,131 @@ TEST_F(FormsTest, KeyboardMovesFocusAndActsOnTheFocusedControl) {
     EXPECT_TRUE(f.left->Checked());
 }
 
+TEST_F(FormsTest, ShiftTabMovesTheFocusBackwards) {
+    ControlForm f;
+    auto* stop = new TButton(&f, &f);
+    stop->SetBounds(192, 42, 96, 12);
+    stop->TabOrder = 2;
+    f.Show();
+    Key(VK_TAB); // the button
+    VirtualQueueKey(WM_KEYDOWN, VK_SHIFT);
+    Key(VK_TAB); // back round to the last
+    VirtualQueueKey(WM_KEYUP, VK_SHIFT);
+    Run();
+    EXPECT_EQ(f.ActiveControl(), stop);
+    VirtualQueueKey(WM_KEYDOWN, VK_SHIFT);
+    Key(VK_TAB);
+    VirtualQueueKey(WM_KEYUP, VK_SHIFT);
+    Run();
+    EXPECT_EQ(f.ActiveControl(), f.left);
+    Key(VK_TAB); // forwards again
+    Run();
+    EXPECT_EQ(f.ActiveControl(), stop);
+}
+
+// The arrows wrap round the group at both ends.
+TEST_F(FormsTest, ArrowsWrapRoundTheRadioGroup) {
+    ControlForm f;
+    f.Show();
+    f.SetActiveControl(f.left);
+    Key(VK_LEFT); // from the first to the last
+    Run();
+    EXPECT_EQ(f.ActiveControl(), f.right);
+    EXPECT_TRUE(f.right->Checked());
+    Key(VK_DOWN); // from the last to the first
+    Run();
+    EXPECT_EQ(f.ActiveControl(), f.left);
+    EXPECT_TRUE(f.left->Checked());
+    Key(VK_UP);
+    Key(VK_RIGHT);
+    Run();
+    EXPECT_EQ(f.clicks, (std::vector<std::string>{"right", "left", "right", "left"}));
+}
+
+// The desktop moves the focus to another window and back: keys follow it, and the form
+// keeps its focused control.
+TEST_F(FormsTest, KeysFollowTheDesktopsFocusBetweenWindows) {
+    ControlForm f;
+    TForm other(nullptr, bsDialog);
+    other.SetPosition(500, 100);
+    f.Show();
+    f.SetActiveControl(f.button);
+    other.Show(); // shown last, as the picture window is
+    VirtualQueueFocus(f.Handle());
+    Key(VK_RETURN);
+    VirtualQueueFocus(other.Handle());
+    Key(VK_RETURN);
+    VirtualQueueFocus(f.Handle());
+    Key(VK_RETURN);
+    Run();
+    EXPECT_EQ(f.clicks, (std::vector<std::string>{"button", "button"}));
+    EXPECT_EQ(GetFocus(), f.Handle());
+}
+
+// A press released outside the window still reaches the control, which lets go without a
+// click; the next click works.
+TEST_F(FormsTest, APressReleasedOutsideTheWindowClicksNothing) {
+    ControlForm f;
+    f.Show();
+    const POINT in = Screen(f, 240, 27);
+    VirtualQueueMouse(WM_LBUTTONDOWN, in.x, in.y);
+    VirtualQueueMouse(WM_MOUSEMOVE, 900, 700);
+    VirtualQueueCall([&] { EXPECT_TRUE(f.button->Pressed()); });
+    VirtualQueueMouse(WM_LBUTTONUP, 900, 700);
+    Run();
+    EXPECT_FALSE(f.button->Pressed());
+    EXPECT_TRUE(f.clicks.empty());
+    EXPECT_EQ(GetCapture(), nullptr);
+    Click(f, 240, 27);
+    Run();
+    EXPECT_EQ(f.clicks, (std::vector<std::string>{"button"}));
+}
+
+TEST_F(FormsTest, MiddleButtonAndShiftStateReachTheMouseEvents) {
+    ControlForm f;
+    std::vector<std::string> events;
+    f.OnMouseDown = [&](void*, TMouseButton b, TShiftState s, int x, int y) {
+        events.push_back("down " + std::to_string(b) + " " + std::to_string(s) + " " +
+                         std::to_string(x) + "," + std::to_string(y));
+    };
+    f.OnMouseUp = [&](void*, TMouseButton b, TShiftState s, int, int) {
+        events.push_back("up " + std::to_string(b) + " " + std::to_string(s));
+    };
+    f.Show();
+    const POINT p = Screen(f, 5, 6);
+    VirtualQueueKey(WM_KEYDOWN, VK_CONTROL);
+    VirtualQueueMouse(WM_MBUTTONDOWN, p.x, p.y);
+    VirtualQueueMouse(WM_MBUTTONUP, p.x, p.y);
+    VirtualQueueKey(WM_KEYUP, VK_CONTROL);
+    Run();
+    EXPECT_EQ(events, (std::vector<std::string>{"down 2 36 5,6", "up 2 4"}));
+}
+
+// Client size and window size are told apart: the frame lies round the client area, and a
+// form placed by its window size in a corner of the work area keeps its frame inside.
+TEST_F(FormsTest, ClientSizeExcludesTheFrameAndWidthIncludesIt) {
+    ControlForm f;
+    EXPECT_EQ(f.ClientWidth(), 307);
+    EXPECT_EQ(f.ClientHeight(), 58);
+    EXPECT_EQ(f.Width, 307 + 2 * 3);
+    EXPECT_EQ(f.Height, 58 + 22 + 3);
+    RECT area{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    f.SetPosition(area.right - f.Width, area.bottom - f.Height);
+    RECT frame{};
+    GetWindowRect(f.Handle(), &frame);
+    EXPECT_EQ(frame.right, area.right);
+    EXPECT_EQ(frame.bottom, area.bottom);
+    EXPECT_EQ(f.Left, frame.left);
+    // The desktop resizes it: the form's sizes follow and it hears of it.
+    int resized = 0;
+    f.OnResize = [&](void*) { ++resized; };
+    InputResized(f.Handle(), 400, 100);
+    EXPECT_EQ(resized, 1);
+    EXPECT_EQ(f.ClientWidth(), 400);
+    EXPECT_EQ(f.Width, 406);
+}
+
 TEST_F(FormsTest, TimersTickFromTheMessageLoopWhileEnabled) {
     ControlForm f;
     auto* timer = new TTimer(&f);
@@ -117,6 +242,7 @@ TEST_F(FormsTest, TimersTickFromTheMessageLoopWhileEnabled) {
     VirtualQueueDelay(500);
     Run();
     EXPECT_EQ(ticks, 0);
+    EXPECT_EQ(VirtualNow(), 500u); // the time ran on to the script's end
     timer->SetEnabled(true);
     const uint32_t start = VirtualNow();
     Run();

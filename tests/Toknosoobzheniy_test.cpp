@@ -121,6 +121,33 @@ TEST_F(MessageWindow, MouseChoosesOnReleaseOverThePressedButton) {
     }
 }
 
+// The window holds the mouse while its button is down: a trip out of the window and back keeps
+// the press, and the release on the pressed button chooses it.
+TEST_F(MessageWindow, APressSurvivesATripOutOfTheWindowAndBack) {
+    TOknoSoobzheniy box(TAnsiString("c"), TAnsiString("t"), 1);
+    const POINT accept = ButtonCentre(box, 2, 0);
+    RECT frame{};
+    GetWindowRect(box.Window(), &frame);
+    VirtualQueueMouse(WM_LBUTTONDOWN, accept.x, accept.y);
+    VirtualQueueMouse(WM_MOUSEMOVE, frame.left - 30, accept.y); // out sideways
+    VirtualQueueCall([&] { EXPECT_EQ(GetCapture(), box.Window()); });
+    VirtualQueueMouse(WM_MOUSEMOVE, accept.x, accept.y);
+    VirtualQueueMouse(WM_LBUTTONUP, accept.x, accept.y);
+    Key(VK_ESCAPE); // only reached when the release did not choose
+    EXPECT_EQ(box.RunModal(), IDOK);
+    EXPECT_EQ(GetCapture(), nullptr);
+}
+
+TEST_F(MessageWindow, AReleaseOutsideTheWindowChoosesNothing) {
+    TOknoSoobzheniy box(TAnsiString("c"), TAnsiString("t"), 1);
+    const POINT accept = ButtonCentre(box, 2, 0);
+    VirtualQueueMouse(WM_LBUTTONDOWN, accept.x, accept.y);
+    VirtualQueueMouse(WM_MOUSEMOVE, 5, 5);
+    VirtualQueueMouse(WM_LBUTTONUP, 5, 5);
+    Key(VK_ESCAPE);
+    EXPECT_EQ(box.RunModal(), IDCANCEL);
+}
+
 TEST_F(MessageWindow, CaptionBarDragsTheWindow) {
     TOknoSoobzheniy box(TAnsiString("c"), TAnsiString("t"), 0);
     RECT before{};
@@ -149,6 +176,8 @@ TEST_F(MessageWindow, PaintingShowsCaptionBarButtonsAndText) {
         EXPECT_EQ(VirtualClientPixel(w, 200, 40), 0xC0C0C0u); // face
         EXPECT_EQ(VirtualClientPixel(w, 7, 52), 0xFFFFFFu);   // raised button: light top left
         EXPECT_EQ(VirtualClientPixel(w, 102, 76), 0x808080u); // and dark bottom right
+        EXPECT_EQ(VirtualClientPixel(w, 7, 76), 0x808080u);   // the whole bottom row dark
+        EXPECT_EQ(VirtualClientPixel(w, 7, 75), 0xFFFFFFu);   // the left edge stops above it
         EXPECT_EQ(VirtualClientPixel(w, 9, 54), 0x808080u);   // focus frame of the selected
         EXPECT_EQ(VirtualClientPixel(w, 113, 54), 0xC0C0C0u); // none on the other button
         EXPECT_EQ(VirtualClientPixel(w, 10, 60), 0xC0C0C0u);
@@ -157,6 +186,11 @@ TEST_F(MessageWindow, PaintingShowsCaptionBarButtonsAndText) {
             for (int x = 8; x < 40; ++x)
                 dark += VirtualClientPixel(w, x, y) == 0;
         EXPECT_GT(dark, 10); // the text line
+        int captionText = 0;
+        for (int y = 0; y < 21; ++y)
+            for (int x = 8; x < 40; ++x)
+                captionText += VirtualClientPixel(w, x, y) == 0xFFFFFF;
+        EXPECT_GT(captionText, 5); // white on the caption bar
     });
     Key(VK_ESCAPE);
     EXPECT_EQ(box.RunModal(), IDCANCEL);

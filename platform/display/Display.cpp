@@ -2,6 +2,7 @@
 // surface draws into the client pixels of its clipper's window.
 #include "platform/Display.h"
 #include "platform/com/ComClasses.h"
+#include "platform/com/Counted.h"
 #include "platform/window/WindowBackend.h"
 
 #include <algorithm>
@@ -51,21 +52,6 @@ uint32_t Convert(uint32_t p, const PixelLayout& from, const PixelLayout& to) {
            ((p >> from.greenShift) & 0xFF) << to.greenShift |
            ((p >> from.blueShift) & 0xFF) << to.blueShift;
 }
-
-// The reference counting of a display interface: the object deletes itself with the last
-// reference.
-template <typename Interface> class Counted : public Interface {
-public:
-    ULONG AddRef() override { return ++references; }
-    ULONG Release() override {
-        const ULONG left = --references;
-        if (left == 0) delete this;
-        return left;
-    }
-
-private:
-    ULONG references = 1;
-};
 
 class Clipper final : public Counted<IDirectDrawClipper> {
 public:

@@ -88,6 +88,19 @@ int HighWord(LPARAM l) {
     return int16_t((l >> 16) & 0xFFFF);
 }
 
+TMouseButton ButtonOf(UINT message) {
+    switch (message) {
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+        return mbRight;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+        return mbMiddle;
+    default:
+        return mbLeft;
+    }
+}
+
 } // namespace
 
 TComponent::TComponent(TComponent* o) : owner(o) {
@@ -337,11 +350,10 @@ TForm::TForm(TComponent* owner, TBorderStyle border) : TControl(owner, nullptr) 
         return RegisterClassExA(&c) != 0;
     }();
     (void)registered;
-    Width = 320;
-    Height = 240;
-    window = CreateWindowExA(0, FormClass, "", StyleOf(border), Left, Top, Width, Height, nullptr,
-                             nullptr, GetModuleHandleA(nullptr), nullptr);
+    window = CreateWindowExA(0, FormClass, "", StyleOf(border), 0, 0, 320, 240, nullptr, nullptr,
+                             GetModuleHandleA(nullptr), nullptr);
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SyncBounds();
     SetFont("MS Sans Serif", -11);
 }
 
@@ -374,26 +386,38 @@ int TForm::ClientHeight() const {
     return r.bottom;
 }
 
+// The frame keeps its widths: the window grows or shrinks by what the client area does.
 void TForm::SetClientWidth(int width) {
     RECT f{};
     GetWindowRect(window, &f);
-    MoveWindow(window, f.left, f.top, width, f.bottom - f.top, 1);
-    Width = width;
+    MoveWindow(window, f.left, f.top, f.right - f.left + width - ClientWidth(), f.bottom - f.top,
+               1);
+    SyncBounds();
 }
 
 void TForm::SetClientHeight(int height) {
     RECT f{};
     GetWindowRect(window, &f);
-    MoveWindow(window, f.left, f.top, f.right - f.left, height, 1);
-    Height = height;
+    MoveWindow(window, f.left, f.top, f.right - f.left, f.bottom - f.top + height - ClientHeight(),
+               1);
+    SyncBounds();
 }
 
 void TForm::SetPosition(int left, int top) {
     RECT f{};
     GetWindowRect(window, &f);
     MoveWindow(window, left, top, f.right - f.left, f.bottom - f.top, 1);
-    Left = left;
-    Top = top;
+    SyncBounds();
+}
+
+// Left, Top, Width and Height follow the window's rectangle, however it changed.
+void TForm::SyncBounds() {
+    RECT f{};
+    if (!GetWindowRect(window, &f)) return;
+    Left = f.left;
+    Top = f.top;
+    Width = f.right - f.left;
+    Height = f.bottom - f.top;
 }
 
 void TForm::SetFormCaption(const std::string& text) {
@@ -486,11 +510,14 @@ TControl* TForm::ControlAt(int x, int y) const {
     return found;
 }
 
+// The form holds the mouse while any button is down, so a release outside it still arrives.
 void TForm::HandleMouse(UINT message, WPARAM wParam, LPARAM lParam) {
     const int x = LowWord(lParam), y = HighWord(lParam);
     const TShiftState shift = ShiftStateOf(wParam);
-    const TMouseButton button =
-        message == WM_RBUTTONDOWN || message == WM_RBUTTONUP ? mbRight : mbLeft;
+    const bool down =
+        message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN;
+    const bool up = message == WM_LBUTTONUP || message == WM_RBUTTONUP || message == WM_MBUTTONUP;
+    if (down) SetCapture(window);
     if (message == WM_LBUTTONDOWN) {
         pressedControl = ControlAt(x, y);
         if (pressedControl != nullptr) {
@@ -498,22 +525,27 @@ void TForm::HandleMouse(UINT message, WPARAM wParam, LPARAM lParam) {
                 SetActiveControl(pressedControl);
             pressedControl->MouseDown(x, y);
         }
-    } else if (message == WM_LBUTTONUP && pressedControl != nullptr) {
-        TControl* c = pressedControl;
-        pressedControl = nullptr;
-        const RECT r = c->FormRect();
-        c->MouseUp(x, y, x >= r.left && x < r.right && y >= r.top && y < r.bottom);
+    } else if (message == WM_LBUTTONUP) {
+        ReleasePressed(x, y);
     }
-    if ((message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN) && OnMouseDown)
-        OnMouseDown(this, button, shift, x, y);
-    if ((message == WM_LBUTTONUP || message == WM_RBUTTONUP) && OnMouseUp)
-        OnMouseUp(this, button, shift, x, y);
+    if (down && OnMouseDown) OnMouseDown(this, ButtonOf(message), shift, x, y);
+    if (up && OnMouseUp) OnMouseUp(this, ButtonOf(message), shift, x, y);
     if (message == WM_MOUSEMOVE && OnMouseMove) OnMouseMove(this, shift, x, y);
+    if (up && (wParam & (MK_LBUTTON | MK_RBUTTON | MK_MBUTTON)) == 0 && GetCapture() == window)
+        ReleaseCapture();
+}
+
+void TForm::ReleasePressed(int x, int y) {
+    TControl* c = pressedControl;
+    if (c == nullptr) return;
+    pressedControl = nullptr;
+    const RECT r = c->FormRect();
+    c->MouseUp(x, y, x >= r.left && x < r.right && y >= r.top && y < r.bottom);
 }
 
 void TForm::HandleKey(UINT message, UINT key) {
     if (message == WM_KEYDOWN && key == VK_TAB) {
-        MoveFocus(false);
+        MoveFocus(GetKeyState(VK_SHIFT) < 0);
         return;
     }
     if (active == nullptr) return;
@@ -523,26 +555,40 @@ void TForm::HandleKey(UINT message, UINT key) {
         active->KeyUp(key);
 }
 
+void TForm::PaintWindow() {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window, &ps);
+    if (dc == nullptr) return;
+    HGDIOBJ old = SelectObject(dc, font);
+    SetBkMode(dc, TRANSPARENT);
+    Paint(dc);
+    SelectObject(dc, old);
+    EndPaint(window, &ps);
+}
+
 LRESULT TForm::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_PAINT: {
-        HDC dc = GetDC(window);
-        HGDIOBJ old = SelectObject(dc, font);
-        SetBkMode(dc, TRANSPARENT);
-        Paint(dc);
-        SelectObject(dc, old);
-        ReleaseDC(window, dc);
+    case WM_PAINT:
+        PaintWindow();
+        return 0;
+    case WM_MOVE:
+        SyncBounds();
         break;
-    }
     case WM_SIZE:
+        SyncBounds();
         if (OnResize) OnResize(this);
         break;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
     case WM_RBUTTONDOWN:
     case WM_RBUTTONUP:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
     case WM_MOUSEMOVE:
         HandleMouse(message, wParam, lParam);
+        break;
+    case WM_CAPTURECHANGED:
+        ReleasePressed(-1, -1); // no control reaches left of the client area
         break;
     case WM_KEYDOWN:
     case WM_KEYUP:

@@ -5,6 +5,7 @@
 #include "platform/window/WindowBackend.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
 
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,9 @@
 
 struct NativeWindow {
     HWND window = nullptr;
+    RECT rect{}; // where the layer wants it
+    DWORD style = 0;
+    bool mapped = false;
     SDL_Window* sdl = nullptr;
     SDL_Renderer* renderer = nullptr;
     SDL_Texture* texture = nullptr;
@@ -43,6 +47,15 @@ std::string Utf8Of(const char* text) {
 
 UINT VirtualKey(SDL_Keycode k) {
     switch (k) {
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT:
+        return VK_SHIFT;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL:
+        return VK_CONTROL;
+    case SDLK_LALT:
+    case SDLK_RALT:
+        return VK_MENU;
     case SDLK_TAB:
         return VK_TAB;
     case SDLK_RETURN:
@@ -67,11 +80,70 @@ UINT VirtualKey(SDL_Keycode k) {
     }
 }
 
+WPARAM Modifiers(uint32_t mod) {
+    return (mod & KMOD_SHIFT ? MK_SHIFT : 0) | (mod & KMOD_CTRL ? MK_CONTROL : 0) |
+           (mod & KMOD_ALT ? InputAlt : 0);
+}
+
 WPARAM Keys(uint32_t buttons) {
-    const SDL_Keymod mod = SDL_GetModState();
     return (buttons & SDL_BUTTON_LMASK ? MK_LBUTTON : 0) |
-           (buttons & SDL_BUTTON_RMASK ? MK_RBUTTON : 0) | (mod & KMOD_SHIFT ? MK_SHIFT : 0) |
-           (mod & KMOD_CTRL ? MK_CONTROL : 0);
+           (buttons & SDL_BUTTON_RMASK ? MK_RBUTTON : 0) |
+           (buttons & SDL_BUTTON_MMASK ? MK_MBUTTON : 0) | Modifiers(SDL_GetModState());
+}
+
+// The message of a button; the extra buttons have none.
+UINT ButtonMessage(uint8_t button, bool down) {
+    switch (button) {
+    case SDL_BUTTON_LEFT:
+        return down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+    case SDL_BUTTON_RIGHT:
+        return down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+    case SDL_BUTTON_MIDDLE:
+        return down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
+    default:
+        return WM_NULL;
+    }
+}
+
+// The frame the desktop drew round a mapped window; zero without a window manager.
+RECT Borders(SDL_Window* sdl) {
+    int top = 0, left = 0, bottom = 0, right = 0;
+    if (SDL_GetWindowBordersSize(sdl, &top, &left, &bottom, &right) != 0) return {0, 0, 0, 0};
+    return {left, top, right, bottom};
+}
+
+// Whether an X11 window manager runs (it announces itself on the root window).
+bool HasWindowManager(SDL_Window* sdl) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(sdl, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+    Display* display = info.info.x11.display;
+    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", True);
+    if (check == 0) return false;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    const int status = XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False,
+                                          AnyPropertyType, &type, &format, &count, &after, &data);
+    if (data != nullptr) XFree(data);
+    return status == 0 && count > 0;
+}
+
+// A window manager frames a mapped window a little later: its frame is waited for a while.
+RECT MappedBorders(SDL_Window* sdl) {
+    RECT borders = Borders(sdl);
+    if (!HasWindowManager(sdl)) return borders;
+    for (int i = 0; i < 200 && borders.top == 0; ++i) {
+        SDL_Delay(10);
+        SDL_PumpEvents();
+        borders = Borders(sdl);
+    }
+    return borders;
+}
+
+bool SameRect(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
 HWND WindowOf(uint32_t id) {
@@ -106,8 +178,9 @@ bool Texture(NativeWindow* n, int width, int height) {
 
 class SdlBackend : public WindowBackend {
 public:
+    // Only the video part is ours: capture may still hold SDL's audio part.
     ~SdlBackend() override {
-        if (started) SDL_Quit();
+        if (started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     }
 
     // SDL falls back to drivers that show nothing when there is no desktop; only a real one
@@ -152,16 +225,31 @@ public:
         return true;
     }
 
-    NativeWindow* Create(HWND window, const char* title, RECT frame, DWORD style) override {
+    // Learnt once per kind of frame from a probe window, since placing a window needs its
+    // frame before it is shown; a window manager maps the probe with its frame.
+    RECT DesktopFrame(DWORD style) override {
+        if ((style & WS_CAPTION) != WS_CAPTION || !HasDisplay()) return {0, 0, 0, 0};
+        const bool sizeable = (style & WS_THICKFRAME) != 0;
+        if (!probed[sizeable]) {
+            probed[sizeable] = true;
+            SDL_Window* probe = SDL_CreateWindow("", 0, 0, 32, 32, Flags(style));
+            if (probe != nullptr) {
+                SDL_ShowWindow(probe);
+                frames[sizeable] = MappedBorders(probe);
+                SDL_DestroyWindow(probe);
+            }
+        }
+        return frames[sizeable];
+    }
+
+    NativeWindow* Create(HWND window, const char* title, RECT rect, DWORD style) override {
         if (!HasDisplay()) return nullptr;
         const bool ownFrame = (style & WS_CAPTION) != WS_CAPTION;
-        uint32_t flags = SDL_WINDOW_HIDDEN;
-        if (ownFrame)
-            flags |= SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_SKIP_TASKBAR;
-        auto* n = new NativeWindow{window};
-        n->sdl = SDL_CreateWindow(Utf8Of(title).c_str(), frame.left, frame.top,
-                                  std::max(frame.right - frame.left, 1),
-                                  std::max(frame.bottom - frame.top, 1), flags);
+        auto* n = new NativeWindow{window, rect, style};
+        const POINT at = Position(n);
+        n->sdl =
+            SDL_CreateWindow(Utf8Of(title).c_str(), at.x, at.y, std::max(rect.right - rect.left, 1),
+                             std::max(rect.bottom - rect.top, 1), Flags(style) | SDL_WINDOW_HIDDEN);
         if (n->sdl != nullptr) {
             SDL_SetWindowData(n->sdl, "hwnd", window);
             n->renderer = SDL_CreateRenderer(n->sdl, -1, 0);
@@ -182,21 +270,35 @@ public:
         delete n;
     }
 
+    // Once mapped, the window's real frame is known; the layer hears when it is not the one
+    // assumed.
     void Show(NativeWindow* n, bool visible) override {
         if (n == nullptr) return;
-        if (visible) {
-            SDL_ShowWindow(n->sdl);
-            SDL_RaiseWindow(n->sdl);
-        } else {
+        if (!visible) {
             SDL_HideWindow(n->sdl);
+            return;
         }
+        SDL_ShowWindow(n->sdl);
+        SDL_RaiseWindow(n->sdl);
+        if (n->mapped || (SDL_GetWindowFlags(n->sdl) & SDL_WINDOW_BORDERLESS)) return;
+        n->mapped = true;
+        const RECT borders = MappedBorders(n->sdl);
+        const bool sizeable = (SDL_GetWindowFlags(n->sdl) & SDL_WINDOW_RESIZABLE) != 0;
+        // Now that SDL knows the frame, it places the client area itself.
+        SDL_SetWindowPosition(n->sdl, n->rect.left, n->rect.top);
+        if (probed[sizeable] && SameRect(borders, frames[sizeable])) return;
+        probed[sizeable] = true;
+        frames[sizeable] = borders;
+        InputFrame(n->window, borders);
     }
 
-    void Move(NativeWindow* n, RECT frame) override {
+    void Move(NativeWindow* n, RECT rect) override {
         if (n == nullptr) return;
-        SDL_SetWindowPosition(n->sdl, frame.left, frame.top);
-        SDL_SetWindowSize(n->sdl, std::max(frame.right - frame.left, 1),
-                          std::max(frame.bottom - frame.top, 1));
+        n->rect = rect;
+        const POINT at = Position(n);
+        SDL_SetWindowPosition(n->sdl, at.x, at.y);
+        SDL_SetWindowSize(n->sdl, std::max(rect.right - rect.left, 1),
+                          std::max(rect.bottom - rect.top, 1));
     }
 
     void SetTitle(NativeWindow* n, const char* title) override {
@@ -211,15 +313,20 @@ public:
         SDL_RenderPresent(n->renderer);
     }
 
+    bool Poll() override {
+        SDL_Event e;
+        while (started && SDL_PollEvent(&e))
+            Deliver(e);
+        return true;
+    }
+
     bool Wait(uint32_t timeout) override {
         if (!HasDisplay()) return false;
         SDL_Event e;
         const int wait = timeout == UINT32_MAX ? -1 : int(std::min<uint32_t>(timeout, INT32_MAX));
         if (!SDL_WaitEventTimeout(&e, wait)) return true;
-        do
-            Deliver(e);
-        while (SDL_PollEvent(&e));
-        return true;
+        Deliver(e);
+        return Poll();
     }
 
     uint32_t Now() override { return SDL_GetTicks(); }
@@ -234,11 +341,26 @@ public:
     }
 
     void Shutdown() {
-        if (started) SDL_Quit();
+        if (started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
         checked = started = display = false;
+        probed[0] = probed[1] = false;
     }
 
 private:
+    // Until a window is mapped, the desktop places its frame where SDL puts it (the frame's top
+    // left), so the client area is placed by the frame learnt from the probe.
+    POINT Position(const NativeWindow* n) {
+        if (n->mapped || (n->style & WS_CAPTION) != WS_CAPTION) return {n->rect.left, n->rect.top};
+        const RECT frame = DesktopFrame(n->style);
+        return {n->rect.left - frame.left, n->rect.top - frame.top};
+    }
+
+    static uint32_t Flags(DWORD style) {
+        if ((style & WS_CAPTION) != WS_CAPTION)
+            return SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_SKIP_TASKBAR;
+        return style & WS_THICKFRAME ? SDL_WINDOW_RESIZABLE : 0;
+    }
+
     static void Deliver(const SDL_Event& e) {
         switch (e.type) {
         case SDL_MOUSEMOTION:
@@ -246,34 +368,52 @@ private:
                        Keys(e.motion.state));
             break;
         case SDL_MOUSEBUTTONDOWN:
-        case SDL_MOUSEBUTTONUP: {
-            const bool down = e.type == SDL_MOUSEBUTTONDOWN;
-            const UINT message = e.button.button == SDL_BUTTON_RIGHT
-                                     ? (down ? WM_RBUTTONDOWN : WM_RBUTTONUP)
-                                     : (down ? WM_LBUTTONDOWN : WM_LBUTTONUP);
-            InputMouse(message, ScreenPoint(e.button.windowID, e.button.x, e.button.y),
-                       Keys(SDL_GetMouseState(nullptr, nullptr)));
+        case SDL_MOUSEBUTTONUP:
+            if (const UINT message = ButtonMessage(e.button.button, e.type == SDL_MOUSEBUTTONDOWN))
+                InputMouse(message, ScreenPoint(e.button.windowID, e.button.x, e.button.y),
+                           Keys(SDL_GetMouseState(nullptr, nullptr)));
             break;
-        }
         case SDL_KEYDOWN:
         case SDL_KEYUP:
             if (const UINT key = VirtualKey(e.key.keysym.sym))
-                InputKey(e.type == SDL_KEYDOWN ? WM_KEYDOWN : WM_KEYUP, key);
+                InputKey(e.type == SDL_KEYDOWN ? WM_KEYDOWN : WM_KEYUP, key,
+                         Modifiers(e.key.keysym.mod), WindowOf(e.key.windowID));
             break;
-        case SDL_WINDOWEVENT: {
-            HWND w = WindowOf(e.window.windowID);
-            if (e.window.event == SDL_WINDOWEVENT_CLOSE) InputClose(w);
-            if (e.window.event == SDL_WINDOWEVENT_MOVED)
-                InputMoved(w, {e.window.data1, e.window.data2});
-            if (e.window.event == SDL_WINDOWEVENT_EXPOSED) InputExposed(w);
+        case SDL_WINDOWEVENT:
+            DeliverWindowEvent(e.window);
+            break;
+        default:
             break;
         }
+    }
+
+    static void DeliverWindowEvent(const SDL_WindowEvent& e) {
+        HWND w = WindowOf(e.windowID);
+        switch (e.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+            InputClose(w);
+            break;
+        case SDL_WINDOWEVENT_MOVED:
+            InputMoved(w, {e.data1, e.data2});
+            break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+            InputResized(w, e.data1, e.data2);
+            break;
+        case SDL_WINDOWEVENT_EXPOSED:
+            InputExposed(w);
+            break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            InputFocusChanged(w, e.event == SDL_WINDOWEVENT_FOCUS_GAINED);
+            break;
         default:
             break;
         }
     }
 
     bool checked = false, started = false, display = false;
+    bool probed[2] = {false, false};
+    RECT frames[2] = {};
 };
 
 SdlBackend& Sdl() {
@@ -291,27 +431,12 @@ void SdlShutdown() {
     Sdl().Shutdown();
 }
 
-bool SdlReadWindowPixels(HWND window, std::vector<uint32_t>& pixels, int& width, int& height) {
-    int w = 0, h = 0;
-    const uint32_t* source = WindowPixels(window, w, h);
-    if (source == nullptr) return false;
+unsigned long SdlX11Window(HWND window) {
     NativeWindow* native = WindowNative(window);
-    SDL_Window* sdl = native != nullptr ? native->sdl : nullptr;
-    SDL_Renderer* renderer = sdl != nullptr ? SDL_GetRenderer(sdl) : nullptr;
-    if (renderer == nullptr) return false;
-    SDL_GetRendererOutputSize(renderer, &width, &height);
-    pixels.assign(size_t(width) * size_t(height), 0);
-    // The drawn frame is read before it is presented, as the renderer requires.
-    SDL_Texture* texture =
-        SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STATIC, w, h);
-    SDL_UpdateTexture(texture, nullptr, source, w * 4);
-    SDL_RenderClear(renderer);
-    SDL_RenderCopy(renderer, texture, nullptr, nullptr);
-    const bool ok = SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_RGB888, pixels.data(),
-                                         width * 4) == 0;
-    SDL_RenderPresent(renderer);
-    SDL_DestroyTexture(texture);
-    for (uint32_t& p : pixels)
-        p &= 0x00FFFFFF;
-    return ok;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (native == nullptr || !SDL_GetWindowWMInfo(native->sdl, &info) ||
+        info.subsystem != SDL_SYSWM_X11)
+        return 0;
+    return info.info.x11.window;
 }

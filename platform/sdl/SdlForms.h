@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-// The pixels the window shows, read back from its renderer (0x00RRGGBB); false when the window
-// has none.
-bool SdlReadWindowPixels(HWND window, std::vector<uint32_t>& pixels, int& width, int& height);
+// The X11 window that shows the window, for reading back what the desktop shows; 0 when there
+// is none (another desktop, or no window).
+unsigned long SdlX11Window(HWND window);
 
 // Closes SDL's connection to the desktop; the backend starts again on next use.
 void SdlShutdown();

@@ -1,6 +1,10 @@
 // What a backend provides to the window layer: windows on a screen, their pixels presented,
 // input delivered, a clock. The backend is chosen when the program is linked: exactly one
 // backend library defines Backend().
+//
+// A window's native window is what the desktop shows inside its own frame: the client area for
+// windows with a caption (the desktop draws their frame), the whole window for those that draw
+// their own frame or have none.
 #pragma once
 
 #include "platform/Forms.h"
@@ -25,14 +29,20 @@ public:
     virtual RECT WorkArea() = 0;
     // False when the mode cannot be read.
     virtual bool Format(DisplayFormat& format) = 0;
-    // A native window for the window's frame rectangle on the screen; null on failure.
-    virtual NativeWindow* Create(HWND window, const char* title, RECT frame, DWORD style) = 0;
+    // The widths of the frame the desktop draws around a window of the style (left, top, right,
+    // bottom); zero each for windows without a caption.
+    virtual RECT DesktopFrame(DWORD style) = 0;
+    // A native window at the rectangle on the screen; null on failure.
+    virtual NativeWindow* Create(HWND window, const char* title, RECT native, DWORD style) = 0;
     virtual void Destroy(NativeWindow* native) = 0;
     virtual void Show(NativeWindow* native, bool visible) = 0;
-    virtual void Move(NativeWindow* native, RECT frame) = 0;
+    virtual void Move(NativeWindow* native, RECT rect) = 0;
     virtual void SetTitle(NativeWindow* native, const char* title) = 0;
-    // The window's pixels (frame included for windows that draw their own), 0x00RRGGBB.
+    // The native window's pixels, 0x00RRGGBB.
     virtual void Present(NativeWindow* native, const uint32_t* pixels, int width, int height) = 0;
+    // Delivers the input that has arrived, without waiting. False when a message loop must end
+    // (the backend's test bounds were reached).
+    virtual bool Poll() = 0;
     // Waits up to timeout milliseconds (UINT32_MAX: no limit) for input and delivers it through
     // the Input functions below. False when no input can ever come.
     virtual bool Wait(uint32_t timeout) = 0;
@@ -42,18 +52,27 @@ public:
 
 WindowBackend& Backend();
 
-// Input from the backend: mouse messages at a screen point (they go to the window under it, or
-// to the window that holds the mouse), keys to the active window, a close request from the
-// desktop's frame.
+// Key flags of input: the mouse messages' MK_ flags, and the Alt key.
+constexpr WPARAM InputAlt = 0x10000;
+
+// Input from the backend, queued and routed when a message loop takes it: mouse messages at a
+// screen point (to the window holding the capture, or else the one under the point), keys to
+// the focus window, or first to the window the desktop names as having the focus.
 void InputMouse(UINT message, POINT screen, WPARAM keys);
-void InputKey(UINT message, UINT key);
+void InputKey(UINT message, UINT key, WPARAM keys, HWND focus = nullptr);
+// The desktop gave the keyboard focus to the window, or took it from it.
+void InputFocusChanged(HWND window, bool gained);
+// A close request from the desktop's frame.
 void InputClose(HWND window);
-// The desktop moved the window (its frame's top left is now at the point) or uncovered it.
-void InputMoved(HWND window, POINT topLeft);
+// The desktop moved the native window (its top left is now at the point), resized it (to the
+// size given), told the widths of its frame, or uncovered it.
+void InputMoved(HWND window, POINT nativeTopLeft);
+void InputResized(HWND window, int nativeWidth, int nativeHeight);
+void InputFrame(HWND window, RECT desktopFrame);
 void InputExposed(HWND window);
 // The answer of the window's procedure to a hit test at a screen point.
 LRESULT HitTest(HWND window, POINT screen);
-// The window's pixels and size, frame included, for the backend and for tests.
+// The native window's pixels and size, for the backend and for tests.
 const uint32_t* WindowPixels(HWND window, int& width, int& height);
 // The window's client pixels (0x00RRGGBB, pitch in bytes) for drawing without a context; tell
 // the window when they changed so that it is presented again.
@@ -64,3 +83,7 @@ NativeWindow* WindowNative(HWND window);
 // All windows that exist, from the bottom of the stack to the top.
 int WindowCount();
 HWND WindowAt(int index);
+// Milliseconds until the next timer is due (0 when one is), UINT32_MAX when there is none.
+uint32_t TimeToNextTimer();
+// Destroys every window and forgets timers, messages, input, focus and capture (tests).
+void WindowLayerReset();

@@ -1,0 +1,42 @@
+#include "Kavrel.h"
+
+#include "Zol_vis.h"
+#include "platform/Display.h"
+
+#include <cstdio>
+#include <exception>
+
+namespace {
+
+// Whether a display object can be had, that is whether there is a desktop to show windows on.
+bool DisplayAvailable() {
+    IDirectDraw* display = nullptr;
+    CoCreateInstance(CLSID_DirectDraw, nullptr, CLSCTX_ALL, IID_IDirectDraw,
+                     reinterpret_cast<void**>(&display));
+    if (display == nullptr) return false;
+    display->Release();
+    return true;
+}
+
+} // namespace
+
+int WinMain(HINSTANCE, HINSTANCE, char*, int) {
+    if (!DisplayAvailable()) {
+        std::fputs("kavrel: no display is available to show the viewer's windows on\n", stderr);
+        return 1;
+    }
+    TApplication application;
+    try {
+        application.Initialize();
+        application.Title = "Vespira";
+        frmMain = new TfrmMain(&application);
+        application.CreateForm(frmMain);
+        application.Run();
+    } catch (const std::exception& error) {
+        application.ShowException(error.what());
+    } catch (...) {
+        application.ShowException("");
+    }
+    frmMain = nullptr;
+    return 0;
+}

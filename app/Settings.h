@@ -1,0 +1,49 @@
+// The six display settings of kavrel.ini, their defaults and limits, and the sizes derived from
+// them: the analysis window length N, the hop H, the picture's rows and columns, the time axis
+// and the engine's configuration record.
+#pragma once
+
+#include "Zol_config.h"
+
+#include <cstdint>
+#include <cstdio>
+
+struct TSettings {
+    double Fmin;   // lowest frequency shown, Hz; also sets the window length
+    double Fmax;   // highest frequency shown, Hz
+    double Step;   // hop between windows as a fraction of the window length
+    double Size;   // factor on the window length
+    double Height; // picture height in pixels = spectrum points per line
+    double Width;  // picture width in pixels = lines shown
+};
+
+// What the picture and the engine are built from.
+struct TDerivedSizes {
+    uint32_t N;    // analysis window length, samples
+    uint32_t H;    // hop between successive windows, samples
+    uint32_t Rows; // spectrum points per line
+    uint32_t Cols; // lines on screen
+    double TimeFrom;
+};
+
+// Limits that every setting is kept inside: the engine serves windows of MinWindow to MaxWindow
+// samples; the picture has MinPixels to MaxRows rows and MinPixels to MaxCols columns.
+constexpr uint32_t MinWindow = 8, MaxWindow = 16384;
+constexpr uint32_t MinPixels = 2, MaxRows = 2000, MaxCols = 4000;
+constexpr double MinFmin = 2.0;
+
+void SetSettingsDefaults(TSettings& settings);
+// One line of kavrel.ini: "key = value" or "key = value %", the key one of Fmin, Fmax, step,
+// size, height, width (exactly so); a value that is not number text counts as 0. Other lines
+// change nothing.
+void ApplySettingsLine(TSettings& settings, const char* line);
+// Puts back the default of every setting outside its limits (which depend on the sample rate
+// and the settings already kept), with one line to complaints (the program's standard error)
+// naming the key, the value and the range.
+void KeepSettingsInLimits(TSettings& settings, uint32_t sampleRate, FILE* complaints);
+// The sizes of settings that KeepSettingsInLimits has passed.
+TDerivedSizes DeriveSizes(const TSettings& settings, uint32_t sampleRate);
+// The engine's record: its defaults with the window, lag count, points, frequencies and sample
+// period of these sizes, validated.
+void FillConfigRecord(ConfigRecord& record, const TSettings& settings, const TDerivedSizes& sizes,
+                      uint32_t sampleRate);

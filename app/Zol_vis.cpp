@@ -1,0 +1,337 @@
+#include "Zol_vis.h"
+
+#include "Risovanieshkal.h"
+#include "Tfrmizobragenie.h"
+#include "Ttekstoviyfayl.h"
+#include "Zol_dll.h"
+
+#include <cmath>
+#include <cstdio>
+
+TfrmMain* frmMain = nullptr;
+
+namespace {
+
+constexpr uint32_t FifoGranularity = 128;
+constexpr uint32_t ScaleWidth = 70, ScaleHeight = 50;
+constexpr double PeakDecay = 0.95;
+constexpr DWORD CaptureSeconds = 10;
+
+// The grey level of a value against the peak: 0 without a peak, at most 255.
+uint32_t GreyLevel(float value, float peak, float gain) {
+    if (peak == 0.0f) return 0;
+    const long double level = static_cast<long double>(value) * 255 * gain / peak;
+    if (!(level > 0)) return 0;
+    return level >= 255 ? 255 : uint32_t(level);
+}
+
+// The whole part of a line's largest value as the unsigned integer it is compared as.
+float WholePart(float value) {
+    if (!(value >= 1.0f)) return 0.0f;
+    return value >= 4294967296.0f ? 4294967295.0f : float(uint32_t(value));
+}
+
+bool AllFinite(const TOdnomernoeMnogestvoElementov<float>& line) {
+    for (uint32_t k = 0; k < line.Count(); ++k)
+        if (!std::isfinite(line[k])) return false;
+    return true;
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(TComponent* owner)
+    : TForm(owner, bsSingle), SampleFifo(1, 1, FifoGranularity, false),
+      LineFifo(1, 1, FifoGranularity, false) {
+    CreateComponents();
+    SetSettingsDefaults(Settings);
+    PlaceInWorkArea();
+    TTekstoviyFayl settingsFile(TAnsiString("kavrel.ini"));
+    settingsFile.SetLineHandler(SettingsLineHandler, this);
+    settingsFile.ReadLines();
+    SampleRate = 11025;
+    KeepSettingsInLimits(Settings, SampleRate, stderr);
+    Sizes = DeriveSizes(Settings, SampleRate);
+    Rows = Sizes.Rows;
+    Cols = Sizes.Cols;
+    CreatePictureWindow(&frmIzobragenie, int(Rows + ScaleHeight), int(Cols + ScaleWidth),
+                        TAnsiString("Ornalux"), true, false, true, true);
+    PictureRect = {LONG(ScaleWidth), 0, LONG(ScaleWidth + Cols), LONG(Rows)};
+    ChannelCount = 2;
+    Channel = 0;
+    ReadOffset = 0;
+    SampleFifo.SetBlockLength(Sizes.N);
+    SampleFifo.SetAdvance(Sizes.H);
+    LineFifo.SetAdvance(Rows);
+    LineFifo.SetBlockLength(Rows);
+    Gain = 10.0f;
+    TimeFrom = Sizes.TimeFrom;
+    TimeTo = 0.0;
+    FreqFrom = Settings.Fmin;
+    FreqTo = Settings.Fmax;
+    FillConfigRecord(ZolConfig, Settings, Sizes, SampleRate);
+    ZOL_DLL_Init(&ZolConfig, false);
+    OnCreate = [this](void* sender) { FormCreate(sender); };
+    OnDestroy = [this](void* sender) { FormDestroy(sender); };
+}
+
+TfrmMain::~TfrmMain() {
+    // The destroy event needs the whole form, so it cannot wait for the base destructor.
+    DoDestroy();
+}
+
+void TfrmMain::CreateComponents() {
+    Name = "frmMain";
+    SetFormCaption("Vespira 1.2");
+    SetFont("MS Sans Serif", -11);
+    SetClientWidth(307);
+    SetClientHeight(58);
+    bnPauza = new TButton(this, this);
+    bnPauza->Name = "bnPauza";
+    bnPauza->SetBounds(192, 15, 96, 25);
+    bnPauza->SetCaption("Pause");
+    bnPauza->TabOrder = 0;
+    bnPauza->TabStop = true;
+    bnPauza->Tag = 0;
+    bnPauza->OnClick = [this](void* sender) { bnPauzaClick(sender); };
+    gbChannel = new TGroupBox(this, this);
+    gbChannel->Name = "gbChannel";
+    gbChannel->SetBounds(16, 8, 137, 41);
+    gbChannel->SetCaption(" Audio channel: ");
+    gbChannel->TabOrder = 1;
+    rbLeftChannel = new TRadioButton(this, gbChannel);
+    rbLeftChannel->Name = "rbLeftChannel";
+    rbLeftChannel->SetBounds(16, 16, 49, 17);
+    rbLeftChannel->SetCaption("Left");
+    rbLeftChannel->SetChecked(true);
+    rbLeftChannel->TabOrder = 0;
+    rbLeftChannel->TabStop = true;
+    rbLeftChannel->OnClick = [this](void* sender) { rbLeftChannelClick(sender); };
+    rbRightChannel = new TRadioButton(this, gbChannel);
+    rbRightChannel->Name = "rbRightChannel";
+    rbRightChannel->SetBounds(64, 16, 49, 17);
+    rbRightChannel->SetCaption("Right");
+    rbRightChannel->TabOrder = 1;
+    rbRightChannel->OnClick = [this](void* sender) { rbRightChannelClick(sender); };
+    tmrShow = new TTimer(this);
+    tmrShow->Name = "tmrShow";
+    tmrShow->SetEnabled(false);
+    tmrShow->SetInterval(50);
+    tmrShow->OnTimer = [this](void* sender) { tmrShowTimer(sender); };
+}
+
+// The form's frame in the bottom-right corner of the work area.
+void TfrmMain::PlaceInWorkArea() {
+    RECT area{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    SetPosition(area.right - Width, area.bottom - Height);
+}
+
+bool TfrmMain::SettingsLineHandler(const char* line, TTekstoviyFayl*, void* userData) {
+    if (userData == nullptr) return false;
+    ApplySettingsLine(static_cast<TfrmMain*>(userData)->Settings, line);
+    return true;
+}
+
+void TfrmMain::FormCreate(void*) {
+    const HRESULT com = CoInitialize(nullptr);
+    if (com == S_OK || com == S_FALSE) ComInitialised = true;
+    if (CoCreateInstance(CLSID_DirectSoundCapture, nullptr, CLSCTX_ALL, IID_IDirectSoundCapture,
+                         reinterpret_cast<void**>(&Capture)) == S_OK)
+        Capture->Initialize(nullptr);
+    if (Capture != nullptr) OpenCapture();
+    if (CaptureBuffer == nullptr) {
+        std::fputs("kavrel: no sound capture device was found; the picture stays empty\n", stderr);
+        return;
+    }
+    StartCapture();
+}
+
+// Asks for ten seconds of 16-bit PCM at SampleRate with the device's channels.
+void TfrmMain::OpenCapture() {
+    DSCCAPS caps{};
+    caps.dwSize = sizeof caps;
+    Capture->GetCaps(&caps);
+    ChannelCount = caps.dwChannels;
+    if (ChannelCount == 0) return;
+    CaptureFormat.wFormatTag = WAVE_FORMAT_PCM;
+    CaptureFormat.nChannels = WORD(ChannelCount);
+    CaptureFormat.nSamplesPerSec = SampleRate;
+    CaptureFormat.nBlockAlign = WORD(ChannelCount * 2);
+    CaptureFormat.nAvgBytesPerSec = CaptureFormat.nBlockAlign * SampleRate;
+    CaptureFormat.wBitsPerSample = 16;
+    CaptureFormat.cbSize = 0;
+    CaptureBufferDesc.dwSize = sizeof(DSCBUFFERDESC1);
+    CaptureBufferDesc.dwFlags = DSCBCAPS_WAVEMAPPED;
+    CaptureBufferDesc.dwBufferBytes = CaptureFormat.nBlockAlign * SampleRate * CaptureSeconds;
+    CaptureBufferDesc.dwReserved = 0;
+    CaptureBufferDesc.lpwfxFormat = &CaptureFormat;
+    Capture->CreateCaptureBuffer(&CaptureBufferDesc, &CaptureBuffer, nullptr);
+    if (CaptureBuffer != nullptr &&
+        CaptureBuffer->GetFormat(&CaptureFormat, sizeof CaptureFormat, nullptr) == S_OK)
+        SampleRate = CaptureFormat.nSamplesPerSec;
+}
+
+void TfrmMain::StartCapture() {
+    if (CaptureBuffer == nullptr) return;
+    CaptureBuffer->Start(DSCBSTART_LOOPING);
+    tmrShow->SetEnabled(true);
+}
+
+void TfrmMain::FormDestroy(void*) {
+    if (CaptureBuffer != nullptr) CaptureBuffer->Release();
+    if (Capture != nullptr) Capture->Release();
+    CaptureBuffer = nullptr;
+    Capture = nullptr;
+    tmrShow->SetEnabled(false);
+    if (frmIzobragenie != nullptr) {
+        delete frmIzobragenie;
+        frmIzobragenie = nullptr;
+    }
+    if (ComInitialised) CoUninitialize();
+    ComInitialised = false;
+}
+
+// Tag 0 running, 1 paused; nothing of the picture's state is reset either way.
+void TfrmMain::bnPauzaClick(void*) {
+    if (bnPauza->Tag == 0) {
+        if (CaptureBuffer != nullptr) {
+            CaptureBuffer->Stop();
+            tmrShow->SetEnabled(false);
+        }
+        bnPauza->SetCaption("Continue");
+        bnPauza->Tag = 1;
+    } else {
+        StartCapture();
+        bnPauza->SetCaption("Pause");
+        bnPauza->Tag = 0;
+    }
+}
+
+void TfrmMain::rbLeftChannelClick(void*) {
+    Channel = 0;
+}
+
+void TfrmMain::rbRightChannelClick(void*) {
+    Channel = 1;
+}
+
+void TfrmMain::tmrShowTimer(void*) {
+    if (frmIzobragenie == nullptr) return;
+    ReadCapture();
+    RunEngine();
+    DrawPicture();
+}
+
+bool TfrmMain::ReadCapture() {
+    if (CaptureBuffer == nullptr) return false;
+    DWORD readPos = 0;
+    CaptureBuffer->GetCurrentPosition(nullptr, &readPos);
+    const DWORD size = CaptureBufferDesc.dwBufferBytes;
+    if (readPos >= size || readPos == ReadOffset) return readPos < size;
+    const DWORD bytes = ReadOffset <= readPos ? readPos - ReadOffset : size - ReadOffset + readPos;
+    void* region[2] = {nullptr, nullptr};
+    DWORD regionBytes[2] = {0, 0};
+    if (FAILED(CaptureBuffer->Lock(ReadOffset, bytes, &region[0], &regionBytes[0], &region[1],
+                                   &regionBytes[1], 0)))
+        return false;
+    // With one channel, Left and Right both take every sample.
+    const uint32_t first = ChannelCount > 1 ? Channel : 0;
+    for (int i = 0; i < 2; ++i) {
+        if (region[i] == nullptr) continue;
+        TOdnomernayaViborkaElementov<short> samples(16);
+        samples.Attach(static_cast<short*>(region[i]), regionBytes[i] / 2);
+        samples.Select(first, ChannelCount, regionBytes[i] / 2);
+        SampleFifo.Append(samples);
+    }
+    CaptureBuffer->Unlock(region[0], regionBytes[0], region[1], regionBytes[1]);
+    ReadOffset = readPos;
+    return true;
+}
+
+bool TfrmMain::RunEngine() {
+    TOdnomernoeMnogestvoElementov<short> window(16);
+    TOdnomernoeMnogestvoElementov<float> line(16);
+    if (!line.SetCount(ZolConfig.PointCount, false, false)) return false;
+    while (SampleFifo.ReadBlock(window, true)) {
+        ZOL_DLL_WriteInputArray(window.Data(), int32_t(window.Count()));
+        ZOL_DLL_Run();
+        ZOL_DLL_ReadOutputArray(line.Data(), int32_t(line.Count()));
+        AppendLine(line);
+    }
+    SampleFifo.Compact();
+    if (LineFifo.ReadPos() > 0) LineFifo.Compact();
+    return true;
+}
+
+// At most Cols lines wait (while there is no back buffer to draw them on): the oldest goes.
+void TfrmMain::AppendLine(const TOdnomernoeMnogestvoElementov<float>& line) {
+    if (LineFifo.BlocksAvailable() >= Cols) {
+        TOdnomernoeMnogestvoElementov<float> oldest(16);
+        LineFifo.ReadBlock(oldest, true);
+    }
+    LineFifo.Append(line);
+}
+
+void TfrmMain::DrawPicture() {
+    TGraficheskoeOkno& owner = frmIzobragenie->Surface;
+    IDirectDrawSurface* surface = owner.BeginDraw(true);
+    if (surface == nullptr) return;
+    const uint32_t a = LineFifo.BlocksAvailable();
+    if (a < Cols) ScrollPicture(surface, a);
+    Peak = float(Peak * PeakDecay);
+    DDSURFACEDESC pixels{};
+    pixels.dwSize = sizeof pixels;
+    const bool locked = surface->Lock(nullptr, &pixels, DDLOCK_WAIT, nullptr) == DD_OK;
+    DrawColumns(locked ? &pixels : nullptr, a < Cols ? Cols - a : 0);
+    DrawScales();
+    if (locked) surface->Unlock(nullptr);
+    owner.EndDraw();
+    owner.Present(nullptr);
+    LineFifo.Compact();
+}
+
+void TfrmMain::ScrollPicture(IDirectDrawSurface* surface, uint32_t lines) {
+    RECT to = PictureRect, from = PictureRect;
+    to.right -= LONG(lines);
+    from.left += LONG(lines);
+    DDBLTFX fx{};
+    fx.dwSize = sizeof fx;
+    surface->Blt(&to, surface, &from, DDBLT_WAIT, &fx);
+}
+
+// Columns first .. Cols - 1 from the waiting lines, oldest first, as greys against Peak. Without
+// locked pixels that hold the picture the lines are still taken, so later ones keep their
+// places in time.
+void TfrmMain::DrawColumns(const DDSURFACEDESC* pixels, uint32_t first) {
+    const bool drawable = pixels != nullptr && pixels->lpSurface != nullptr &&
+                          pixels->dwWidth >= DWORD(PictureRect.right) &&
+                          pixels->dwHeight >= DWORD(PictureRect.bottom);
+    const TGraficheskoeOkno& surface = frmIzobragenie->Surface;
+    TOdnomernoeMnogestvoElementov<float> line(16);
+    for (uint32_t x = first; x < Cols && LineFifo.ReadBlock(line, false); ++x) {
+        // A line with values that are not numbers draws black and leaves the peak alone.
+        const bool finite = AllFinite(line);
+        if (finite) {
+            const float whole = WholePart(line.MaxElement());
+            if (whole > Peak) Peak = whole;
+        }
+        if (!drawable) continue;
+        auto* column =
+            static_cast<uint8_t*>(pixels->lpSurface) + size_t(PictureRect.left + LONG(x)) * 4;
+        for (uint32_t k = 0; k < Rows; ++k) {
+            const uint32_t level = finite ? GreyLevel(line[k], Peak, Gain) : 0;
+            const size_t row = size_t(PictureRect.top) + Rows - 1 - k;
+            *reinterpret_cast<uint32_t*>(column + row * size_t(pixels->lPitch)) =
+                surface.ConvertColour(surface.ConvertContext, level * 0x010101u);
+        }
+    }
+}
+
+// Frequency in Hz up the left band, time in seconds along the bottom band; the titles are code
+// page 1251 ("F," over "Hz" and "t, s" in Russian).
+void TfrmMain::DrawScales() {
+    DrawScale({frmIzobragenie, Rows, int32_t(ScaleWidth), 0, FreqFrom, FreqTo, true, "F,\n\xC3\xF6",
+               3, 0, 0});
+    DrawScale({frmIzobragenie, Cols, int32_t(ScaleHeight), int32_t(ScaleWidth), TimeFrom, TimeTo,
+               false, "t, \xF1", 3, 0, 0});
+}

@@ -1,0 +1,79 @@
+// The control window: Pause/Continue and the choice of channel. It owns the settings and the
+// sizes derived from them, opens the sound-capture device, and on every 50 ms tick moves the
+// captured samples through the engine into the picture window.
+#pragma once
+
+#include "Settings.h"
+#include "TOdnokanalniyBufer.h"
+#include "platform/Capture.h"
+#include "platform/Display.h"
+#include "platform/Forms.h"
+
+class TTekstoviyFayl;
+
+class TfrmMain : public TForm {
+public:
+    // Builds the window, reads kavrel.ini, derives the sizes, creates the picture window and
+    // initialises the engine. The capture device is opened by FormCreate.
+    explicit TfrmMain(TComponent* owner);
+    ~TfrmMain() override;
+
+    void FormCreate(void* sender);
+    void FormDestroy(void* sender);
+    void bnPauzaClick(void* sender);
+    void rbLeftChannelClick(void* sender);
+    void rbRightChannelClick(void* sender);
+    void tmrShowTimer(void* sender);
+    // The sound captured since the last read, the selected channel only, into SampleFifo. False
+    // when the capture buffer could not be locked (the next read asks again from ReadOffset).
+    bool ReadCapture();
+    // Every complete window of SampleFifo through the engine, each spectrum line into
+    // LineFifo. False when the line array could not be sized.
+    bool RunEngine();
+    // One line of kavrel.ini; userData is the form. False (stop reading) without a form.
+    static bool SettingsLineHandler(const char* line, TTekstoviyFayl* reader, void* userData);
+
+    TButton* bnPauza;
+    TGroupBox* gbChannel;
+    TRadioButton* rbLeftChannel;
+    TRadioButton* rbRightChannel;
+    TTimer* tmrShow;
+
+    bool ComInitialised = false;
+    IDirectSoundCapture* Capture = nullptr;
+    IDirectSoundCaptureBuffer* CaptureBuffer = nullptr;
+    WAVEFORMATEX CaptureFormat{};
+    DSCBUFFERDESC CaptureBufferDesc{};
+    uint32_t Rows = 0;
+    uint32_t Cols = 0;
+    RECT PictureRect{};
+    double TimeFrom = 0.0, TimeTo = 0.0;
+    double FreqFrom = 0.0, FreqTo = 0.0;
+    uint32_t Channel = 0;
+    uint32_t ChannelCount = 0;
+    uint32_t SampleRate = 0;
+    uint32_t ReadOffset = 0;
+    TOdnokanalniyBufer<short, short> SampleFifo;
+    TOdnokanalniyBufer<float, float> LineFifo;
+    float Peak = 0.0f;
+    float Gain = 0.0f;
+    TSettings Settings{};
+    TDerivedSizes Sizes{};
+
+    // The drawing steps of a tick, on the picture window's back buffer (which DrawPicture
+    // takes): the picture moved `lines` columns left, the waiting lines written as columns from
+    // `first` on (pixels null: taken but not drawn), both scales repainted.
+    void DrawPicture();
+    void ScrollPicture(IDirectDrawSurface* surface, uint32_t lines);
+    void DrawColumns(const DDSURFACEDESC* pixels, uint32_t first);
+    void DrawScales();
+
+private:
+    void CreateComponents();
+    void PlaceInWorkArea();
+    void OpenCapture();
+    void StartCapture();
+    void AppendLine(const TOdnomernoeMnogestvoElementov<float>& line);
+};
+
+extern TfrmMain* frmMain;

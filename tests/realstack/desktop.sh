@@ -1,0 +1,30 @@
+# A desktop of a test's own, for the real-stack tests (source it):
+#   desktop_start WxH     Xvfb on a free display number, exports DISPLAY and DESKTOP_XVFB_PID
+#   stop_process PID      asks a process to end, kills it after a second, reaps it
+#   desktop_stop          stops the Xvfb started here
+
+desktop_start() {
+    local n i
+    for n in $(seq 90 140); do [ -e "/tmp/.X$n-lock" ] || break; done
+    Xvfb ":$n" -screen 0 "${1}x24" -nolisten tcp >/dev/null 2>&1 &
+    DESKTOP_XVFB_PID=$!
+    export DISPLAY=":$n"
+    for i in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && return 0; sleep 0.1; done
+    echo "desktop: Xvfb did not start" >&2
+    return 1
+}
+
+# The viewer ends when its control window closes; a desktop without a window manager cannot
+# close it, so it is stopped by its process id.
+stop_process() {
+    local i
+    kill "$1" 2>/dev/null || return 0
+    for i in $(seq 10); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL "$1" 2>/dev/null
+    wait "$1" 2>/dev/null
+}
+
+desktop_stop() {
+    [ -n "${DESKTOP_XVFB_PID:-}" ] && stop_process "$DESKTOP_XVFB_PID"
+    DESKTOP_XVFB_PID=
+}

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# The viewer's windows under a window manager that frames them (openbox on Xvfb): the control
+# window's frame in the bottom-right corner of the work area, the picture window's frame in its
+# top-left corner. kavrel_frames.sh KAVREL; exits 77 (skipped) where Xvfb or openbox is missing.
+set -u
+program=$(realpath "${1:-}")
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/desktop.sh"
+for tool in Xvfb openbox xdotool xwininfo xprop; do
+    command -v "$tool" >/dev/null || { echo "kavrel_frames: $tool is not installed; skipped"; exit 77; }
+done
+work=$(mktemp -d)
+manager= kavrel=
+finish() {
+    [ -n "$kavrel" ] && stop_process "$kavrel"
+    [ -n "$manager" ] && stop_process "$manager"
+    desktop_stop
+    rm -rf "$work"
+}
+trap finish EXIT
+
+desktop_start 1024x768 || exit 1
+openbox >"$work/openbox.log" 2>&1 &
+manager=$!
+for i in $(seq 50); do xprop -root _NET_WORKAREA 2>/dev/null | grep -q = && break; sleep 0.1; done
+read -r wl wt ww wh < <(xprop -root _NET_WORKAREA | sed 's/.*= //; s/,//g' | awk '{print $1, $2, $3, $4}')
+[ -n "${wh:-}" ] || { echo "kavrel_frames: openbox published no work area"; exit 1; }
+
+(cd "$work" && exec "$program") >"$work/said" 2>&1 &
+kavrel=$!
+
+# A window's frame as "left top right bottom", once the window manager has framed it.
+frame() {
+    local id x y w h fl fr ft fb
+    id=$(xdotool search --name "^$1\$" 2>/dev/null | head -1)
+    [ -n "$id" ] || return 1
+    read -r fl fr ft fb < <(xprop -id "$id" _NET_FRAME_EXTENTS 2>/dev/null | sed -n 's/.*= //p' | tr -d ,)
+    [ -n "${fb:-}" ] || return 1
+    read -r x y w h < <(xwininfo -id "$id" | awk -F: '/Absolute upper-left X/ {x = $2}
+        /Absolute upper-left Y/ {y = $2} /Width/ {w = $2} /Height/ {h = $2}
+        END {print x + 0, y + 0, w + 0, h + 0}')
+    echo "$((x - fl)) $((y - ft)) $((x + w + fr)) $((y + h + fb))"
+}
+control= picture=
+for i in $(seq 100); do
+    control=$(frame 'Vespira 1.2') && picture=$(frame Ornalux) && break
+    sleep 0.1
+done
+sleep 0.5 # let the placement settle, then read again
+control=$(frame 'Vespira 1.2')
+picture=$(frame Ornalux)
+echo "work area $wl $wt $((wl + ww)) $((wt + wh)); control frame $control; picture frame $picture"
+read -r cl ct cr cb <<<"$control"
+read -r pl pt pr pb <<<"$picture"
+[ "$cr" = $((wl + ww)) ] && [ "$cb" = $((wt + wh)) ] || { echo "control window not in the bottom-right corner"; exit 1; }
+[ "$pl" = "$wl" ] && [ "$pt" = "$wt" ] || { echo "picture window not in the top-left corner"; exit 1; }
+echo "both frames sit in their corners of the work area"

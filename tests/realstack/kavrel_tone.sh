@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# The viewer on the real stack: Xvfb, a PulseAudio server of its own whose default source hears
+# a 440 Hz tone, and the real kavrel started in an empty directory. Waits until the picture shows
+# the tone (the first capture data can come late), then
+#   kavrel_tone.sh check KAVREL              checks that the bright line lies at 440 Hz (within a
+#                                            row) and that both scales are drawn
+#   kavrel_tone.sh screenshot KAVREL OUT.png saves the screen with both windows as a PNG
+# Exits 77 (skipped) where Xvfb or PulseAudio is not installed.
+set -u
+mode=${1:-}
+program=$(realpath "${2:-}")
+out=${3:-}
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/pulse_tone.sh"
+source "$here/desktop.sh"
+convert=/usr/bin/convert
+for tool in Xvfb pulseaudio pactl pacat sox xdotool import "$convert"; do
+    command -v "$tool" >/dev/null || { echo "kavrel_tone: $tool is not installed; skipped"; exit 77; }
+done
+
+work=$(mktemp -d)
+kavrel=
+finish() {
+    [ -n "$kavrel" ] && stop_process "$kavrel"
+    desktop_stop
+    pulse_stop
+    rm -rf "$work"
+}
+trap finish EXIT
+
+# A screen just large enough for both windows: the picture at the top left, the control window
+# below it at the bottom right.
+desktop_start 680x400 || exit 1
+pulse_start || exit 1
+pulse_tone 440
+
+(cd "$work" && exec "$program") >"$work/said" 2>&1 &
+kavrel=$!
+picture=
+for i in $(seq 100); do
+    picture=$(xdotool search --name '^Ornalux$' 2>/dev/null | head -1)
+    [ -n "$picture" ] && break
+    sleep 0.1
+done
+[ -n "$picture" ] || { echo "kavrel_tone: no picture window"; cat "$work/said"; exit 1; }
+
+# The brightest row of a column near the newest one, as the middle of the run of its largest
+# grey level (the grey scale saturates around a strong tone); prints "row level".
+brightest() {
+    "$convert" "$1" -crop "1x280+667+0" -depth 8 txt:- | awk -F'[,:() ]+' '
+        NR > 1 { y = $2; v = $4; if (v > best) { best = v; first = y } if (v == best) last = y }
+        END { printf "%.1f %d\n", (first + last) / 2, best }'
+}
+# Pure green pixels (the scales' marks and labels) in a rectangle WxH+X+Y.
+greens() {
+    "$convert" "$1" -crop "$2" -depth 8 txt:- | grep -c '#00FF00'
+}
+
+# Point k of 280 between 40 and 1200 Hz lies at row 279 - k: 440 Hz at row 182.8.
+want=$(awk 'BEGIN { printf "%.2f", 279 - (440 - 40) * 279 / 1160 }')
+shot="$work/picture.png"
+found=
+for i in $(seq 60); do
+    sleep 0.5
+    import -window "$picture" "$shot" 2>/dev/null || continue
+    read -r row level < <(brightest "$shot")
+    if [ "${level:-0}" -ge 200 ] && awk -v r="$row" -v w="$want" 'BEGIN { exit !(r - w <= 1 && w - r <= 1) }'; then
+        found=1
+        break
+    fi
+done
+if [ -z "$found" ]; then
+    echo "kavrel_tone: no bright line at 440 Hz (row $want); last brightest row ${row:-?} level ${level:-?}"
+    cat "$work/said"
+    exit 1
+fi
+echo "bright line at row $row (440 Hz is row $want), level $level"
+
+case "$mode" in
+check)
+    frequency=$(greens "$shot" 70x280+0+0)
+    time=$(greens "$shot" 600x50+70+280)
+    echo "scale pixels: frequency $frequency, time $time"
+    [ "$frequency" -gt 50 ] && [ "$time" -gt 50 ] || { echo "kavrel_tone: a scale is missing"; exit 1; }
+    ;;
+screenshot)
+    sleep 8 # let the line run across most of the picture
+    import -window root "$out" && echo "saved $out"
+    ;;
+*)
+    echo "usage: $0 check|screenshot KAVREL [OUT.png]" >&2
+    exit 2
+    ;;
+esac
