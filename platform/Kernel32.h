@@ -45,6 +45,11 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* written, voi
 DWORD GetFileSize(HANDLE file, DWORD* high);
 BOOL CloseHandle(HANDLE handle);
 BOOL DeleteFileA(const char* name);
+// A memory file: bytes the caller owns, which CreateFileA opens for reading under the name given
+// here instead of a file on disk (a reader is fed without a disk round trip, as the fuzz target
+// does). One name at a time; a null name removes it. The bytes stay alive and unchanged while a
+// handle on them is open. Opening the name for writing fails. Not a call of Windows' kernel.
+void SetMemoryFile(const char* name, const void* data, size_t size);
 
 // The command line as one text: the program as it was started, then the arguments, each that
 // holds a blank enclosed in double quotes.

@@ -9,6 +9,7 @@
 
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -68,6 +69,82 @@ TEST(PlatformKernel, OnlyRegularFilesOpenAndOpeningNeverWaits) {
     struct stat info;
     ASSERT_EQ(stat(pipe.c_str(), &info), 0);
     EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
+HANDLE OpenToRead(const std::string& name) {
+    return CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+std::string ReadUpTo(HANDLE file, DWORD count) {
+    char buffer[64] = {};
+    DWORD read = 99;
+    EXPECT_TRUE(ReadFile(file, buffer, count, &read, nullptr));
+    return std::string(buffer, read);
+}
+
+// A memory file stands in for the disk file of its name while it is set: each handle reads the
+// bytes from its own position, knows their size, cannot write; the disk file returns after.
+TEST(PlatformKernel, MemoryFilesAreReadInsteadOfTheDiskFileOfTheirName) {
+    TempDir dir;
+    const std::string name = dir.File("settings.ini");
+    HANDLE out = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(out, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(WriteFile(out, "disk", 4, nullptr, nullptr));
+    EXPECT_TRUE(CloseHandle(out));
+
+    const char bytes[] = "Fmin=40\r\nFmax";
+    SetMemoryFile(name.c_str(), bytes, 13);
+    HANDLE first = OpenToRead(name), second = OpenToRead(name);
+    ASSERT_NE(first, INVALID_HANDLE_VALUE);
+    ASSERT_NE(second, INVALID_HANDLE_VALUE);
+    EXPECT_NE(first, second);
+    DWORD high = 7;
+    EXPECT_EQ(GetFileSize(first, &high), 13u);
+    EXPECT_EQ(high, 0u);
+    EXPECT_EQ(ReadUpTo(first, 5), "Fmin=");
+    EXPECT_EQ(ReadUpTo(second, 2), "Fm");
+    EXPECT_EQ(ReadUpTo(first, 64), "40\r\nFmax");
+    EXPECT_EQ(ReadUpTo(first, 64), "");
+    DWORD written = 9;
+    EXPECT_FALSE(WriteFile(first, "x", 1, &written, nullptr));
+    EXPECT_EQ(written, 0u);
+    for (DWORD disposition : {OPEN_EXISTING, CREATE_ALWAYS})
+        EXPECT_EQ(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, disposition,
+                              FILE_ATTRIBUTE_NORMAL, nullptr),
+                  INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(CloseHandle(first));
+    EXPECT_FALSE(CloseHandle(first));
+    EXPECT_EQ(GetFileSize(first, nullptr), INVALID_FILE_SIZE);
+    EXPECT_EQ(ReadUpTo(second, 3), "in=");
+    EXPECT_TRUE(CloseHandle(second));
+
+    SetMemoryFile(name.c_str(), "", 0);
+    HANDLE empty = OpenToRead(name);
+    EXPECT_EQ(GetFileSize(empty, nullptr), 0u);
+    EXPECT_TRUE(CloseHandle(empty));
+
+    SetMemoryFile(nullptr, nullptr, 0);
+    HANDLE disk = OpenToRead(name);
+    EXPECT_EQ(ReadUpTo(disk, 64), "disk");
+    EXPECT_TRUE(CloseHandle(disk));
+}
+
+// A few memory handles can be open at once; a freed one opens again.
+TEST(PlatformKernel, MemoryHandlesAreLimitedAndReused) {
+    SetMemoryFile("memory.ini", "ab", 2);
+    std::vector<HANDLE> handles;
+    for (HANDLE h; (h = OpenToRead("memory.ini")) != INVALID_HANDLE_VALUE && handles.size() < 9;)
+        handles.push_back(h);
+    EXPECT_EQ(handles.size(), 4u);
+    EXPECT_TRUE(CloseHandle(handles[2]));
+    handles[2] = OpenToRead("memory.ini");
+    EXPECT_EQ(ReadUpTo(handles[2], 2), "ab");
+    for (HANDLE h : handles)
+        EXPECT_TRUE(CloseHandle(h));
+    SetMemoryFile(nullptr, nullptr, 0);
+    EXPECT_EQ(OpenToRead("memory.ini"), INVALID_HANDLE_VALUE);
 }
 
 TEST(PlatformKernel, ProgramCommandLineMemoryAndCodePage) {

@@ -1,6 +1,6 @@
-// Kernel services on Linux: POSIX files, /proc for the command line and the program's path,
-// sysconf for physical memory, the user's locale settings for the decimal separator, iconv for
-// code page 1251.
+// Kernel services on Linux: POSIX files and memory files, /proc for the command line and the
+// program's path, sysconf for physical memory, the user's locale settings for the decimal
+// separator, iconv for code page 1251.
 #include "platform/Kernel32.h"
 
 #include <fcntl.h>
@@ -10,8 +10,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 #include <new>
 #include <string>
@@ -47,6 +49,45 @@ std::string ReadCommandLine() {
     return line;
 }
 
+// The memory file and the reading positions of the handles open on it. A memory handle is
+// -2 - its slot: below INVALID_HANDLE_VALUE, a value no descriptor takes.
+struct MemoryHandle {
+    const char* data = nullptr;
+    size_t size = 0, position = 0;
+    bool open = false;
+};
+struct MemoryFiles {
+    std::mutex lock;
+    std::string name;
+    const char* data = nullptr;
+    size_t size = 0;
+    MemoryHandle handles[4];
+};
+MemoryFiles& Memory() {
+    static MemoryFiles files;
+    return files;
+}
+
+HANDLE OpenMemoryFile(MemoryFiles& memory) {
+    for (intptr_t slot = 0; slot < intptr_t(std::size(memory.handles)); ++slot) {
+        MemoryHandle& handle = memory.handles[slot];
+        if (handle.open) continue;
+        handle = {memory.data, memory.size, 0, true};
+        return reinterpret_cast<HANDLE>(-2 - slot);
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+// The open memory handle h stands for, or null for any other handle.
+MemoryHandle* MemoryHandleOf(HANDLE h) {
+    MemoryFiles& memory = Memory();
+    const intptr_t value = reinterpret_cast<intptr_t>(h), count = std::size(memory.handles);
+    if (value > -2 || value < -1 - count) return nullptr;
+    const intptr_t slot = -2 - value;
+    std::lock_guard<std::mutex> guard(memory.lock);
+    return memory.handles[slot].open ? &memory.handles[slot] : nullptr;
+}
+
 using Mutex = std::recursive_mutex;
 static_assert(sizeof(Mutex) <= sizeof(CRITICAL_SECTION::storage));
 
@@ -58,10 +99,17 @@ Mutex& MutexOf(CRITICAL_SECTION* section) {
 
 HANDLE CreateFileA(const char* name, DWORD access, DWORD, void*, DWORD disposition, DWORD, HANDLE) {
     if (name == nullptr || *name == '\0') return INVALID_HANDLE_VALUE;
+    const bool reading = access & GENERIC_READ, writing = access & GENERIC_WRITE;
+    MemoryFiles& memory = Memory();
+    {
+        std::lock_guard<std::mutex> guard(memory.lock);
+        if (!memory.name.empty() && memory.name == name)
+            return writing || disposition == CREATE_ALWAYS ? INVALID_HANDLE_VALUE
+                                                           : OpenMemoryFile(memory);
+    }
     // Opening never waits (a named pipe without a writer would block for ever), and only
     // regular files, for which O_NONBLOCK changes nothing, count as files.
     int flags = O_CLOEXEC | O_NONBLOCK;
-    const bool reading = access & GENERIC_READ, writing = access & GENERIC_WRITE;
     flags |= reading && writing ? O_RDWR : writing ? O_WRONLY : O_RDONLY;
     if (disposition == CREATE_ALWAYS) flags |= O_CREAT | O_TRUNC;
     const int fd = open(name, flags, 0644);
@@ -75,6 +123,13 @@ HANDLE CreateFileA(const char* name, DWORD access, DWORD, void*, DWORD dispositi
 }
 
 BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* read, void*) {
+    if (MemoryHandle* memory = MemoryHandleOf(file)) {
+        const size_t n = std::min<size_t>(count, memory->size - memory->position);
+        if (n > 0) std::memcpy(buffer, memory->data + memory->position, n);
+        memory->position += n;
+        if (read != nullptr) *read = DWORD(n);
+        return 1;
+    }
     DWORD done = 0;
     auto* out = static_cast<char*>(buffer);
     while (done < count) {
@@ -105,15 +160,33 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* written, voi
 }
 
 DWORD GetFileSize(HANDLE file, DWORD* high) {
+    uint64_t size = 0;
     struct stat info;
-    if (fstat(Descriptor(file), &info) != 0) return INVALID_FILE_SIZE;
-    const auto size = static_cast<uint64_t>(info.st_size);
+    if (const MemoryHandle* memory = MemoryHandleOf(file))
+        size = memory->size;
+    else if (fstat(Descriptor(file), &info) == 0)
+        size = static_cast<uint64_t>(info.st_size);
+    else
+        return INVALID_FILE_SIZE;
     if (high != nullptr) *high = DWORD(size >> 32);
     return DWORD(size);
 }
 
 BOOL CloseHandle(HANDLE handle) {
+    if (MemoryHandle* memory = MemoryHandleOf(handle)) {
+        std::lock_guard<std::mutex> guard(Memory().lock);
+        memory->open = false;
+        return 1;
+    }
     return handle != INVALID_HANDLE_VALUE && close(Descriptor(handle)) == 0;
+}
+
+void SetMemoryFile(const char* name, const void* data, size_t size) {
+    MemoryFiles& memory = Memory();
+    std::lock_guard<std::mutex> guard(memory.lock);
+    memory.name = name == nullptr ? "" : name;
+    memory.data = static_cast<const char*>(data);
+    memory.size = data == nullptr ? 0 : size;
 }
 
 BOOL DeleteFileA(const char* name) {

@@ -5,11 +5,6 @@
 #include "Ttekstoviyfayl.h"
 #include "VirtualForms.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
-#include <string>
-
 namespace {
 
 void Parse(const TAnsiString& text) {
@@ -24,40 +19,28 @@ void Parse(const TAnsiString& text) {
     }
 }
 
-bool Handle(const char* line, TTekstoviyFayl*, void*) {
+// The line goes into one string per input, whose storage serves every line of it.
+bool Handle(const char* line, TTekstoviyFayl*, void* lineText) {
+    TAnsiString& text = *static_cast<TAnsiString*>(lineText);
+    text.Assign(line);
     TAnsiString left, right;
-    if (SplitAt(left, right, TAnsiString(line), '=')) {
+    if (SplitAt(left, right, text, '=')) {
         Parse(left);
         Parse(right);
     }
     return true;
 }
 
-// The input lives in an anonymous memory file, rewritten for every input and opened by the
-// reader under its /proc name, so that no input touches the disk.
-class MemoryFile {
-public:
-    MemoryFile() : fd(memfd_create("kavrel-fuzz.ini", MFD_CLOEXEC)) {
-        if (fd >= 0) name = "/proc/self/fd/" + std::to_string(fd);
-    }
-    bool Fill(const uint8_t* data, size_t size) const {
-        return fd >= 0 && ftruncate(fd, 0) == 0 &&
-               (size == 0 || pwrite(fd, data, size, 0) == ssize_t(size));
-    }
-    const char* Name() const { return name.c_str(); }
-
-private:
-    int fd;
-    std::string name;
-};
-
 } // namespace
 
+// The reader opens the input as a memory file, so that no input goes through the disk or the
+// system's file calls.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const MemoryFile file;
-    if (!file.Fill(data, size)) return 0;
-    TTekstoviyFayl reader{TAnsiString(file.Name())};
-    reader.SetLineHandler(Handle, nullptr);
+    static const TAnsiString name("kavrel-fuzz.ini");
+    SetMemoryFile(name.Data(), data, size);
+    TAnsiString line;
+    TTekstoviyFayl reader{name};
+    reader.SetLineHandler(Handle, &line);
     reader.ReadLines();
     TakeRecordedMessageBoxes();
     return 0;
