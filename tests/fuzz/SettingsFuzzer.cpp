@@ -3,12 +3,10 @@
 #include "Settings.h"
 #include "Ttekstoviyfayl.h"
 #include "VirtualForms.h"
-
-#include <unistd.h>
+#include "platform/Kernel32.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 
 namespace {
 
@@ -17,10 +15,8 @@ bool Handle(const char* line, TTekstoviyFayl*, void* settings) {
     return true;
 }
 
-const std::string& FileName() {
-    static const std::string name = "/tmp/kavrel-settings-" + std::to_string(getpid()) + ".ini";
-    return name;
-}
+// The input is a memory file of the platform's file layer: no input touches the disk.
+constexpr const char* FileName = "kavrel.ini";
 
 FILE* Complaints() {
     static FILE* sink = std::fopen("/dev/null", "w");
@@ -34,13 +30,11 @@ void Require(bool holds) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FILE* f = std::fopen(FileName().c_str(), "wb");
-    if (f == nullptr || Complaints() == nullptr) return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
+    if (Complaints() == nullptr) return 0;
+    SetMemoryFile(FileName, data, size);
     TSettings settings;
     SetSettingsDefaults(settings);
-    TTekstoviyFayl reader{TAnsiString(FileName().c_str())};
+    TTekstoviyFayl reader{TAnsiString(FileName)};
     reader.SetLineHandler(Handle, &settings);
     reader.ReadLines();
     TakeRecordedMessageBoxes();
