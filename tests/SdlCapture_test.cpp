@@ -2,6 +2,7 @@
 // checked in order across the ring's wraps; drivers that fail or crash at start-up leave the
 // program running; a real PulseAudio server (tests/realstack/pulse_tone.sh) delivers a tone and
 // then goes away.
+#include "ChildProcess.h"
 #include "TempDir.h"
 #include "platform/Capture.h"
 
@@ -168,7 +169,7 @@ TEST_F(SdlCaptureTest, NoDriverIsNoDevice) {
 }
 
 // A PulseAudio server of the test's own, in a fresh runtime directory, with the modules given.
-class PulseServer {
+class PulseServer : public ChildProcess {
 public:
     explicit PulseServer(const std::string& runtime, const std::vector<std::string>& modules = {}) {
         setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
@@ -200,17 +201,6 @@ public:
         }
         Stop();
     }
-    ~PulseServer() { Stop(); }
-    bool Running() const { return pid > 0; }
-
-private:
-    void Stop() {
-        if (pid <= 0) return;
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
-        pid = -1;
-    }
-    pid_t pid = -1;
 };
 
 // SDL's PulseAudio driver crashes in its start-up against a server without any sink; only the

@@ -1,5 +1,6 @@
 // The SDL backend on a real X server: Xvfb is started for the test, which is skipped with a
 // message where none can be started.
+#include "ChildProcess.h"
 #include "Kernel.h"
 #include "SdlForms.h"
 #include "Tfrmizobragenie.h"
@@ -22,7 +23,7 @@ namespace {
 
 // Xvfb picks a free display itself and tells its number through a pipe, so that tests running
 // side by side never share one.
-class XServer {
+class XServer : public ChildProcess {
 public:
     XServer() {
         int fds[2];
@@ -48,17 +49,6 @@ public:
         }
         setenv("DISPLAY", (":" + number).c_str(), 1);
     }
-    ~XServer() { Stop(); }
-    bool Running() const { return pid > 0; }
-
-private:
-    void Stop() {
-        if (pid <= 0) return;
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
-        pid = 0;
-    }
-    pid_t pid = 0;
 };
 
 // Runs a command of the desktop's tools and gives its output.
