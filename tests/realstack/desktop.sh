@@ -1,13 +1,22 @@
 # A desktop of a test's own, for the real-stack tests (source it):
-#   desktop_start WxH     Xvfb on a free display number, exports DISPLAY and DESKTOP_XVFB_PID
+#   desktop_start WxH     Xvfb on a display number it chooses, exports DISPLAY and DESKTOP_XVFB_PID
 #   stop_process PID      asks a process to end, kills it after a second, reaps it
 #   desktop_stop          stops the Xvfb started here
 
 desktop_start() {
-    local n i
-    for n in $(seq 90 140); do [ -e "/tmp/.X$n-lock" ] || break; done
-    Xvfb ":$n" -screen 0 "${1}x24" -nolisten tcp >/dev/null 2>&1 &
+    local said n i
+    # Xvfb chooses a free display itself and writes its number, so that tests running side by
+    # side never start on, or stop, each other's display.
+    said=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp -noreset 3>"$said" >/dev/null 2>&1 &
     DESKTOP_XVFB_PID=$!
+    for i in $(seq 100); do [ "$(wc -l <"$said")" -ge 1 ] && break; sleep 0.1; done
+    n=$(head -n 1 "$said")
+    rm -f "$said"
+    if [ -z "$n" ]; then
+        echo "desktop: Xvfb did not start" >&2
+        return 1
+    fi
     export DISPLAY=":$n"
     for i in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && return 0; sleep 0.1; done
     echo "desktop: Xvfb did not start" >&2

@@ -23,8 +23,10 @@ desktop_start 1024x768 || exit 1
 openbox >"$work/openbox.log" 2>&1 &
 manager=$!
 for i in $(seq 50); do xprop -root _NET_WORKAREA 2>/dev/null | grep -q = && break; sleep 0.1; done
-read -r wl wt ww wh < <(xprop -root _NET_WORKAREA | sed 's/.*= //; s/,//g' | awk '{print $1, $2, $3, $4}')
-[ -n "${wh:-}" ] || { echo "kavrel_frames: openbox published no work area"; exit 1; }
+read -r wl wt ww wh < <(xprop -root _NET_WORKAREA 2>/dev/null | sed -n 's/.*= //p' | tr -d , |
+    awk '{print $1, $2, $3, $4}')
+[[ "${wl:-}${wt:-}${ww:-}${wh:-}" =~ ^[0-9]+$ ]] ||
+    { echo "kavrel_frames: openbox published no work area"; exit 1; }
 
 (cd "$work" && exec "$program") >"$work/said" 2>&1 &
 kavrel=$!
