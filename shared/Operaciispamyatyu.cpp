@@ -28,29 +28,38 @@ void CopyBackward(unsigned char* d, const unsigned char* s, uint32_t n) {
         d[i - 1] = s[i - 1];
 }
 
-} // namespace
+bool Overlap(const unsigned char* d, const unsigned char* s, uint32_t n) {
+    const uintptr_t dst = reinterpret_cast<uintptr_t>(d), src = reinterpret_cast<uintptr_t>(s);
+    return dst < src + n && src < dst + n;
+}
 
-void CopyBytes(void* dst, const void* src, uint32_t n, bool forward) {
-    auto* d = static_cast<unsigned char*>(dst);
-    const auto* s = static_cast<const unsigned char*>(src);
-    if (forward)
+// Separate blocks end up the same whatever order the bytes are copied in, so they go through the
+// library's block copy, which moves whole vectors; overlapping ones keep the word order asked for.
+void CopyInDirection(unsigned char* d, const unsigned char* s, uint32_t n, bool forward) {
+    if (n == 0) return;
+    if (!Overlap(d, s, n))
+        std::memcpy(d, s, n);
+    else if (forward)
         CopyForward(d, s, n);
     else
         CopyBackward(d, s, n);
 }
 
+} // namespace
+
+void CopyBytes(void* dst, const void* src, uint32_t n, bool forward) {
+    CopyInDirection(static_cast<unsigned char*>(dst), static_cast<const unsigned char*>(src), n,
+                    forward);
+}
+
+// The word copy in the direction that suits the overlap leaves the same bytes as the library's
+// overlapping move.
 void MoveBytes(void* dst, const void* src, uint32_t n) {
-    CopyBytes(dst, src, n, reinterpret_cast<uintptr_t>(dst) <= reinterpret_cast<uintptr_t>(src));
+    if (n > 0) std::memmove(dst, src, n);
 }
 
 void ZeroBytes(void* dst, uint32_t n) {
-    auto* d = static_cast<unsigned char*>(dst);
-    const uint32_t words = n / 4;
-    const uint32_t zero = 0;
-    for (uint32_t i = 0; i < words; ++i)
-        std::memcpy(d + 4 * i, &zero, sizeof zero);
-    for (uint32_t i = words * 4; i < n; ++i)
-        d[i] = 0;
+    if (n > 0) std::memset(dst, 0, n);
 }
 
 void CopyRows(void* dst, const void* src, uint32_t rowBytes, uint32_t rows, int32_t dstGap,
@@ -58,7 +67,7 @@ void CopyRows(void* dst, const void* src, uint32_t rowBytes, uint32_t rows, int3
     auto* d = static_cast<unsigned char*>(dst);
     const auto* s = static_cast<const unsigned char*>(src);
     for (uint32_t r = 0; r < rows; ++r) {
-        CopyForward(d, s, rowBytes);
+        CopyInDirection(d, s, rowBytes, true);
         if (r + 1 == rows) break;
         d += static_cast<int64_t>(rowBytes) + dstGap;
         s += static_cast<int64_t>(rowBytes) + srcGap;

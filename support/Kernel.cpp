@@ -43,8 +43,8 @@ bool SplitAt(TAnsiString& left, TAnsiString& right, TAnsiString source, char sep
         }
     }
     if (split != 0) {
-        left = source.SubString(1, split - 1).Trim();
-        right = source.SubString(split + 1, length - split).Trim();
+        left = source.TrimmedSubString(1, split - 1);
+        right = source.TrimmedSubString(split + 1, length - split);
     }
     Unquote(left);
     return split != 0;

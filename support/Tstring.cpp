@@ -209,10 +209,14 @@ template <typename C> TStringT<C> TStringT<C>::SubString(uint32_t start, uint32_
 }
 
 template <typename C> TStringT<C> TStringT<C>::Trim() const {
-    const uint32_t length = Length();
+    return TrimmedSubString(1, Length());
+}
+
+template <typename C> TStringT<C> TStringT<C>::TrimmedSubString(uint32_t start, uint32_t n) const {
+    if (start < 1 || n == 0 || uint64_t{start} + n - 1 > Length()) return TStringT();
     const C* d = Data();
     auto blank = [](C c) { return static_cast<std::make_unsigned_t<C>>(c) <= 32; };
-    uint32_t first = 0, end = length;
+    uint32_t first = start - 1, end = start - 1 + n;
     while (first < end && blank(d[first]))
         ++first;
     while (end > first && blank(d[end - 1]))

@@ -42,6 +42,8 @@ public:
     TStringT SubString(uint32_t start, uint32_t n) const;
     // Without leading and trailing characters of code 32 or less.
     TStringT Trim() const;
+    // Trim of SubString(start, n), made as one new string.
+    TStringT TrimmedSubString(uint32_t start, uint32_t n) const;
     // Storage of the body in elements; 0 for the empty string.
     uint32_t Capacity() const;
 

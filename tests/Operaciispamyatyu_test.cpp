@@ -29,6 +29,22 @@ TEST(Operaciispamyatyu, CopyBytesCopiesWordsAndTailInEitherDirection) {
     }
 }
 
+// The caller chooses the direction: a forward copy onto an overlapping block just above its
+// source repeats what it has already written, one word at a time.
+TEST(Operaciispamyatyu, CopyBytesKeepsTheWordOrderOnOverlap) {
+    auto a = Counting();
+    CopyBytes(a.data() + 1, a.data(), 9, true);
+    const std::array<unsigned char, 16> forward = {1, 1, 2,  3,  4,  4,  6,  7,
+                                                   8, 8, 11, 12, 13, 14, 15, 16};
+    EXPECT_EQ(a, forward);
+
+    auto b = Counting();
+    CopyBytes(b.data(), b.data() + 1, 9, false);
+    const std::array<unsigned char, 16> backward = {3,  3,  4,  5,  7,  7,  8,  9,
+                                                    10, 10, 11, 12, 13, 14, 15, 16};
+    EXPECT_EQ(b, backward);
+}
+
 TEST(Operaciispamyatyu, MoveBytesHandlesOverlapBothWays) {
     auto up = Counting();
     MoveBytes(up.data() + 1, up.data(), 10);
