@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
 using HINSTANCE = void*;
 using HMENU = void*;
 using HCURSOR = void*;
@@ -193,6 +194,7 @@ constexpr UINT MB_OK = 0x00000000;
 constexpr UINT MB_ICONERROR = 0x00000010;
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
+#endif
 
 // The form framework's mouse arguments.
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
@@ -201,6 +203,7 @@ constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 
 // The shift state of a mouse message's key flags, with the Alt key as the keyboard holds it.
 TShiftState ShiftStateOf(WPARAM keys);
 
+#ifndef _WIN32
 ATOM RegisterClassExA(const WNDCLASSEXA* windowClass);
 BOOL UnregisterClassA(const char* className, HINSTANCE instance);
 // The window is created hidden unless WS_VISIBLE is given. The size is the window's, frame
@@ -288,6 +291,7 @@ HCURSOR LoadCursorA(HINSTANCE instance, const char* name);
 // Shows text (code page 1251) in the system's message box and returns when the user closes it.
 // A null caption stands for the system's default caption.
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT style);
+#endif
 
 // ---- The form framework: an application object, forms and the controls the program uses,
 // drawn with GDI in the classic look and driven by mouse and keyboard.

@@ -7,6 +7,9 @@
 
 #include <cstdint>
 
+#ifdef _WIN32
+#include <objbase.h>
+#else
 using HRESULT = int32_t;
 using ULONG = uint32_t;
 
@@ -47,3 +50,4 @@ void CoUninitialize();
 // display, no capture device, or a class or interface this platform does not have.
 HRESULT CoCreateInstance(const CLSID& classId, void* outer, DWORD context, const IID& interfaceId,
                          void** object);
+#endif

@@ -103,6 +103,12 @@ TMouseButton ButtonOf(UINT message) {
 
 } // namespace
 
+TShiftState ShiftStateOf(WPARAM keys) {
+    return (keys & MK_SHIFT ? ssShift : 0) | (keys & MK_CONTROL ? ssCtrl : 0) |
+           (GetKeyState(VK_MENU) < 0 ? ssAlt : 0) | (keys & MK_LBUTTON ? ssLeft : 0) |
+           (keys & MK_RBUTTON ? ssRight : 0) | (keys & MK_MBUTTON ? ssMiddle : 0);
+}
+
 TComponent::TComponent(TComponent* o) : owner(o) {
     if (owner != nullptr) owner->components.push_back(this);
 }
