@@ -50,12 +50,14 @@ class DisplayTest : public testing::Test {
 protected:
     void SetUp() override {
         CleanDesktop();
+        CoInitialize(nullptr);
         Ansi1251.Load("/proc/no-such-dir/table");
     }
     void TearDown() override {
         delete frmIzobragenie;
         frmIzobragenie = nullptr;
         Ansi1251.Free();
+        CoUninitialize();
     }
 
     // The texts of the error messages shown while making a surface on this display.
