@@ -9,13 +9,15 @@
 namespace {
 
 // Whether a display object can be had, that is whether there is a desktop to show windows on.
+// COM hands out objects only on a thread that initialised it.
 bool DisplayAvailable() {
+    const HRESULT com = CoInitialize(nullptr);
     IDirectDraw* display = nullptr;
     CoCreateInstance(CLSID_DirectDraw, nullptr, CLSCTX_ALL, IID_IDirectDraw,
                      reinterpret_cast<void**>(&display));
-    if (display == nullptr) return false;
-    display->Release();
-    return true;
+    if (display != nullptr) display->Release();
+    if (SUCCEEDED(com)) CoUninitialize();
+    return display != nullptr;
 }
 
 } // namespace

@@ -280,10 +280,10 @@ void DrawArrow(TfrmIzobragenie*, HDC dc, RECT* box, int x, int y, int8_t anchor,
     if (box != nullptr) {
         *box = {tail.x, tail.y, tail.x, tail.y};
         for (const Point& p : {tip, barbs[0], barbs[1]}) {
-            box->left = std::min(box->left, p.x);
-            box->top = std::min(box->top, p.y);
-            box->right = std::max(box->right, p.x);
-            box->bottom = std::max(box->bottom, p.y);
+            box->left = std::min<LONG>(box->left, p.x);
+            box->top = std::min<LONG>(box->top, p.y);
+            box->right = std::max<LONG>(box->right, p.x);
+            box->bottom = std::max<LONG>(box->bottom, p.y);
         }
         ++box->right;
         ++box->bottom;

@@ -179,6 +179,11 @@ bool TGraficheskoeOkno::CreateBackBuffer(const RECT* rect, int memory, int margi
     desc.ddpfPixelFormat = {
         sizeof(DDPIXELFORMAT), DDPF_RGB, 0, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000};
     DirectDraw->CreateSurface(&desc, &BackBuffer, nullptr);
+    // A display without video memory to spare (or without 3D support) still has system memory.
+    if (BackBuffer == nullptr && video) {
+        desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
+        DirectDraw->CreateSurface(&desc, &BackBuffer, nullptr);
+    }
     VideoMemory = video;
     Margin = margin;
     LeaveCriticalSection(&DrawLock);

@@ -9,6 +9,11 @@
 
 #include <cstdint>
 
+#ifdef _WIN32
+#include <mmsystem.h>
+
+#include <dsound.h>
+#else
 using WORD = uint16_t;
 
 #pragma pack(push, 1)
@@ -120,3 +125,4 @@ public:
 protected:
     virtual ~IDirectSoundCapture() = default;
 };
+#endif

@@ -9,6 +9,9 @@
 
 #include <cstdint>
 
+#ifdef _WIN32
+#include <ddraw.h>
+#else
 constexpr HRESULT DD_OK = 0;
 constexpr HRESULT DDERR_GENERIC = HRESULT(0x80004005u);
 constexpr HRESULT DDERR_INVALIDPARAMS = HRESULT(0x80070057u);
@@ -123,3 +126,4 @@ public:
 protected:
     virtual ~IDirectDraw() = default;
 };
+#endif

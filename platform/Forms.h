@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
 using HINSTANCE = void*;
 using HMENU = void*;
 using HCURSOR = void*;
@@ -193,6 +194,7 @@ constexpr UINT MB_OK = 0x00000000;
 constexpr UINT MB_ICONERROR = 0x00000010;
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
+#endif
 
 // The form framework's mouse arguments.
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
@@ -201,6 +203,7 @@ constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 
 // The shift state of a mouse message's key flags, with the Alt key as the keyboard holds it.
 TShiftState ShiftStateOf(WPARAM keys);
 
+#ifndef _WIN32
 ATOM RegisterClassExA(const WNDCLASSEXA* windowClass);
 BOOL UnregisterClassA(const char* className, HINSTANCE instance);
 // The window is created hidden unless WS_VISIBLE is given. The size is the window's, frame
@@ -288,9 +291,11 @@ HCURSOR LoadCursorA(HINSTANCE instance, const char* name);
 // Shows text (code page 1251) in the system's message box and returns when the user closes it.
 // A null caption stands for the system's default caption.
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT style);
+#endif
 
 // ---- The form framework: an application object, forms and the controls the program uses,
-// drawn with GDI in the classic look and driven by mouse and keyboard.
+// drawn with GDI in the classic look and driven by mouse and keyboard (on Windows, real
+// controls).
 
 class TControl;
 class TForm;
@@ -338,8 +343,9 @@ public:
     TNotifyEvent OnClick;
 
     virtual void Paint(HDC dc) = 0;
-    // Mouse points are in form client coordinates; a press is followed by its release even when
-    // the pointer left the window (the form holds the mouse capture).
+    // Input of drawn controls. Mouse points are in form client coordinates; a press is followed
+    // by its release even when the pointer left the window (the form holds the mouse capture).
+    // On Windows the controls are real ones that take their own input and paint themselves.
     virtual void MouseDown(int, int) {}
     virtual void MouseUp(int, int, bool) {}
     virtual void KeyDown(UINT) {}
@@ -349,6 +355,12 @@ public:
 
 protected:
     void Click();
+#ifdef _WIN32
+    // The control's own window, a BUTTON of the style, a child of its form's window.
+    HWND CreateControlWindow(DWORD style) const;
+    HWND handle = nullptr;
+    friend class TForm;
+#endif
 
 private:
     TControl* parent;
@@ -455,6 +467,12 @@ private:
     std::vector<TControl*> TabControls() const;
     void MoveFocus(bool backwards);
     void HandleMouse(UINT message, WPARAM wParam, LPARAM lParam);
+    // The platform's controls: their part of a mouse message, and the messages they take
+    // (true: handled, nothing more to do).
+    void ControlMouse(UINT message, int x, int y);
+    bool ControlMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // The controls take the form's new font (the old one is deleted after).
+    void FontChanged();
     void HandleKey(UINT message, UINT key);
     // The pressed control hears the release at the point (outside it when the mouse was lost).
     void ReleasePressed(int x, int y);

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#ifndef _WIN32
 using COLORREF = uint32_t;
 using BYTE = uint8_t;
 using LONG = int32_t;
@@ -140,3 +141,4 @@ struct PixelLayout {
 
 // A context drawing on 32-bit pixels (pitch in bytes), for the platform's surfaces and windows.
 HDC CreatePixelDC(uint32_t* pixels, int width, int height, int pitch, PixelLayout layout);
+#endif

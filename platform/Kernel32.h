@@ -6,18 +6,38 @@
 #include <cstddef>
 #include <cstdint>
 
+#ifdef _WIN32
+// Windows itself; min and max stay the standard library's.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+// Files open through the layer, as on Linux: only regular files (a directory, a named pipe, the
+// console or another device does not), and a memory file under its name. Not a call of
+// Windows' kernel; every other file call is Windows' own on the handle it gives.
+HANDLE OpenRegularFileA(const char* name, DWORD access, DWORD shareMode,
+                        SECURITY_ATTRIBUTES* security, DWORD disposition, DWORD flags,
+                        HANDLE templateFile);
+#undef CreateFile
+#define CreateFileA OpenRegularFileA
+#define CreateFile OpenRegularFileA
+
+// The separator Windows writes in file names; it takes '/' as one too.
+constexpr char PathSeparator = '\\';
+constexpr bool IsPathSeparator(char c) {
+    return c == PathSeparator || c == '/';
+}
+#else
+
 using BOOL = int;
 using DWORD = uint32_t;
 using UINT = unsigned int;
 using HANDLE = void*;
 using LCID = uint32_t;
 using LCTYPE = uint32_t;
-// UTF-16 code units: Windows' own wide character there, char16_t elsewhere.
-#ifdef _WIN32
-using WCHAR = wchar_t;
-#else
+// UTF-16 code units (Windows' own wide character is wchar_t).
 using WCHAR = char16_t;
-#endif
 
 inline HANDLE const INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(intptr_t{-1});
 constexpr DWORD INVALID_FILE_SIZE = 0xFFFFFFFF;
@@ -29,11 +49,13 @@ constexpr DWORD CREATE_ALWAYS = 2;
 constexpr DWORD OPEN_EXISTING = 3;
 constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
 
-constexpr UINT CP_1251 = 1251;
 constexpr LCTYPE LOCALE_SDECIMAL = 0x0E;
 
 // The path separator of the platform's file names.
 constexpr char PathSeparator = '/';
+constexpr bool IsPathSeparator(char c) {
+    return c == PathSeparator;
+}
 
 // Files. A handle is valid until CloseHandle. Only regular files open: a directory, a named
 // pipe or a device does not, and opening never waits.
@@ -45,11 +67,6 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* written, voi
 DWORD GetFileSize(HANDLE file, DWORD* high);
 BOOL CloseHandle(HANDLE handle);
 BOOL DeleteFileA(const char* name);
-// A memory file: bytes the caller owns, which CreateFileA opens for reading under the name given
-// here instead of a file on disk (a reader is fed without a disk round trip, as the fuzz target
-// does). One name at a time; a null name removes it. The bytes stay alive and unchanged while a
-// handle on them is open. Opening the name for writing fails. Not a call of Windows' kernel.
-void SetMemoryFile(const char* name, const void* data, size_t size);
 
 // The command line as one text: the program as it was started, then the arguments, each that
 // holds a blank enclosed in double quotes.
@@ -86,3 +103,14 @@ void InitializeCriticalSection(CRITICAL_SECTION* section);
 void EnterCriticalSection(CRITICAL_SECTION* section);
 void LeaveCriticalSection(CRITICAL_SECTION* section);
 void DeleteCriticalSection(CRITICAL_SECTION* section);
+#endif
+
+// The code page of the program's 8-bit texts.
+constexpr UINT CP_1251 = 1251;
+
+// A memory file: bytes the caller owns, which CreateFileA opens for reading under the name given
+// here instead of a file on disk (a reader is fed without a disk round trip, as the fuzz target
+// does). One name at a time; a null name removes it. The bytes stay alive and unchanged while a
+// handle on them is open. Opening the name for writing fails. Not a call of Windows' kernel;
+// there a handle is on a temporary copy of the bytes that the system deletes when it closes.
+void SetMemoryFile(const char* name, const void* data, size_t size);

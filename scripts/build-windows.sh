@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Cross-builds the Windows engine library build-windows/bin/zol.dll and the engine's tests with
-# MinGW-w64 (installing the cross compiler when missing). The tests run under Wine through
-# scripts/test-windows.sh.
+# Cross-builds the Windows program build-windows/bin/kavrel.exe, the engine library beside it
+# (zol.dll) and the Windows tests with MinGW-w64 (installing the cross compiler when missing).
+# The tests run under Wine through scripts/test-windows.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,4 +13,4 @@ toolchain=()
 cmake -S . -B build-windows -G Ninja "${toolchain[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKAVREL_WERROR=ON >/dev/null
 cmake --build build-windows
-echo "build-windows: $(ls build-windows/bin/zol.dll)"
+echo "build-windows: $(ls build-windows/bin/kavrel.exe build-windows/bin/zol.dll | tr '\n' ' ')"

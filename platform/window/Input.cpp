@@ -120,12 +120,6 @@ bool TakeInput(MSG* out, HWND filter, bool& used) {
 
 } // namespace windowing
 
-TShiftState ShiftStateOf(WPARAM keys) {
-    return (keys & MK_SHIFT ? ssShift : 0) | (keys & MK_CONTROL ? ssCtrl : 0) |
-           (GetKeyState(VK_MENU) < 0 ? ssAlt : 0) | (keys & MK_LBUTTON ? ssLeft : 0) |
-           (keys & MK_RBUTTON ? ssRight : 0) | (keys & MK_MBUTTON ? ssMiddle : 0);
-}
-
 SHORT GetKeyState(int key) {
     const WPARAM keys = S().keys;
     WPARAM flag = 0;
