@@ -5,7 +5,8 @@
 #   kavrel_tone.sh check KAVREL              checks that the bright line lies at 440 Hz (within a
 #                                            row) and that both scales are drawn
 #   kavrel_tone.sh screenshot KAVREL OUT.png saves the screen with both windows as a PNG
-# Exits 77 (skipped) where Xvfb or PulseAudio is not installed.
+# Exits 77 (skipped) where Xvfb or PulseAudio is not installed. KAVREL_LAUNCHER, when set, is the
+# command that starts the program (Wine for the Windows viewer, tests/windows/kavrel_wine.sh).
 set -u
 mode=${1:-}
 program=$(realpath "${2:-}")
@@ -34,10 +35,10 @@ desktop_start 680x400 || exit 1
 pulse_start || exit 1
 pulse_tone 440
 
-(cd "$work" && exec "$program") >"$work/said" 2>&1 &
+(cd "$work" && exec ${KAVREL_LAUNCHER:-} "$program") >"$work/said" 2>&1 &
 kavrel=$!
 picture=
-for i in $(seq 100); do
+for i in $(seq 300); do
     picture=$(xdotool search --name '^Ornalux$' 2>/dev/null | head -1)
     [ -n "$picture" ] && break
     sleep 0.1
