@@ -342,8 +342,9 @@ public:
     TNotifyEvent OnClick;
 
     virtual void Paint(HDC dc) = 0;
-    // Mouse points are in form client coordinates; a press is followed by its release even when
-    // the pointer left the window (the form holds the mouse capture).
+    // Input of drawn controls. Mouse points are in form client coordinates; a press is followed
+    // by its release even when the pointer left the window (the form holds the mouse capture).
+    // On Windows the controls are real ones that take their own input and paint themselves.
     virtual void MouseDown(int, int) {}
     virtual void MouseUp(int, int, bool) {}
     virtual void KeyDown(UINT) {}
@@ -353,6 +354,12 @@ public:
 
 protected:
     void Click();
+#ifdef _WIN32
+    // The control's own window, a BUTTON of the style, a child of its form's window.
+    HWND CreateControlWindow(DWORD style) const;
+    HWND handle = nullptr;
+    friend class TForm;
+#endif
 
 private:
     TControl* parent;
@@ -459,6 +466,12 @@ private:
     std::vector<TControl*> TabControls() const;
     void MoveFocus(bool backwards);
     void HandleMouse(UINT message, WPARAM wParam, LPARAM lParam);
+    // The platform's controls: their part of a mouse message, and the messages they take
+    // (true: handled, nothing more to do).
+    void ControlMouse(UINT message, int x, int y);
+    bool ControlMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // The controls take the form's new font (the old one is deleted after).
+    void FontChanged();
     void HandleKey(UINT message, UINT key);
     // The pressed control hears the release at the point (outside it when the mouse was lost).
     void ReleasePressed(int x, int y);

@@ -1,0 +1,313 @@
+// The form framework's drawn controls, for the layer's windows: buttons, group boxes and radio
+// buttons painted with GDI in the classic look on their form's window, and the form passing its
+// mouse and keyboard input to them.
+#include "platform/Forms.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int RadioSize = 12;
+
+void Line(HDC dc, int x0, int y0, int x1, int y1, COLORREF colour) {
+    HPEN pen = CreatePen(PS_SOLID, 0, colour);
+    HGDIOBJ old = SelectObject(dc, pen);
+    MoveToEx(dc, x0, y0, nullptr);
+    LineTo(dc, x1, y1);
+    SelectObject(dc, old);
+    DeleteObject(pen);
+}
+
+void Dot(HDC dc, int x, int y, COLORREF colour) {
+    HBRUSH b = CreateSolidBrush(colour);
+    RECT r{x, y, x + 1, y + 1};
+    FillRect(dc, &r, b);
+    DeleteObject(b);
+}
+
+// The classic dotted focus rectangle.
+void FocusRect(HDC dc, RECT r) {
+    for (int x = r.left; x < r.right; x += 2) {
+        Dot(dc, x, r.top, 0);
+        Dot(dc, x, r.bottom - 1, 0);
+    }
+    for (int y = r.top; y < r.bottom; y += 2) {
+        Dot(dc, r.left, y, 0);
+        Dot(dc, r.right - 1, y, 0);
+    }
+}
+
+// A raised (or pressed) frame of two lines each side, as classic buttons have.
+void Frame3D(HDC dc, RECT r, bool pressed) {
+    const COLORREF outerLight = GetSysColor(pressed ? COLOR_3DDKSHADOW : COLOR_BTNHIGHLIGHT);
+    const COLORREF outerDark = GetSysColor(pressed ? COLOR_BTNHIGHLIGHT : COLOR_3DDKSHADOW);
+    const COLORREF innerLight = GetSysColor(pressed ? COLOR_BTNSHADOW : COLOR_3DLIGHT);
+    const COLORREF innerDark = GetSysColor(pressed ? COLOR_3DLIGHT : COLOR_BTNSHADOW);
+    Line(dc, r.left, r.bottom - 1, r.left, r.top, outerLight);
+    Line(dc, r.left, r.top, r.right - 1, r.top, outerLight);
+    Line(dc, r.left, r.bottom - 1, r.right, r.bottom - 1, outerDark);
+    Line(dc, r.right - 1, r.top, r.right - 1, r.bottom - 1, outerDark);
+    Line(dc, r.left + 1, r.bottom - 2, r.left + 1, r.top + 1, innerLight);
+    Line(dc, r.left + 1, r.top + 1, r.right - 2, r.top + 1, innerLight);
+    Line(dc, r.left + 1, r.bottom - 2, r.right - 1, r.bottom - 2, innerDark);
+    Line(dc, r.right - 2, r.top + 1, r.right - 2, r.bottom - 2, innerDark);
+}
+
+SIZE TextSize(HDC dc, const std::string& text) {
+    SIZE s{};
+    GetTextExtentPoint32A(dc, text.c_str(), int(text.size()), &s);
+    return s;
+}
+
+} // namespace
+
+void TControl::SetBounds(int left, int top, int width, int height) {
+    Left = left;
+    Top = top;
+    Width = width;
+    Height = height;
+    Invalidate();
+}
+
+void TControl::SetCaption(const std::string& text) {
+    caption = text;
+    Invalidate();
+}
+
+void TControl::Invalidate() const {
+    if (const TForm* f = Form()) InvalidateRect(f->Handle(), nullptr, 1);
+}
+
+TButton::TButton(TComponent* owner, TControl* parent) : TControl(owner, parent) {
+    TabStop = true;
+}
+
+void TButton::Paint(HDC dc) {
+    RECT r = FormRect();
+    FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
+    if (Focused()) {
+        FrameRect(dc, &r, GetSysColorBrush(COLOR_3DDKSHADOW));
+        r = {r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
+    }
+    Frame3D(dc, r, pressed);
+    const SIZE s = TextSize(dc, Caption());
+    const int shift = pressed ? 1 : 0;
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    TextOutA(dc, (r.left + r.right - s.cx) / 2 + shift, (r.top + r.bottom - s.cy) / 2 + shift,
+             Caption().c_str(), int(Caption().size()));
+    if (Focused()) FocusRect(dc, {r.left + 3, r.top + 3, r.right - 3, r.bottom - 3});
+}
+
+void TButton::MouseDown(int, int) {
+    pressed = true;
+    Invalidate();
+}
+
+void TButton::MouseUp(int, int, bool inside) {
+    const bool was = pressed;
+    pressed = false;
+    Invalidate();
+    if (was && inside) Click();
+}
+
+void TButton::KeyDown(UINT key) {
+    if (key == VK_SPACE) {
+        pressed = true;
+        Invalidate();
+    }
+    if (key == VK_RETURN) Click();
+}
+
+void TButton::KeyUp(UINT key) {
+    if (key == VK_SPACE && pressed) MouseUp(0, 0, true);
+}
+
+TGroupBox::TGroupBox(TComponent* owner, TControl* parent) : TControl(owner, parent) {}
+
+// An etched frame below the middle of the caption, the caption cut into its top line.
+void TGroupBox::Paint(HDC dc) {
+    const RECT r = FormRect();
+    const SIZE s = TextSize(dc, Caption());
+    const int top = r.top + s.cy / 2;
+    const COLORREF shadow = GetSysColor(COLOR_BTNSHADOW), light = GetSysColor(COLOR_BTNHIGHLIGHT);
+    Line(dc, r.left, top, r.right - 1, top, shadow);
+    Line(dc, r.left, top, r.left, r.bottom - 1, shadow);
+    Line(dc, r.left, r.bottom - 2, r.right - 1, r.bottom - 2, shadow);
+    Line(dc, r.right - 2, top, r.right - 2, r.bottom - 1, shadow);
+    Line(dc, r.left + 1, top + 1, r.right - 2, top + 1, light);
+    Line(dc, r.left + 1, top + 1, r.left + 1, r.bottom - 2, light);
+    Line(dc, r.left, r.bottom - 1, r.right, r.bottom - 1, light);
+    Line(dc, r.right - 1, top, r.right - 1, r.bottom - 1, light);
+    SetBkMode(dc, OPAQUE);
+    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    TextOutA(dc, r.left + 8, r.top, Caption().c_str(), int(Caption().size()));
+    SetBkMode(dc, TRANSPARENT);
+}
+
+TRadioButton::TRadioButton(TComponent* owner, TControl* parent) : TControl(owner, parent) {}
+
+// The classic radio circle: a sunken ring around a white face, a dot when checked.
+void TRadioButton::Paint(HDC dc) {
+    const RECT r = FormRect();
+    const int top = r.top + (Height - RadioSize) / 2;
+    const double c = (RadioSize - 1) / 2.0;
+    for (int y = 0; y < RadioSize; ++y)
+        for (int x = 0; x < RadioSize; ++x) {
+            const double dx = x - c, dy = y - c, d = dx * dx + dy * dy;
+            const bool upperLeft = dx + dy < 0;
+            int index = -1;
+            if (d <= 1.6 * 1.6 && checked)
+                index = COLOR_WINDOWTEXT;
+            else if (d < 3.6 * 3.6)
+                index = COLOR_WINDOW;
+            else if (d < 4.8 * 4.8)
+                index = upperLeft ? COLOR_3DDKSHADOW : COLOR_3DLIGHT;
+            else if (d < 6.0 * 6.0)
+                index = upperLeft ? COLOR_BTNSHADOW : COLOR_BTNHIGHLIGHT;
+            if (index >= 0) Dot(dc, r.left + x, top + y, GetSysColor(index));
+        }
+    const SIZE s = TextSize(dc, Caption());
+    const int textLeft = r.left + RadioSize + 4, textTop = r.top + (Height - s.cy) / 2;
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    TextOutA(dc, textLeft, textTop, Caption().c_str(), int(Caption().size()));
+    if (Focused()) FocusRect(dc, {textLeft - 1, textTop, textLeft + s.cx + 1, textTop + s.cy});
+}
+
+void TRadioButton::SetChecked(bool on) {
+    checked = on;
+    TabStop = on;
+    if (on && Parent() != nullptr)
+        for (TControl* sibling : Parent()->Children)
+            if (auto* radio = dynamic_cast<TRadioButton*>(sibling);
+                radio != nullptr && radio != this) {
+                radio->checked = false;
+                radio->TabStop = false;
+            }
+    Invalidate();
+}
+
+void TRadioButton::MouseUp(int, int, bool inside) {
+    if (!inside) return;
+    SetChecked(true);
+    Click();
+}
+
+// The arrows move to the previous or next button of the group and check it.
+void TRadioButton::KeyDown(UINT key) {
+    if (key == VK_SPACE) {
+        MouseUp(0, 0, true);
+        return;
+    }
+    const bool next = key == VK_RIGHT || key == VK_DOWN;
+    if (!next && key != VK_LEFT && key != VK_UP) return;
+    if (Parent() == nullptr) return;
+    std::vector<TRadioButton*> group;
+    for (TControl* c : Parent()->Children)
+        if (auto* radio = dynamic_cast<TRadioButton*>(c)) group.push_back(radio);
+    const auto at = std::find(group.begin(), group.end(), this) - group.begin();
+    const auto n = ptrdiff_t(group.size());
+    TRadioButton* target = group[size_t((at + (next ? 1 : n - 1)) % n)];
+    if (TForm* f = Form()) f->SetActiveControl(target);
+    target->MouseUp(0, 0, true);
+}
+
+// The controls are drawn with the form's font on its next painting.
+void TForm::FontChanged() {
+    Invalidate();
+}
+
+void TForm::SetActiveControl(TControl* control) {
+    active = control;
+    Invalidate();
+}
+
+// The controls that take the keyboard, in tab order, the group's before its members.
+std::vector<TControl*> TForm::TabControls() const {
+    std::vector<TControl*> order;
+    std::function<void(const TControl*)> walk = [&](const TControl* parent) {
+        std::vector<TControl*> kids = parent->Children;
+        std::stable_sort(kids.begin(), kids.end(), [](const TControl* a, const TControl* b) {
+            return a->TabOrder < b->TabOrder;
+        });
+        for (TControl* c : kids) {
+            if (c->TabStop) order.push_back(c);
+            walk(c);
+        }
+    };
+    walk(this);
+    return order;
+}
+
+void TForm::MoveFocus(bool backwards) {
+    const auto order = TabControls();
+    if (order.empty()) return;
+    auto at = std::find(order.begin(), order.end(), active);
+    const auto n = ptrdiff_t(order.size());
+    const ptrdiff_t i = at == order.end() ? (backwards ? 0 : -1) : at - order.begin();
+    SetActiveControl(order[size_t((i + (backwards ? n - 1 : 1)) % n)]);
+}
+
+TControl* TForm::ControlAt(int x, int y) const {
+    TControl* found = nullptr;
+    std::vector<TControl*> pending(Children.begin(), Children.end());
+    while (!pending.empty()) {
+        TControl* c = pending.back();
+        pending.pop_back();
+        const RECT r = c->FormRect();
+        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) {
+            if (c->Children.empty() || dynamic_cast<TGroupBox*>(c) == nullptr) found = c;
+            pending.insert(pending.end(), c->Children.begin(), c->Children.end());
+        }
+    }
+    return found;
+}
+
+// A left press goes to the control under the pointer, which takes the keyboard when it can; the
+// release goes to the control pressed.
+void TForm::ControlMouse(UINT message, int x, int y) {
+    if (message == WM_LBUTTONDOWN) {
+        pressedControl = ControlAt(x, y);
+        if (pressedControl != nullptr) {
+            if (pressedControl->TabStop || dynamic_cast<TRadioButton*>(pressedControl) != nullptr)
+                SetActiveControl(pressedControl);
+            pressedControl->MouseDown(x, y);
+        }
+    } else if (message == WM_LBUTTONUP) {
+        ReleasePressed(x, y);
+    }
+}
+
+bool TForm::ControlMessage(UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_CAPTURECHANGED:
+        ReleasePressed(-1, -1); // no control reaches left of the client area
+        return false;
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+        HandleKey(message, UINT(wParam));
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TForm::ReleasePressed(int x, int y) {
+    TControl* c = pressedControl;
+    if (c == nullptr) return;
+    pressedControl = nullptr;
+    const RECT r = c->FormRect();
+    c->MouseUp(x, y, x >= r.left && x < r.right && y >= r.top && y < r.bottom);
+}
+
+void TForm::HandleKey(UINT message, UINT key) {
+    if (message == WM_KEYDOWN && key == VK_TAB) {
+        MoveFocus(GetKeyState(VK_SHIFT) < 0);
+        return;
+    }
+    if (active == nullptr) return;
+    if (message == WM_KEYDOWN)
+        active->KeyDown(key);
+    else
+        active->KeyUp(key);
+}
