@@ -22,6 +22,7 @@ constexpr HRESULT E_INVALIDARG = HRESULT(0x80070057u);
 constexpr HRESULT E_NOTIMPL = HRESULT(0x80004001u);
 constexpr HRESULT CLASS_E_NOAGGREGATION = HRESULT(0x80040110u);
 constexpr HRESULT REGDB_E_CLASSNOTREG = HRESULT(0x80040154u);
+constexpr HRESULT CO_E_NOTINITIALIZED = HRESULT(0x800401F0u);
 
 constexpr bool SUCCEEDED(HRESULT result) {
     return result >= 0;
@@ -46,8 +47,9 @@ HRESULT CoInitialize(void* reserved);
 void CoUninitialize();
 
 // The display object (CLSID_DirectDraw, IID_IDirectDraw) and the default sound-capture device
-// object (CLSID_DirectSoundCapture, IID_IDirectSoundCapture). *object is null on failure: no
-// display, no capture device, or a class or interface this platform does not have.
+// object (CLSID_DirectSoundCapture, IID_IDirectSoundCapture), on a thread that initialised COM
+// (CO_E_NOTINITIALIZED otherwise). *object is null on failure: COM not initialised, no display,
+// no capture device, or a class or interface this platform does not have.
 HRESULT CoCreateInstance(const CLSID& classId, void* outer, DWORD context, const IID& interfaceId,
                          void** object);
 #endif

@@ -38,10 +38,14 @@ VirtualTone Tone(double frequency, double amplitude) {
 
 class CaptureTest : public testing::Test {
 protected:
-    void SetUp() override { CleanDesktop(); }
+    void SetUp() override {
+        CleanDesktop();
+        CoInitialize(nullptr);
+    }
     void TearDown() override {
         if (buffer != nullptr) buffer->Release();
         if (device != nullptr) device->Release();
+        CoUninitialize();
     }
 
     // The device object as the program makes it: created, initialised for the default device.

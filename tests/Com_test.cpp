@@ -15,8 +15,21 @@ TEST(ComTest, InitialisationIsCountedPerThread) {
     CoUninitialize();
 }
 
+TEST(ComTest, HandsOutObjectsOnlyOnAThreadThatInitialisedIt) {
+    VirtualReset();
+    void* object = &object;
+    EXPECT_EQ(CoCreateInstance(CLSID_DirectDraw, nullptr, CLSCTX_ALL, IID_IDirectDraw, &object),
+              CO_E_NOTINITIALIZED);
+    EXPECT_EQ(object, nullptr);
+    CoInitialize(nullptr);
+    CoUninitialize();
+    EXPECT_EQ(CoCreateInstance(CLSID_DirectDraw, nullptr, CLSCTX_ALL, IID_IDirectDraw, &object),
+              CO_E_NOTINITIALIZED);
+}
+
 TEST(ComTest, HandsOutOnlyTheClassesAndInterfacesItHas) {
     VirtualReset();
+    ASSERT_EQ(CoInitialize(nullptr), S_OK);
     void* object = &object;
     EXPECT_EQ(CoCreateInstance(CLSID_DirectDraw, nullptr, CLSCTX_ALL, IID_IDirectDraw, &object),
               S_OK);
@@ -34,6 +47,7 @@ TEST(ComTest, HandsOutOnlyTheClassesAndInterfacesItHas) {
     EXPECT_EQ(object, nullptr);
     EXPECT_EQ(CoCreateInstance(CLSID_DirectDraw, nullptr, CLSCTX_ALL, IID_IDirectDraw, nullptr),
               E_INVALIDARG);
+    CoUninitialize();
 }
 
 } // namespace

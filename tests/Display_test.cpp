@@ -50,12 +50,14 @@ class DisplayTest : public testing::Test {
 protected:
     void SetUp() override {
         CleanDesktop();
+        CoInitialize(nullptr);
         Ansi1251.Load("/proc/no-such-dir/table");
     }
     void TearDown() override {
         delete frmIzobragenie;
         frmIzobragenie = nullptr;
         Ansi1251.Free();
+        CoUninitialize();
     }
 
     // The texts of the error messages shown while making a surface on this display.
@@ -255,6 +257,57 @@ TEST_F(DisplayTest, BackBufferIsKeptAtTheSameSizeAndRebuiltBlackOtherwise) {
     InvalidateRect(w->Handle(), nullptr, 1);
     UpdateWindow(w->Handle());
     EXPECT_EQ(VirtualClientPixel(w->Handle(), 100, 50), Green);
+}
+
+// A display with no video memory to give (as Wine's without 3D support): it refuses the
+// surfaces asked for there and passes everything else to the display it wraps.
+class NoVideoMemory : public IDirectDraw {
+public:
+    explicit NoVideoMemory(IDirectDraw* wrapped) : inner(wrapped) {}
+    ~NoVideoMemory() override = default;
+    ULONG AddRef() override { return ++references; }
+    ULONG Release() override { return --references; }
+    HRESULT Initialize(GUID* driver) override { return inner->Initialize(driver); }
+    HRESULT SetCooperativeLevel(HWND w, DWORD flags) override {
+        return inner->SetCooperativeLevel(w, flags);
+    }
+    HRESULT GetDisplayMode(DDSURFACEDESC* desc) override { return inner->GetDisplayMode(desc); }
+    HRESULT CreateSurface(DDSURFACEDESC* desc, IDirectDrawSurface** surface, void* outer) override {
+        if (desc != nullptr && (desc->ddsCaps.dwCaps & DDSCAPS_VIDEOMEMORY)) {
+            *surface = nullptr;
+            return DDERR_OUTOFMEMORY;
+        }
+        return inner->CreateSurface(desc, surface, outer);
+    }
+    HRESULT CreateClipper(DWORD flags, IDirectDrawClipper** clipper, void* outer) override {
+        return inner->CreateClipper(flags, clipper, outer);
+    }
+
+private:
+    IDirectDraw* inner;
+    ULONG references = 1;
+};
+
+TEST_F(DisplayTest, ADisplayWithoutVideoMemoryGetsTheBackBufferInSystemMemory) {
+    IDirectDraw* real = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_DirectDraw, nullptr, CLSCTX_ALL, IID_IDirectDraw,
+                               reinterpret_cast<void**>(&real)),
+              S_OK);
+    NoVideoMemory display(real);
+    HWND w = PlainWindow(50, 40);
+    {
+        TGraficheskoeOkno surface(w, &display);
+        EXPECT_TRUE(surface.CreateBackBuffer(nullptr, 1, -1, false));
+        ASSERT_NE(surface.BackBuffer, nullptr);
+        DDSURFACEDESC desc{};
+        desc.dwSize = sizeof desc;
+        ASSERT_EQ(surface.BackBuffer->GetSurfaceDesc(&desc), DD_OK);
+        EXPECT_NE(desc.ddsCaps.dwCaps & DDSCAPS_SYSTEMMEMORY, 0u);
+        EXPECT_EQ(desc.dwWidth, 50u);
+        EXPECT_EQ(desc.dwHeight, 40u);
+    }
+    DestroyWindow(w);
+    real->Release();
 }
 
 TEST_F(DisplayTest, BackBufferWhoseHeightAloneChangesIsRebuiltBlack) {

@@ -32,9 +32,11 @@ constexpr DWORD Rate = 11025;
 
 class SdlCaptureTest : public testing::Test {
 protected:
+    void SetUp() override { CoInitialize(nullptr); }
     void TearDown() override {
         if (buffer != nullptr) buffer->Release();
         if (device != nullptr) device->Release();
+        CoUninitialize();
     }
 
     HRESULT Create() {

@@ -12,8 +12,10 @@ TEST(SdlNoDisplay, EverythingFailsSafely) {
     ASSERT_EQ(getenv("DISPLAY"), nullptr);
     EXPECT_FALSE(Backend().HasDisplay());
     void* display = nullptr;
+    CoInitialize(nullptr);
     EXPECT_NE(CoCreateInstance(CLSID_DirectDraw, nullptr, CLSCTX_ALL, IID_IDirectDraw, &display),
               S_OK);
+    CoUninitialize();
     EXPECT_EQ(display, nullptr);
     EXPECT_FALSE(
         CreatePictureWindow(&frmIzobragenie, 100, 100, TAnsiString("P"), true, false, true, true));

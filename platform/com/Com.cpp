@@ -27,6 +27,7 @@ HRESULT CoCreateInstance(const CLSID& classId, void*, DWORD, const IID& interfac
                          void** object) {
     if (object == nullptr) return E_INVALIDARG;
     *object = nullptr;
+    if (initialisations == 0) return CO_E_NOTINITIALIZED;
     if (SameGuid(classId, CLSID_DirectDraw))
         return SameGuid(interfaceId, IID_IDirectDraw) ? CreateDisplayObject(object) : E_NOINTERFACE;
     if (SameGuid(classId, CLSID_DirectSoundCapture))
