@@ -294,7 +294,8 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT style);
 #endif
 
 // ---- The form framework: an application object, forms and the controls the program uses,
-// drawn with GDI in the classic look and driven by mouse and keyboard.
+// drawn with GDI in the classic look and driven by mouse and keyboard (on Windows, real
+// controls).
 
 class TControl;
 class TForm;

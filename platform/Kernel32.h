@@ -23,8 +23,11 @@ HANDLE OpenRegularFileA(const char* name, DWORD access, DWORD shareMode,
 #define CreateFileA OpenRegularFileA
 #define CreateFile OpenRegularFileA
 
-// The separator of Windows' file names ('/' is accepted too, but the system writes '\\').
+// The separator Windows writes in file names; it takes '/' as one too.
 constexpr char PathSeparator = '\\';
+constexpr bool IsPathSeparator(char c) {
+    return c == PathSeparator || c == '/';
+}
 #else
 
 using BOOL = int;
@@ -50,6 +53,9 @@ constexpr LCTYPE LOCALE_SDECIMAL = 0x0E;
 
 // The path separator of the platform's file names.
 constexpr char PathSeparator = '/';
+constexpr bool IsPathSeparator(char c) {
+    return c == PathSeparator;
+}
 
 // Files. A handle is valid until CloseHandle. Only regular files open: a directory, a named
 // pipe or a device does not, and opening never waits.

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Runs the Windows build's tests under Wine: builds zol.dll and the engine's tests
+# Runs the Windows build's tests under Wine: builds kavrel.exe, zol.dll and the Windows tests
 # (scripts/build-windows.sh), lets the Linux build write the engine's outputs on fixed blocks for
 # the Windows engine to match bit for bit, and runs ctest in build-windows/ in a Wine prefix of
-# its own (build-windows/wine, made on the first run). Skips, saying so, where MinGW-w64 or Wine
-# cannot be installed. Among the tests is kavrel.exe itself under Wine on Xvfb hearing a 440 Hz
-# tone (tests/windows/kavrel_wine.sh, with its own prefix build-windows/wine-viewer).
+# its own (build-windows/wine, made on the first run; the real controls' tests make
+# build-windows/wine-desktop under Xvfb). Skips, saying so, where MinGW-w64 or Wine cannot be
+# installed. Among the tests is kavrel.exe itself under Wine on Xvfb hearing a 440 Hz tone
+# (tests/windows/kavrel_wine.sh, with its own prefix build-windows/wine-viewer).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

@@ -13,7 +13,7 @@ constexpr uint32_t FromWideBytes = 65536;
 // The directory of a path up to and including its last separator; empty without one.
 TAnsiString DirectoryOf(const TAnsiString& path) {
     for (uint32_t i = path.Length(); i > 0; --i)
-        if (path.Data()[i - 1] == PathSeparator) return path.SubString(1, i);
+        if (IsPathSeparator(path.Data()[i - 1])) return path.SubString(1, i);
     return {};
 }
 

@@ -86,6 +86,15 @@ TEST_F(ControlForm, ControlsTakeTheFormsFontAndItsChanges) {
     EXPECT_EQ(SendMessageA(r, WM_GETFONT, 0, 0), reinterpret_cast<LRESULT>(form.Font()));
 }
 
+TEST_F(ControlForm, TheActiveControlHasTheKeyboardFocus) {
+    form.Show();
+    form.SetActiveControl(right);
+    EXPECT_EQ(GetFocus(), ControlWindow(form, "Right"));
+    EXPECT_EQ(form.ActiveControl(), right);
+    form.SetActiveControl(button);
+    EXPECT_EQ(GetFocus(), ControlWindow(form, "Pause"));
+}
+
 TEST_F(ControlForm, AClickRunsOnClickAndChecksOneRadioButton) {
     HWND l = ControlWindow(form, "Left"), r = ControlWindow(form, "Right");
     EXPECT_TRUE(Checked(l));

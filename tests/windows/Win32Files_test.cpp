@@ -151,6 +151,22 @@ TEST(Win32Kernel, TheProgramDirectoryAndTableFileFollowWindowsPaths) {
     FinishKernelUnit();
 }
 
+TEST(Win32Kernel, EitherSlashEndsTheProgramsFolder) {
+    ScratchDir dir;
+    std::string slashes = dir.Dir();
+    for (char& c : slashes)
+        if (c == '\\') c = '/';
+    const std::string mixed = dir.Dir() + "sub/";
+    fs::create_directories(mixed);
+    StartKernelUnit(("\"" + mixed + "kavrel.exe\"").c_str());
+    EXPECT_EQ(Text(ProgramDirectory), mixed);
+    EXPECT_TRUE(fs::exists(mixed + TableFileName));
+    FinishKernelUnit();
+    StartKernelUnit(("\"" + slashes + "kavrel.exe\"").c_str());
+    EXPECT_EQ(Text(ProgramDirectory), slashes);
+    FinishKernelUnit();
+}
+
 TEST(Win32Kernel, AProgramNamedWithoutFolderLivesWhereItRuns) {
     char running[MAX_PATH];
     ASSERT_GT(GetModuleFileNameA(nullptr, running, MAX_PATH), 0u);
