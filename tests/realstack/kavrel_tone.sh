@@ -5,7 +5,11 @@
 #   kavrel_tone.sh check KAVREL              checks that the bright line lies at 440 Hz (within a
 #                                            row) and that both scales are drawn
 #   kavrel_tone.sh screenshot KAVREL OUT.png saves the screen with both windows as a PNG
-# Exits 77 (skipped) where Xvfb or PulseAudio is not installed.
+#   kavrel_tone.sh windows KAVREL DIR        saves each window's client area as DIR/picture.png
+#                                            and DIR/control.png
+# Exits 77 (skipped) where Xvfb or PulseAudio is not installed. KAVREL_LAUNCHER, when set, is the
+# command that starts the program (Wine for the Windows viewer, tests/windows/kavrel_wine.sh);
+# KAVREL_SCREEN, when set, the screen's size in place of 680x400.
 set -u
 mode=${1:-}
 program=$(realpath "${2:-}")
@@ -30,14 +34,14 @@ trap finish EXIT
 
 # A screen just large enough for both windows: the picture at the top left, the control window
 # below it at the bottom right.
-desktop_start 680x400 || exit 1
+desktop_start "${KAVREL_SCREEN:-680x400}" || exit 1
 pulse_start || exit 1
 pulse_tone 440
 
-(cd "$work" && exec "$program") >"$work/said" 2>&1 &
+(cd "$work" && exec ${KAVREL_LAUNCHER:-} "$program") >"$work/said" 2>&1 &
 kavrel=$!
 picture=
-for i in $(seq 100); do
+for i in $(seq 300); do
     picture=$(xdotool search --name '^Ornalux$' 2>/dev/null | head -1)
     [ -n "$picture" ] && break
     sleep 0.1
@@ -91,8 +95,13 @@ screenshot)
     sleep 8 # let the line run across most of the picture
     import -window root "$out" && echo "saved $out"
     ;;
+windows)
+    mkdir -p "$out" && import -window "$picture" "$out/picture.png" &&
+        import -window "$(xdotool search --name '^Vespira 1.2$' | head -1)" "$out/control.png" &&
+        echo "saved $out/picture.png and $out/control.png"
+    ;;
 *)
-    echo "usage: $0 check|screenshot KAVREL [OUT.png]" >&2
+    echo "usage: $0 check|screenshot|windows KAVREL [OUT.png|DIR]" >&2
     exit 2
     ;;
 esac
