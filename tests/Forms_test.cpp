@@ -74,6 +74,48 @@ TEST_F(FormsTest, ControlsAreDrawnInTheClassicLook) {
     EXPECT_EQ(VirtualClientPixel(w, 80 + 5, 24 + 2 + 5), 0xFFFFFFu); // unchecked face
 }
 
+// Pixels where the group box and the radio buttons are drawn as Windows draws them (measured on
+// Wine's controls in the classic colours), each one where an earlier drawing was a pixel off.
+TEST_F(FormsTest, GroupBoxAndRadioButtonsAreDrawnAsWindowsDrawsThem) {
+    ControlForm f;
+    f.Show();
+    Run();
+    HWND w = f.Handle();
+    // The etched top line one pixel above the middle of the 13 pixel caption (group top 8).
+    EXPECT_EQ(VirtualClientPixel(w, 17, 13), 0x808080u);
+    EXPECT_EQ(VirtualClientPixel(w, 17, 14), 0xFFFFFFu);
+    // The caption " Audio channel: " (77 wide at x 24) clears the line one pixel each side.
+    EXPECT_EQ(VirtualClientPixel(w, 22, 13), 0x808080u);
+    EXPECT_EQ(VirtualClientPixel(w, 23, 13), 0xC0C0C0u);
+    EXPECT_EQ(VirtualClientPixel(w, 101, 14), 0xC0C0C0u);
+    EXPECT_EQ(VirtualClientPixel(w, 102, 13), 0x808080u);
+    // The circle one pixel into its box (x 32), from the caption's top row (y 26) down 12 rows.
+    EXPECT_EQ(VirtualClientPixel(w, 32, 30), 0xC0C0C0u);
+    EXPECT_EQ(VirtualClientPixel(w, 33, 30), 0x808080u); // shadow at the left
+    EXPECT_EQ(VirtualClientPixel(w, 43, 30), 0xDFDFDFu); // light inside the highlight at the right
+    EXPECT_EQ(VirtualClientPixel(w, 44, 30), 0xFFFFFFu);
+    EXPECT_EQ(VirtualClientPixel(w, 35, 30), 0xFFFFFFu); // the window face inside
+    EXPECT_EQ(VirtualClientPixel(w, 37, 26), 0x808080u); // top row
+    EXPECT_EQ(VirtualClientPixel(w, 39, 37), 0xFFFFFFu); // bottom row
+    EXPECT_EQ(VirtualClientPixel(w, 39, 38), 0xC0C0C0u);
+    EXPECT_EQ(VirtualClientPixel(w, 41, 28), 0x000000u); // dark shadow at the upper right
+    EXPECT_EQ(VirtualClientPixel(w, 42, 28), 0xC0C0C0u); // and the face showing beside it
+    // "Left" after the 13 pixel box, half a digit and a pixel: its L stands at x 50.
+    EXPECT_EQ(VirtualClientPixel(w, 49, 30), 0xC0C0C0u);
+    EXPECT_EQ(VirtualClientPixel(w, 50, 30), 0x000000u);
+}
+
+TEST_F(FormsTest, AGroupBoxWithoutCaptionHasItsFrameUnbroken) {
+    ControlForm f;
+    f.group->SetCaption("");
+    f.Show();
+    Run();
+    for (int x = 17; x < 151; ++x) {
+        ASSERT_EQ(VirtualClientPixel(f.Handle(), x, 13), 0x808080u) << x;
+        ASSERT_EQ(VirtualClientPixel(f.Handle(), x, 14), 0xFFFFFFu) << x;
+    }
+}
+
 TEST_F(FormsTest, MouseClicksButtonsAndChecksRadioButtons) {
     ControlForm f;
     f.Show();

@@ -7,7 +7,28 @@
 
 namespace {
 
-constexpr int RadioSize = 12;
+constexpr int RadioSize = 12; // the circle
+constexpr int RadioBox = 13;  // the room it stands in, left of the text
+
+// The system colour of a letter of the radio circle's picture, -1 where the face stays.
+int CircleColour(char letter, bool checked) {
+    switch (letter) {
+    case 'S':
+        return COLOR_BTNSHADOW;
+    case 'D':
+        return COLOR_3DDKSHADOW;
+    case 'H':
+        return COLOR_BTNHIGHLIGHT;
+    case 'L':
+        return COLOR_3DLIGHT;
+    case 'W':
+        return COLOR_WINDOW;
+    case 'T':
+        return checked ? COLOR_WINDOWTEXT : COLOR_WINDOW;
+    default:
+        return -1;
+    }
+}
 
 void Line(HDC dc, int x0, int y0, int x1, int y1, COLORREF colour) {
     HPEN pen = CreatePen(PS_SOLID, 0, colour);
@@ -124,11 +145,13 @@ void TButton::KeyUp(UINT key) {
 
 TGroupBox::TGroupBox(TComponent* owner, TControl* parent) : TControl(owner, parent) {}
 
-// An etched frame below the middle of the caption, the caption cut into its top line.
+// An etched frame whose top line runs one pixel above the middle of the caption; the caption sits
+// 8 pixels in, on the face cleared one pixel wider than the text each side and one row below it,
+// as the Windows group box draws it.
 void TGroupBox::Paint(HDC dc) {
     const RECT r = FormRect();
     const SIZE s = TextSize(dc, Caption());
-    const int top = r.top + s.cy / 2;
+    const int top = r.top + s.cy / 2 - 1;
     const COLORREF shadow = GetSysColor(COLOR_BTNSHADOW), light = GetSysColor(COLOR_BTNHIGHLIGHT);
     Line(dc, r.left, top, r.right - 1, top, shadow);
     Line(dc, r.left, top, r.left, r.bottom - 1, shadow);
@@ -138,37 +161,35 @@ void TGroupBox::Paint(HDC dc) {
     Line(dc, r.left + 1, top + 1, r.left + 1, r.bottom - 2, light);
     Line(dc, r.left, r.bottom - 1, r.right, r.bottom - 1, light);
     Line(dc, r.right - 1, top, r.right - 1, r.bottom - 1, light);
-    SetBkMode(dc, OPAQUE);
-    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+    if (Caption().empty()) return;
+    const int textLeft = r.left + 8;
+    const RECT cleared{textLeft - 1, r.top, textLeft + s.cx + 1, r.top + s.cy + 1};
+    FillRect(dc, &cleared, GetSysColorBrush(COLOR_BTNFACE));
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-    TextOutA(dc, r.left + 8, r.top, Caption().c_str(), int(Caption().size()));
-    SetBkMode(dc, TRANSPARENT);
+    TextOutA(dc, textLeft, r.top, Caption().c_str(), int(Caption().size()));
 }
 
 TRadioButton::TRadioButton(TComponent* owner, TControl* parent) : TControl(owner, parent) {}
 
-// The classic radio circle: a sunken ring around a white face, a dot when checked.
+// The classic radio circle, 12 by 12 pixels, as Windows draws it: a ring of shadow (S) and dark
+// shadow (D) at the upper left, highlight (H) and light (L) at the lower right, a window face (W)
+// and, when checked, a dot of window text (T). One pixel of the upper right ring, where its two
+// halves meet, is left unpainted there too.
 void TRadioButton::Paint(HDC dc) {
+    static constexpr const char* circle[RadioSize] = {
+        "....SSSS....", "..SSDDDDSS..", ".SSDWWWWD.H.", ".SDWWWWWWLH.",
+        "SDWWWTTWWWLH", "SDWWTTTTWWLH", "SDWWTTTTWWLH", "SDWWWTTWWWLH",
+        ".SDWWWWWWLH.", ".HHLWWWWLHH.", "..HHLLLLHH..", "....HHHH....",
+    };
     const RECT r = FormRect();
-    const int top = r.top + (Height - RadioSize) / 2;
-    const double c = (RadioSize - 1) / 2.0;
-    for (int y = 0; y < RadioSize; ++y)
-        for (int x = 0; x < RadioSize; ++x) {
-            const double dx = x - c, dy = y - c, d = dx * dx + dy * dy;
-            const bool upperLeft = dx + dy < 0;
-            int index = -1;
-            if (d <= 1.6 * 1.6 && checked)
-                index = COLOR_WINDOWTEXT;
-            else if (d < 3.6 * 3.6)
-                index = COLOR_WINDOW;
-            else if (d < 4.8 * 4.8)
-                index = upperLeft ? COLOR_3DDKSHADOW : COLOR_3DLIGHT;
-            else if (d < 6.0 * 6.0)
-                index = upperLeft ? COLOR_BTNSHADOW : COLOR_BTNHIGHLIGHT;
-            if (index >= 0) Dot(dc, r.left + x, top + y, GetSysColor(index));
-        }
     const SIZE s = TextSize(dc, Caption());
-    const int textLeft = r.left + RadioSize + 4, textTop = r.top + (Height - s.cy) / 2;
+    const int textTop = r.top + (Height - s.cy) / 2;
+    for (int y = 0; y < RadioSize; ++y)
+        for (int x = 0; x < RadioSize; ++x)
+            if (const int index = CircleColour(circle[y][x], checked); index >= 0)
+                Dot(dc, r.left + 1 + x, textTop + y, GetSysColor(index));
+    // The text follows the 13 pixel box, half a digit's width and one pixel of focus margin on.
+    const int textLeft = r.left + RadioBox + TextSize(dc, "0").cx / 2 + 1;
     SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
     TextOutA(dc, textLeft, textTop, Caption().c_str(), int(Caption().size()));
     if (Focused()) FocusRect(dc, {textLeft - 1, textTop, textLeft + s.cx + 1, textTop + s.cy});
