@@ -202,6 +202,12 @@ using TShiftState = uint32_t;
 constexpr TShiftState ssShift = 1, ssAlt = 2, ssCtrl = 4, ssLeft = 8, ssRight = 16, ssMiddle = 32;
 // The shift state of a mouse message's key flags, with the Alt key as the keyboard holds it.
 TShiftState ShiftStateOf(WPARAM keys);
+#ifdef _WIN32
+// A form's keyboard on Windows, for the message loop: Tab, the arrow keys and Space move between
+// and press the real controls, and Enter presses the focused push button (the forms have no
+// default button). Whether the message was taken.
+bool FormKeyboardMessage(MSG* message);
+#endif
 
 #ifndef _WIN32
 ATOM RegisterClassExA(const WNDCLASSEXA* windowClass);

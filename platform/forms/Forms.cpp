@@ -358,8 +358,7 @@ void TApplication::Run() {
     MSG m{};
     while (GetMessageA(&m, nullptr, 0, 0) > 0) {
 #ifdef _WIN32
-        // Tab, the arrow keys and Space move between and press a form's real controls.
-        if (m.hwnd != nullptr && IsDialogMessageA(GetAncestor(m.hwnd, GA_ROOT), &m)) continue;
+        if (FormKeyboardMessage(&m)) continue;
 #endif
         DispatchMessageA(&m);
     }

@@ -27,7 +27,26 @@ template <typename Visit> bool AnyControl(std::vector<TControl*> pending, Visit 
     return false;
 }
 
+bool IsPushButton(HWND window) {
+    char className[8] = {};
+    if (GetClassNameA(window, className, sizeof className) == 0 ||
+        lstrcmpiA(className, "BUTTON") != 0)
+        return false;
+    const LONG_PTR kind = GetWindowLongPtrA(window, GWL_STYLE) & BS_TYPEMASK;
+    return kind == BS_PUSHBUTTON || kind == BS_DEFPUSHBUTTON;
+}
+
 } // namespace
+
+bool FormKeyboardMessage(MSG* m) {
+    if (m->hwnd == nullptr) return false;
+    // The dialog manager would send Enter to the form's default button, and there is none.
+    if (m->message == WM_KEYDOWN && m->wParam == VK_RETURN && IsPushButton(m->hwnd)) {
+        SendMessageA(m->hwnd, BM_CLICK, 0, 0);
+        return true;
+    }
+    return IsDialogMessageA(GetAncestor(m->hwnd, GA_ROOT), m) != 0;
+}
 
 // A BUTTON child of the form's window at the control's place, with the form's font; the
 // control's constructor keeps it. Null without a form.

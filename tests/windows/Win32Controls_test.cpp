@@ -119,3 +119,31 @@ TEST_F(ControlForm, AClickRunsOnClickAndChecksOneRadioButton) {
 }
 
 } // namespace
+
+// The keyboard through the program's message loop: Tab moves the focus from the push button to
+// the checked radio button, and Enter presses the focused push button, as on the other platform.
+// A thread timer ends a loop that Enter failed to end.
+TEST_F(ControlForm, TheMessageLoopMovesTheFocusAndEnterPressesTheButton) {
+    TApplication application;
+    application.CreateForm(&form);
+    form.SetActiveControl(button);
+    HWND b = ControlWindow(form, "Pause");
+    button->OnClick = [this](void* sender) {
+        clicks.push_back(sender);
+        PostQuitMessage(0);
+    };
+    PostMessageA(b, WM_KEYDOWN, VK_TAB, 0);
+    PostQuitMessage(0); // comes once the posted key is taken
+    application.Run();
+    EXPECT_EQ(GetFocus(), ControlWindow(form, "Left"));
+    EXPECT_TRUE(clicks.empty());
+
+    form.SetActiveControl(button);
+    const UINT_PTR timer =
+        SetTimer(nullptr, 0, 3000, [](HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(1); });
+    PostMessageA(b, WM_KEYDOWN, VK_RETURN, 0);
+    application.Run();
+    KillTimer(nullptr, timer);
+    ASSERT_EQ(clicks.size(), 1u);
+    EXPECT_EQ(clicks[0], button);
+}
