@@ -22,11 +22,35 @@ MemoryFile& Memory() {
     return file;
 }
 
-// Names in the device namespace (\\.\pipe\..., \\.\COM1, \\.\PhysicalDrive0) are never regular
-// files; refusing them before opening means no pipe server ever sees a client come and go.
+bool Separator(char c) {
+    return c == '\\' || c == '/';
+}
+
+// Whether the text starts with the lower-case word, in any case, followed by a separator.
+bool StartsWithPart(const char* text, const char* word) {
+    size_t i = 0;
+    for (; word[i] != '\0'; ++i)
+        if (text[i] == '\0' || (text[i] | 0x20) != word[i]) return false;
+    return Separator(text[i]);
+}
+
+// Names that reach past the file system: the device namespace (\\.\pipe\..., \\.\COM1), the
+// object namespace behind \\?\ other than a drive's or a share's path (\\?\pipe\...,
+// \\?\GLOBALROOT\...), and a server's pipes (\\server\pipe\..., \\?\UNC\server\pipe\...).
+// Refusing them before opening means no pipe server ever sees a client come and go.
 bool DeviceName(const char* name) {
-    const auto separator = [](char c) { return c == '\\' || c == '/'; };
-    return separator(name[0]) && separator(name[1]) && name[2] == '.' && separator(name[3]);
+    if (!Separator(name[0]) || !Separator(name[1])) return false;
+    const char* server = name + 2;
+    if ((name[2] == '.' || name[2] == '?') && Separator(name[3])) {
+        const char* rest = name + 4;
+        const bool drive = ((rest[0] | 0x20) >= 'a' && (rest[0] | 0x20) <= 'z') && rest[1] == ':';
+        if (name[2] == '?' && drive) return false;
+        if (name[2] == '.' || !StartsWithPart(rest, "unc")) return true;
+        server = rest + 4;
+    }
+    while (*server != '\0' && !Separator(*server))
+        ++server;
+    return *server != '\0' && StartsWithPart(server + 1, "pipe");
 }
 
 // Whether the open handle is a regular file: on a disk, and not a directory.

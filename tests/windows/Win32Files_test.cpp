@@ -77,6 +77,11 @@ TEST(Win32Files, RegularFilesOpenAndDirectoriesAndDevicesDoNot) {
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
     EXPECT_EQ(ReadAll(file), "abc");
     CloseHandle(file);
+    // The same file through the long-path prefix is still a regular file.
+    file = OpenForReading("\\\\?\\" + dir.File("a.ini"));
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(ReadAll(file), "abc");
+    CloseHandle(file);
 
     // Windows opens a directory when asked with backup semantics; the program's files never do.
     EXPECT_EQ(OpenForReading(dir.Dir(), FILE_FLAG_BACKUP_SEMANTICS), INVALID_HANDLE_VALUE);
@@ -92,11 +97,14 @@ TEST(Win32Files, APipeIsRefusedWithoutItsServerSeeingAClient) {
     HANDLE server = CreateNamedPipeA(name.c_str(), PIPE_ACCESS_OUTBOUND,
                                      PIPE_TYPE_BYTE | PIPE_NOWAIT, 1, 64, 64, 0, nullptr);
     ASSERT_NE(server, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(OpenForReading(name), INVALID_HANDLE_VALUE);
+    const std::string pipe = name.substr(4); // pipe\kavrel-test-...
     std::string slashes = name;
     for (char& c : slashes)
         if (c == '\\') c = '/';
-    EXPECT_EQ(OpenForReading(slashes), INVALID_HANDLE_VALUE);
+    for (const std::string& path :
+         {name, slashes, "\\\\?\\" + pipe, "\\\\?\\GLOBALROOT\\Device\\Named" + pipe,
+          "\\\\localhost\\" + pipe, "\\\\?\\UNC\\localhost\\PIPE" + pipe.substr(4)})
+        EXPECT_EQ(OpenForReading(path), INVALID_HANDLE_VALUE) << path;
     // A client that came and went would leave the pipe closing, not listening.
     EXPECT_FALSE(ConnectNamedPipe(server, nullptr));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_PIPE_LISTENING));
