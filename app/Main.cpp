@@ -1,4 +1,4 @@
-// The Linux entry: the start-up steps of the units, then the program as on its own desktop.
+// The program's entry on both platforms: the start-up steps of the units, then the program.
 #include "Kavrel.h"
 #include "Kernel.h"
 #include "Preobrazovaniechisel.h"
