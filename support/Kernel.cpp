@@ -4,6 +4,7 @@
 #include "platform/Kernel32.h"
 
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -33,18 +34,23 @@ TAnsiString ProgramArguments;
 bool SplitAt(TAnsiString& left, TAnsiString& right, TAnsiString source, char separator) {
     const uint32_t length = source.Length();
     const char* s = source.Data();
+    // Only quotes and separators matter to the split; the search jumps from one to the next and
+    // stops at the string's terminating 0.
+    const char marks[] = {'"', separator, 0};
+    auto next = [&](uint32_t from) { return from + uint32_t(std::strcspn(s + from, marks)); };
     bool quoted = false;
     uint32_t split = 0;
-    for (uint32_t i = 0; i < length && split == 0; ++i) {
+    for (uint32_t i = length > 0 ? next(0) : 0; i < length; i = next(i + 1)) {
         if (s[i] == '"') {
             quoted = !quoted;
-        } else if (s[i] == separator && !quoted && (i + 1 == length || s[i + 1] != separator)) {
+        } else if (!quoted && (i + 1 == length || s[i + 1] != separator)) {
             split = i + 1;
+            break;
         }
     }
     if (split != 0) {
-        left = source.TrimmedSubString(1, split - 1);
-        right = source.TrimmedSubString(split + 1, length - split);
+        left.AssignTrimmed(source, 1, split - 1);
+        right.AssignTrimmed(source, split + 1, length - split);
     }
     Unquote(left);
     return split != 0;

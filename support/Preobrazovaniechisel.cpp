@@ -11,6 +11,7 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 
 char NumberSymbols[NumberSymbolCount] = {',', '.', 'e', 'E', '-', '0', '0', '1', '2', '3', '4',
                                          '5', '6', '7', '8', '9', '0', '1', '2', '3', '4', '5',
@@ -47,9 +48,7 @@ char Zero() {
 }
 
 bool IsDigit(char c) {
-    for (int i = 6; i < 16; ++i)
-        if (NumberSymbols[i] == c) return true;
-    return false;
+    return std::memchr(NumberSymbols + 6, c, 10) != nullptr;
 }
 
 bool AllDigits(const char* text, uint32_t from, uint32_t to) {

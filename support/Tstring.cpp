@@ -85,24 +85,29 @@ template <typename C> bool TStringT<C>::SizeBody(uint32_t count) {
 }
 
 template <typename C> bool TStringT<C>::Assign(const C* text) {
-    const uint32_t length = TextLength(text);
-    if (length == 0) {
+    return Assign(text, TextLength(text));
+}
+
+template <typename C> bool TStringT<C>::Assign(const C* text, uint32_t n) {
+    if (n == 0) {
         Release();
         return true;
     }
     // A text inside this string's own storage is copied before the storage changes.
     if (body != nullptr && text >= Data() && text < Data() + body->items.Capacity()) {
         TStringT copy;
-        const bool copied = copy.Assign(text);
+        const bool copied = copy.Assign(text, n);
         *this = copy;
         return copied;
     }
-    if (!SizeBody(length + 1)) {
+    if (n == UINT32_MAX || !SizeBody(n + 1)) {
         if (body != nullptr && body->references == 1 && body->items.Count() > 0)
             body->items.Data()[0] = 0;
         return false;
     }
-    MoveChars(body->items.Data(), text, length + 1);
+    C* d = body->items.Data();
+    MoveChars(d, text, n);
+    d[n] = 0;
     return true;
 }
 
@@ -200,28 +205,31 @@ template <typename C> bool TStringT<C>::Delete(uint32_t pos, uint32_t n) {
 
 template <typename C> TStringT<C> TStringT<C>::SubString(uint32_t start, uint32_t n) const {
     TStringT result;
-    if (start < 1 || n == 0 || uint64_t{start} + n - 1 > Length()) return result;
-    if (!result.SizeBody(n + 1)) return result;
-    C* d = result.body->items.Data();
-    MoveChars(d, Data() + start - 1, n);
-    d[n] = 0;
+    if (start >= 1 && n > 0 && uint64_t{start} + n - 1 <= Length())
+        result.Assign(Data() + start - 1, n);
     return result;
 }
 
 template <typename C> TStringT<C> TStringT<C>::Trim() const {
-    return TrimmedSubString(1, Length());
+    TStringT result;
+    result.AssignTrimmed(*this, 1, Length());
+    return result;
 }
 
-template <typename C> TStringT<C> TStringT<C>::TrimmedSubString(uint32_t start, uint32_t n) const {
-    if (start < 1 || n == 0 || uint64_t{start} + n - 1 > Length()) return TStringT();
-    const C* d = Data();
+template <typename C>
+bool TStringT<C>::AssignTrimmed(const TStringT& source, uint32_t start, uint32_t n) {
+    if (start < 1 || n == 0 || uint64_t{start} + n - 1 > source.Length()) {
+        Release();
+        return start >= 1 && n == 0;
+    }
+    const C* d = source.Data();
     auto blank = [](C c) { return static_cast<std::make_unsigned_t<C>>(c) <= 32; };
     uint32_t first = start - 1, end = start - 1 + n;
     while (first < end && blank(d[first]))
         ++first;
     while (end > first && blank(d[end - 1]))
         --end;
-    return SubString(first + 1, end - first);
+    return Assign(d + first, end - first);
 }
 
 int Compare(const TAnsiString& a, const TAnsiString& b) {

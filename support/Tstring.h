@@ -23,6 +23,8 @@ public:
     // Replaces the text; an empty or absent text empties the string. When the storage cannot be
     // sized the string keeps its storage with an empty text and the result is false.
     bool Assign(const C* text);
+    // Assign of the first n characters of text, which holds no 0 among them.
+    bool Assign(const C* text, uint32_t n);
     // Gives the string a body of its own; false when none remains (empty string, or no memory
     // for the copy).
     bool Unique();
@@ -42,8 +44,10 @@ public:
     TStringT SubString(uint32_t start, uint32_t n) const;
     // Without leading and trailing characters of code 32 or less.
     TStringT Trim() const;
-    // Trim of SubString(start, n), made as one new string.
-    TStringT TrimmedSubString(uint32_t start, uint32_t n) const;
+    // Replaces the text with the Trim of source.SubString(start, n), in this string's own storage
+    // where it has one (no new storage for a string that takes one part after another). False,
+    // with an empty text, when the part does not lie in source or no storage remains.
+    bool AssignTrimmed(const TStringT& source, uint32_t start, uint32_t n);
     // Storage of the body in elements; 0 for the empty string.
     uint32_t Capacity() const;
 

@@ -3,14 +3,11 @@
 #include "Operaciispamyatyu.h"
 
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
 constexpr uint32_t Usable = TTekstoviyFayl::BufferSize - 1;
-
-bool EndsLine(char c) {
-    return c == '\r' || c == '\n' || c == '\0';
-}
 
 } // namespace
 
@@ -61,7 +58,6 @@ bool TTekstoviyFayl::ReadLines() {
 // every line they complete. A line feed right behind a carriage return (also across blocks)
 // ends nothing more. A line that fills the whole buffer is skipped up to its ending.
 bool TTekstoviyFayl::ReadAll(char* buffer, uint64_t size) {
-    buffer[Usable] = 0;
     uint64_t done = 0;
     uint32_t carried = 0;
     bool afterReturn = false, skipping = false;
@@ -73,19 +69,22 @@ bool TTekstoviyFayl::ReadAll(char* buffer, uint64_t size) {
             return false;
         done += got;
         const uint32_t count = carried + got;
+        // The 0 behind the block stops the search for line endings there; a 0 byte of the file
+        // before it ends a line.
+        buffer[count] = 0;
         uint32_t start = 0;
         for (uint32_t i = carried; i < count; ++i) {
-            const char c = buffer[i];
-            const bool secondHalf = c == '\n' && afterReturn;
-            afterReturn = c == '\r';
-            if (secondHalf) {
-                start = i + 1;
-                continue;
+            const uint32_t end = i + uint32_t(std::strcspn(buffer + i, "\r\n"));
+            if (end > i) afterReturn = false;
+            if (end == count) break;
+            i = end;
+            const bool secondHalf = buffer[i] == '\n' && afterReturn;
+            afterReturn = buffer[i] == '\r';
+            if (!secondHalf) {
+                buffer[i] = 0;
+                if (!skipping && !handler(buffer + start, this, userData)) return false;
+                skipping = false;
             }
-            if (!EndsLine(c)) continue;
-            buffer[i] = 0;
-            if (!skipping && !handler(buffer + start, this, userData)) return false;
-            skipping = false;
             start = i + 1;
         }
         carried = count - start;

@@ -57,6 +57,23 @@ TEST(SupportKernel, SplitAtHonoursQuotesAndSeparatorRuns) {
     EXPECT_TRUE(s.found);
     EXPECT_EQ(s.left, "width");
     EXPECT_EQ(s.right, "");
+    s = SplitLine("\"a\"b==");
+    EXPECT_EQ(s.left, "\"a\"b=");
+    EXPECT_EQ(s.right, "");
+
+    // The parts go into the storage the strings already have, and the source may be one of them.
+    TAnsiString left("an old key"), right("an old value");
+    const char* leftStorage = left.Data();
+    const char* rightStorage = right.Data();
+    ASSERT_TRUE(SplitAt(left, right, TAnsiString(" Fmax = 1200 "), '='));
+    EXPECT_EQ(Text(left), "Fmax");
+    EXPECT_EQ(Text(right), "1200");
+    EXPECT_EQ(left.Data(), leftStorage);
+    EXPECT_EQ(right.Data(), rightStorage);
+    TAnsiString path("\"my dir/kavrel\" -x 1");
+    ASSERT_TRUE(SplitAt(path, right, path, ' '));
+    EXPECT_EQ(Text(path), "my dir/kavrel");
+    EXPECT_EQ(Text(right), "-x 1");
 
     TAnsiString quoted("\"q\""), one("\""), inner("a\"b\"");
     Unquote(quoted);

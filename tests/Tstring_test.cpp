@@ -57,9 +57,14 @@ TEST(Tstring, StorageGrowsIn400sAndShrinksBelowHalf) {
     s.Assign("0123456789");
     EXPECT_EQ(s.Capacity(), 800u);
     EXPECT_EQ(Text(s), "0123456789");
-    // A text taken from the string itself survives the change of storage.
+    // A text taken from the string itself survives the change of storage, also when the
+    // storage shrinks under it.
     s.Assign(s.Data() + 5);
     EXPECT_EQ(Text(s), "56789");
+    TAnsiString shrinking((std::string(1201, 'x') + "tail").c_str());
+    shrinking.Assign(shrinking.Data() + 1201);
+    EXPECT_EQ(Text(shrinking), "tail");
+    EXPECT_EQ(shrinking.Capacity(), 400u);
 }
 
 TEST(Tstring, EditingKeepsPositionsAndBounds) {
@@ -96,6 +101,39 @@ TEST(Tstring, EditingKeepsPositionsAndBounds) {
     EXPECT_EQ(Text(sized), "ab");
     ASSERT_TRUE(sized.SetLength(0));
     EXPECT_EQ(sized.Data(), nullptr);
+}
+
+TEST(Tstring, PartsAreTakenTrimmedIntoTheStringsOwnStorage) {
+    const TAnsiString line("  key = value  ");
+    TAnsiString part("previous text");
+    const char* storage = part.Data();
+    ASSERT_TRUE(part.AssignTrimmed(line, 1, 6));
+    EXPECT_EQ(Text(part), "key");
+    ASSERT_TRUE(part.AssignTrimmed(line, 8, 8));
+    EXPECT_EQ(Text(part), "value");
+    EXPECT_EQ(part.Data(), storage);
+
+    // A copy sharing the body keeps its text; a part of the string itself is read before the
+    // storage changes.
+    const TAnsiString copy = part;
+    ASSERT_TRUE(part.AssignTrimmed(line, 1, 6));
+    EXPECT_EQ(Text(copy), "value");
+    EXPECT_EQ(Text(part), "key");
+    TAnsiString self(" abc ");
+    ASSERT_TRUE(self.AssignTrimmed(self, 2, 3));
+    EXPECT_EQ(Text(self), "abc");
+
+    // A blank part empties the string; one outside the source empties it and fails.
+    EXPECT_TRUE(part.AssignTrimmed(line, 1, 2));
+    EXPECT_EQ(part.Data(), nullptr);
+    part.Assign("x");
+    EXPECT_FALSE(part.AssignTrimmed(line, 10, 7));
+    EXPECT_FALSE(part.AssignTrimmed(line, 0, 3));
+    EXPECT_EQ(part.Data(), nullptr);
+
+    TAnsiString counted("longer text");
+    ASSERT_TRUE(counted.Assign("abcdef", 3));
+    EXPECT_EQ(Text(counted), "abc");
 }
 
 TEST(Tstring, TrimAndCompareTreatCodePageLettersAsSigned) {

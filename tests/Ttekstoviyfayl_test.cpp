@@ -49,6 +49,7 @@ TEST(Ttekstoviyfayl, EveryLineEndingEndsALineAndTheLastLineNeedsNone) {
         {"last without ending", {"last without ending"}},
         {std::string("zero\0ends", 9), {"zero", "ends"}},
         {"a\n\r", {"a", ""}},
+        {"a\rb\nc", {"a", "b", "c"}},
     };
     for (const auto& [bytes, lines] : cases) {
         const Result r = ReadFile(dir.Write("lines.ini", bytes));

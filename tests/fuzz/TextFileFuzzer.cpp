@@ -19,14 +19,18 @@ void Parse(const TAnsiString& text) {
     }
 }
 
-// The line goes into one string per input, whose storage serves every line of it.
-bool Handle(const char* line, TTekstoviyFayl*, void* lineText) {
-    TAnsiString& text = *static_cast<TAnsiString*>(lineText);
-    text.Assign(line);
-    TAnsiString left, right;
-    if (SplitAt(left, right, text, '=')) {
-        Parse(left);
-        Parse(right);
+// The line and its two sides go into strings kept for the whole input, whose storage serves
+// every line of it.
+struct LineParts {
+    TAnsiString text, left, right;
+};
+
+bool Handle(const char* line, TTekstoviyFayl*, void* data) {
+    LineParts& parts = *static_cast<LineParts*>(data);
+    parts.text.Assign(line);
+    if (SplitAt(parts.left, parts.right, parts.text, '=')) {
+        Parse(parts.left);
+        Parse(parts.right);
     }
     return true;
 }
@@ -38,9 +42,9 @@ bool Handle(const char* line, TTekstoviyFayl*, void* lineText) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const TAnsiString name("kavrel-fuzz.ini");
     SetMemoryFile(name.Data(), data, size);
-    TAnsiString line;
+    LineParts parts;
     TTekstoviyFayl reader{name};
-    reader.SetLineHandler(Handle, &line);
+    reader.SetLineHandler(Handle, &parts);
     reader.ReadLines();
     TakeRecordedMessageBoxes();
     return 0;
