@@ -18,4 +18,5 @@ cmake --build "$dir"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-ctest --test-dir "$dir" --output-on-failure -j "$(nproc)"
+# A test that hangs fails after five minutes, by name, instead of stalling the run.
+ctest --test-dir "$dir" --output-on-failure -j "$(nproc)" --timeout 300
