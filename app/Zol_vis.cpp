@@ -3,7 +3,7 @@
 #include "Risovanieshkal.h"
 #include "Tfrmizobragenie.h"
 #include "Ttekstoviyfayl.h"
-#include "Zol_dll.h"
+#include "zol.h"
 
 #include <cmath>
 #include <cstdio>
