@@ -19,9 +19,14 @@ install(TARGETS zol EXPORT zol LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES include/zol.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 
 # pkg-config's file names its folders relative to its own, so that a tree installed under any
-# prefix can be built against.
+# prefix can be built against; under /usr (the package) plainly, so that pkg-config leaves out
+# the system's folders.
 set(zol_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/zol)
-file(RELATIVE_PATH pc_to_prefix ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
+file(RELATIVE_PATH pc_prefix ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
+string(REGEX REPLACE "/$" "" pc_prefix "\${pcfiledir}/${pc_prefix}")
+if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+    set(pc_prefix /usr)
+endif()
 configure_file(packaging/zol.pc.in zol.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/zol.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 install(EXPORT zol NAMESPACE zol:: FILE zolTargets.cmake DESTINATION ${zol_cmake_dir})
