@@ -45,6 +45,8 @@ chown -R "$user" "$work/home"
     fail "the installed kavrel-render drew another picture than the README's"
 [ "$(as_user kavrel --version)" = "kavrel $(dpkg-query -W -f='${Version}' kavrel | sed 's/-[^-]*$//')" ] ||
     fail "kavrel --version"
+# The user's X server needs the sockets' folder, which only root can make (as a root server would).
+[ -d /tmp/.X11-unix ] || install -d -m 1777 /tmp/.X11-unix
 (cd "$work/home" && as_user "$work/scripts/kavrel_tone.sh" check "$(command -v kavrel)") ||
     fail "the installed kavrel did not show the tone"
 
