@@ -2,8 +2,9 @@
 # The Debian package as a user meets it: scripts/package.sh builds it (lintian must report no
 # errors), apt installs it with its dependencies, an unprivileged user renders the README's
 # example with the installed kavrel-render and starts the installed kavrel under Xvfb hearing a
-# 440 Hz tone (tests/realstack/kavrel_tone.sh), then the package is purged and nothing of it may
-# be left. Needs root (as CI runs); skipped (77) otherwise and where a kavrel package is already
+# 440 Hz tone (tests/realstack/kavrel_tone.sh) and showing the example's frequency scale with
+# its Russian title, pixel for pixel, without writing beside itself; then the package is purged
+# and nothing of it may be left. Needs root (as CI runs); skipped (77) otherwise and where a kavrel package is already
 # installed, which it leaves alone.
 #   check_deb.sh SOURCE
 set -uo pipefail
@@ -47,8 +48,14 @@ chown -R "$user" "$work/home"
     fail "kavrel --version"
 # The user's X server needs the sockets' folder, which only root can make (as a root server would).
 [ -d /tmp/.X11-unix ] || install -d -m 1777 /tmp/.X11-unix
-(cd "$work/home" && as_user "$work/scripts/kavrel_tone.sh" check "$(command -v kavrel)") ||
+(cd "$work/home" && as_user "$work/scripts/kavrel_tone.sh" windows "$(command -v kavrel)" shown) ||
     fail "the installed kavrel did not show the tone"
+# Its frequency scale, Russian title included, as the example's.
+band() { convert "$1" -crop 70x280+0+0 +repage "$2"; }
+band "$work/home/shown/picture.png" "$work/viewer-scale.png" &&
+    band "$src/tools/example/phrase-and-chirp.png" "$work/example-scale.png" &&
+    [ "$(compare -metric AE "$work/viewer-scale.png" "$work/example-scale.png" null: 2>&1)" = 0 ] ||
+    fail "the installed kavrel's frequency scale differs from the example's"
 
 # The table file the viewer keeps beside itself when run by root goes with the package.
 [ -e "$table" ] && fail "$user's viewer wrote its table file into /usr/bin"
