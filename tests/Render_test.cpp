@@ -11,7 +11,9 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -221,6 +223,11 @@ TEST(RenderProgress, TheBarEndsFullOnItsOwnLine) {
     silent.Finish();
 }
 
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 // Runs kavrel-render with arguments (already quoted) in the test's directory.
 struct Outcome {
     int status;
@@ -279,6 +286,80 @@ TEST_F(RenderProgram, WritesThePictureAndTheLinesAndSaysWhat) {
     EXPECT_EQ(Program("t.wav -o q.png --quiet").err, "");
 }
 
+// A link's target is replaced and the link kept, with a plain new file's mode; a FIFO and
+// standard output are written as streams; a name as long as the folder allows is no problem.
+TEST_F(RenderProgram, OutputsReplaceFilesAtomicallyAndStreamEverythingElse) {
+    WriteSound(dir.File("t.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 11025, 1,
+               Tone(700, 11025, 1.0));
+    dir.Write("target.png", "old");
+    std::filesystem::create_symlink("target.png", dir.File("link.png"));
+    mkfifo(dir.File("pipe").c_str(), 0600);
+    const std::string longName(250, 'n');
+    ASSERT_EQ(Program("t.wav -q -o link.png --lines pipe & cat " + dir.File("pipe") + " >" +
+                      dir.File("lines.f32") + "; wait")
+                  .status,
+              0);
+    ASSERT_EQ(Program("t.wav -q -o - | tee stdout.png").status, 0);
+    ASSERT_EQ(Program("t.wav -q -o " + longName).status, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.png")));
+    EXPECT_TRUE(std::filesystem::is_fifo(dir.File("pipe")));
+    EXPECT_EQ(std::filesystem::file_size(dir.File("lines.f32")), 58u * 280 * 4);
+    const std::string png = Slurp(dir.File("target.png"));
+    EXPECT_EQ(png.substr(1, 3), "PNG");
+    EXPECT_EQ(Slurp(dir.File("stdout.png")), png);
+    EXPECT_EQ(Slurp(dir.File(longName)), png);
+    const mode_t mask = umask(0);
+    umask(mask);
+    struct stat st {};
+    stat(dir.File("target.png").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
+    EXPECT_EQ(Files().size(), 7u); // no temporary left
+}
+
+// The process ids of a process's children.
+std::vector<pid_t> Children(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children");
+    std::vector<pid_t> ids;
+    for (pid_t id; in >> id;)
+        ids.push_back(id);
+    return ids;
+}
+
+// Gone, or a zombie nobody reaps (this container's first process reaps no orphans).
+bool Gone(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string id, name, state;
+    return !(in >> id >> name >> state) || state == "Z";
+}
+
+// An interrupted run leaves neither its temporary file nor its worker behind and says which
+// signal ended it; a worker whose parent is killed outright ends too.
+TEST_F(RenderProgram, SignalsRemoveTemporariesAndEndWorkers) {
+    const std::string sound = dir.File("long.wav");
+    WriteSound(sound, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 11025, 1, Tone(700, 11025, 240.0));
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            execl(KAVREL_RENDER, KAVREL_RENDER, sound.c_str(), "-q", "-o",
+                  dir.File("long.png").c_str(), nullptr);
+            _exit(127);
+        }
+        std::vector<pid_t> workers;
+        for (int i = 0; i < 2000 && workers.empty(); ++i, usleep(5000))
+            workers = Children(pid);
+        ASSERT_FALSE(workers.empty()) << "no worker started";
+        kill(pid, signal);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        for (int i = 0; i < 200 && !Gone(workers[0]); ++i)
+            usleep(5000);
+        EXPECT_TRUE(Gone(workers[0])) << signal;
+        if (signal == SIGKILL) continue;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + signal) << signal;
+        EXPECT_EQ(Files(), std::vector<std::string>{"long.wav"}) << signal;
+    }
+}
+
 TEST_F(RenderProgram, RefusesBadInputOutputAndOptionsWithStatusTwo) {
     WriteSound(dir.File("t.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 11025, 2,
                Tone(700, 11025, 1.0, 2));
@@ -292,7 +373,7 @@ TEST_F(RenderProgram, RefusesBadInputOutputAndOptionsWithStatusTwo) {
     std::filesystem::create_directory(dir.File("folder.wav"));
 
     ExpectRefused("missing.wav", "cannot open missing.wav", false);
-    ExpectRefused("folder.wav", "is not a file", false);
+    ExpectRefused("folder.wav", "folder.wav: is a directory", false);
     ExpectRefused("text.wav", "not a sound file", false);
     ExpectRefused("cut.wav", "not a sound file", false);
     ExpectRefused("corrupt.wav", "not a sound file", false);
@@ -306,6 +387,14 @@ TEST_F(RenderProgram, RefusesBadInputOutputAndOptionsWithStatusTwo) {
     ExpectRefused("t.wav --to 0.02", "shorter than one analysis window", false);
     ExpectRefused("t.wav --ini none.ini", "cannot read the settings file none.ini", false);
     ExpectRefused("t.wav -o no/such/dir/t.png", "cannot write no/such/dir/t.png", false);
+    // An output is never a folder, the input however named, or the other output.
+    ExpectRefused("t.wav -o folder.wav/", "cannot write folder.wav/: Is a directory", false);
+    ExpectRefused("t.wav -o folder.wav", "cannot write folder.wav: Is a directory", false);
+    std::filesystem::create_hard_link(dir.File("t.wav"), dir.File("hard.wav"));
+    ExpectRefused("t.wav -o hard.wav", "an output is the input", false);
+    ExpectRefused("mono.wav --lines ./folder.wav/../mono.wav", "an output is the input", false);
+    ExpectRefused("t.wav -o x.png --lines folder.wav/../x.png", "would be the same file", false);
+    ExpectRefused("t.wav -o /dev/full", "cannot write /dev/full: No space left on device", false);
     ExpectRefused("t.wav --lines no/t.f32", "cannot write no/t.f32", false);
     ExpectRefused("", "no input file given", true);
     ExpectRefused("t.wav t.wav", "more than one input", true);

@@ -1,4 +1,5 @@
 // kavrel-render: the viewer's spectrogram of a sound file, as a PNG, without a desktop.
+#include "Interruption.h"
 #include "Kernel.h"
 #include "OutputFile.h"
 #include "Preobrazovaniechisel.h"
@@ -8,6 +9,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -39,17 +41,36 @@ void Note(const RenderOptions& options, const RenderPicture& picture) {
     std::fputc('\n', stderr);
 }
 
+// Each output resolved, none of them the input or the other; then opened.
+bool OpenOutputs(const RenderOptions& options, OutputFile& picture,
+                 std::unique_ptr<OutputFile>& lines, std::string& error) {
+    if (!options.lines.empty()) lines = std::make_unique<OutputFile>(options.lines);
+    if (!picture.Resolve()) return error = picture.Error(), false;
+    if (lines != nullptr && !lines->Resolve()) return error = lines->Error(), false;
+    struct stat input {};
+    if (stat(options.input.c_str(), &input) == 0) {
+        for (const OutputFile* out : {&picture, lines.get()})
+            if (out != nullptr && out->Writes(input.st_dev, input.st_ino))
+                return error = "an output is the input " + options.input + "; nothing written",
+                       false;
+    }
+    if (lines != nullptr && picture.SameAs(*lines))
+        return error = "the picture and the lines would be the same file; nothing written", false;
+    if (!picture.Open()) return error = picture.Error(), false;
+    if (lines != nullptr && !lines->Open()) return error = lines->Error(), false;
+    return true;
+}
+
 int Render(const RenderOptions& options) {
     if (options.settingsGiven && !Readable(options.settings))
         return Fail("cannot read the settings file " + options.settings);
+    OutputFile picture(options.output);
+    std::unique_ptr<OutputFile> lines;
+    std::string error;
+    if (!OpenOutputs(options, picture, lines, error)) return Fail(error);
     const SoundResult sound = ReadSoundFile(
         options.input.c_str(), SoundSpan{options.channel, options.side, options.from, options.to});
     if (sound.status != SoundStatus::Ok) return Fail(options.input + ": " + sound.message);
-    OutputFile picture(options.output);
-    if (!picture.Open()) return Fail(picture.Error());
-    std::unique_ptr<OutputFile> lines;
-    if (!options.lines.empty()) lines = std::make_unique<OutputFile>(options.lines);
-    if (lines != nullptr && !lines->Open()) return Fail(lines->Error());
 
     RenderJob job;
     job.settingsPath = options.settings;
@@ -61,7 +82,7 @@ int Render(const RenderOptions& options) {
     const RenderPicture rendered = RenderSamples(sound.samples, job);
     if (!rendered.ok) return Fail(options.input + ": " + rendered.message);
     if (!WritePng(picture.File(), rendered.pixels.data(), rendered.width, rendered.height))
-        return Fail("cannot write " + options.output);
+        return picture.Fail(), Fail(picture.Error());
     if (lines != nullptr && !lines->Commit()) return Fail(lines->Error());
     if (!picture.Commit()) return Fail(picture.Error());
     if (!options.quiet) Note(options, rendered);
@@ -76,6 +97,7 @@ int main(int argc, char** argv) {
     if (!ParseRenderOptions(argc, argv, options, error)) return Fail(error, true);
     if (options.help) return std::fputs(RenderUsage, stdout), 0;
     StartNumberConversionUnit();
+    CatchInterruptions();
     StartKernelUnit(GetCommandLineA());
     const int status = Render(options);
     FinishKernelUnit();

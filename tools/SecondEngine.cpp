@@ -1,5 +1,6 @@
 #include "SecondEngine.h"
 
+#include "Interruption.h"
 #include "Zol_vis.h"
 
 #include <algorithm>
@@ -37,9 +38,11 @@ bool SecondEngine::Start(TfrmMain& form, const std::vector<int16_t>& samples, ui
     if (memory == MAP_FAILED) return false;
     shared = new (memory) Shared{};
     std::fflush(nullptr); // nothing buffered is written twice
+    const pid_t parent = getpid();
     child = fork();
-    if (child == 0) RunChild(form, samples);
+    if (child == 0) BecomeWorker(parent), RunChild(form, samples);
     started = child > 0;
+    if (started) AddWorker(child);
     return started;
 }
 
@@ -69,6 +72,7 @@ bool SecondEngine::TakeLines(TfrmMain& form, uint64_t end) {
     while (shared->made.load(std::memory_order_acquire) < need) {
         int status = 0;
         if (waitpid(child, &status, WNOHANG) == child) {
+            DropWorker(child);
             child = -1;
             if (shared->made.load(std::memory_order_acquire) < need) return false;
             break;
@@ -87,6 +91,7 @@ SecondEngine::~SecondEngine() {
     if (child > 0) {
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
+        DropWorker(child);
     }
     if (shared != nullptr) munmap(shared, bytes);
 }

@@ -177,7 +177,8 @@ SoundResult ReadSoundFile(const char* path, const SoundSpan& span) {
         return Failure(SoundStatus::Unreadable,
                        std::string("cannot open ") + path + ": " + std::strerror(errno));
     if (!S_ISREG(st.st_mode))
-        return Failure(SoundStatus::Unreadable, std::string(path) + " is not a file");
+        return Failure(SoundStatus::Unreadable,
+                       S_ISDIR(st.st_mode) ? "is a directory, not a sound file" : "is not a file");
     if (FILE* probe = std::fopen(path, "rb"); probe == nullptr)
         return Failure(SoundStatus::Unreadable,
                        std::string("cannot open ") + path + ": " + std::strerror(errno));
