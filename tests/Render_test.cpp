@@ -295,8 +295,8 @@ TEST_F(RenderProgram, OutputsReplaceFilesAtomicallyAndStreamEverythingElse) {
     std::filesystem::create_symlink("target.png", dir.File("link.png"));
     mkfifo(dir.File("pipe").c_str(), 0600);
     const std::string longName(250, 'n');
-    ASSERT_EQ(Program("t.wav -q -o link.png --lines pipe & cat " + dir.File("pipe") + " >" +
-                      dir.File("lines.f32") + "; wait")
+    ASSERT_EQ(Program("t.wav -q -o link.png --lines pipe & timeout 20 cat " + dir.File("pipe") +
+                      " >" + dir.File("lines.f32") + "; wait")
                   .status,
               0);
     ASSERT_EQ(Program("t.wav -q -o - | tee stdout.png").status, 0);
@@ -360,6 +360,35 @@ TEST_F(RenderProgram, SignalsRemoveTemporariesAndEndWorkers) {
     }
 }
 
+// A damaged or cut input is drawn as far as it reads, and the run ends with status 1 saying
+// where reading stopped; standard input reads as a file does, a span of it too.
+TEST_F(RenderProgram, APartialInputIsDrawnAsFarAsItReadsWithStatusOne) {
+    const std::vector<float> tone = Tone(700, 11025, 3.0);
+    WriteSound(dir.File("t.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 11025, 1, tone);
+    WriteSound(dir.File("t.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 11025, 1, tone);
+    const std::string wav = Slurp(dir.File("t.wav"));
+    std::string flac = Slurp(dir.File("t.flac"));
+    flac.replace(flac.size() / 2, 400, 400, '\0');
+    dir.Write("damaged.flac", flac);
+    dir.Write("cut.wav", wav.substr(0, wav.size() * 3 / 5));
+    for (const char* name : {"damaged.flac", "cut.wav"}) {
+        const Outcome r = Program(std::string(name) + " -q -o p.png");
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_NE(r.err.find("reading stopped at 1."), std::string::npos) << name << r.err;
+        EXPECT_TRUE(std::filesystem::exists(dir.File("p.png"))) << name;
+        std::filesystem::remove(dir.File("p.png"));
+    }
+    ASSERT_EQ(Program("t.wav -q --from 1 -o file.png").status, 0);
+    EXPECT_EQ(Program("- -q --from 1 -o stdin.png < t.wav").status, 0);
+    mkfifo(dir.File("fifo").c_str(), 0600);
+    EXPECT_EQ(Program("- -q --from 1 -o pipe.png < fifo & cat " + dir.File("t.wav") + " >" +
+                      dir.File("fifo") + "; wait")
+                  .status,
+              0);
+    EXPECT_EQ(Slurp(dir.File("stdin.png")), Slurp(dir.File("file.png")));
+    EXPECT_EQ(Slurp(dir.File("pipe.png")), Slurp(dir.File("file.png")));
+}
+
 TEST_F(RenderProgram, RefusesBadInputOutputAndOptionsWithStatusTwo) {
     WriteSound(dir.File("t.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 11025, 2,
                Tone(700, 11025, 1.0, 2));
@@ -397,6 +426,7 @@ TEST_F(RenderProgram, RefusesBadInputOutputAndOptionsWithStatusTwo) {
     ExpectRefused("t.wav -o /dev/full", "cannot write /dev/full: No space left on device", false);
     ExpectRefused("t.wav --lines no/t.f32", "cannot write no/t.f32", false);
     ExpectRefused("", "no input file given", true);
+    ExpectRefused("- < t.wav", "standard input as input needs -o", true);
     ExpectRefused("t.wav t.wav", "more than one input", true);
     ExpectRefused("t.wav --bogus", "unknown option --bogus", true);
     ExpectRefused("t.wav --width", "--width needs a value", true);

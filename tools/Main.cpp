@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr int BadUse = 2;
+constexpr int Partial = 1, BadUse = 2;
 constexpr double ProgressAfterSeconds = 5.0;
 
 int Fail(const std::string& message, bool usage = false) {
@@ -48,7 +48,8 @@ bool OpenOutputs(const RenderOptions& options, OutputFile& picture,
     if (!picture.Resolve()) return error = picture.Error(), false;
     if (lines != nullptr && !lines->Resolve()) return error = lines->Error(), false;
     struct stat input {};
-    if (stat(options.input.c_str(), &input) == 0) {
+    const bool standardInput = options.input == "-";
+    if ((standardInput ? fstat(STDIN_FILENO, &input) : stat(options.input.c_str(), &input)) == 0) {
         for (const OutputFile* out : {&picture, lines.get()})
             if (out != nullptr && out->Writes(input.st_dev, input.st_ino))
                 return error = "an output is the input " + options.input + "; nothing written",
@@ -86,7 +87,9 @@ int Render(const RenderOptions& options) {
     if (lines != nullptr && !lines->Commit()) return Fail(lines->Error());
     if (!picture.Commit()) return Fail(picture.Error());
     if (!options.quiet) Note(options, rendered);
-    return 0;
+    if (!sound.partial) return 0;
+    std::fprintf(stderr, "kavrel-render: %s: %s\n", options.input.c_str(), sound.message.c_str());
+    return Partial;
 }
 
 } // namespace

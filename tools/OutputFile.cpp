@@ -64,7 +64,6 @@ bool OutputFile::Resolve() {
     }
     target = path;
     bool magic = false;
-    if (!path.empty() && path.back() == '/') return errno = EISDIR, Fail();
     if (!FollowLinks(target, magic)) return Fail();
     if (magic) target = path; // the kernel follows these where a path cannot
     exists = stat(target.c_str(), &st) == 0;

@@ -23,7 +23,10 @@ const char* const RenderUsage =
     "                    between the columns drawn) as raw little-endian float32, height\n"
     "                    values a line, lowest frequency first\n"
     "  --quiet           no progress bar and no note\n"
-    "Exit status: 0 done, 2 bad options, input or output.\n";
+    "INPUT may be - for standard input (a format libsndfile reads as a stream, such as WAV);\n"
+    "then -o is needed.\n"
+    "Exit status: 0 done; 1 the input could not be read to its end (damaged or cut short):\n"
+    "the picture shows what was read; 2 bad options, input or output, nothing written.\n";
 
 namespace {
 
@@ -104,6 +107,8 @@ bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& option
         return error = "--to must be later than --from", false;
     if (options.width > MaxRenderColumns)
         return error = "--width is at most " + std::to_string(MaxRenderColumns), false;
+    if (options.output.empty() && options.input == "-")
+        return error = "standard input as input needs -o", false;
     if (options.output.empty()) options.output = DefaultOutput(options.input);
     return true;
 }
