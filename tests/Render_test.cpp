@@ -236,10 +236,11 @@ struct Outcome {
 
 class RenderProgram : public testing::Test {
 protected:
-    Outcome Program(const std::string& args) {
+    // prefix: a shell command before the program's, such as a limit.
+    Outcome Program(const std::string& args, const std::string& prefix = "") {
         const std::string errFile = dir.File("stderr.txt");
-        const std::string command =
-            "cd " + dir.Dir() + " && " KAVREL_RENDER " " + args + " 2>" + errFile + " >/dev/null";
+        const std::string command = "cd " + dir.Dir() + " && " + prefix + KAVREL_RENDER " " + args +
+                                    " 2>" + errFile + " >/dev/null";
         const int raw = std::system(command.c_str());
         std::ifstream in(errFile);
         std::stringstream text;
@@ -387,6 +388,20 @@ TEST_F(RenderProgram, APartialInputIsDrawnAsFarAsItReadsWithStatusOne) {
               0);
     EXPECT_EQ(Slurp(dir.File("stdin.png")), Slurp(dir.File("file.png")));
     EXPECT_EQ(Slurp(dir.File("pipe.png")), Slurp(dir.File("file.png")));
+}
+
+// A header claiming 1 Hz makes hours of sound of a few kilobytes: under a memory limit the run
+// still ends with a status and a message, never an abort.
+TEST_F(RenderProgram, RunningOutOfMemoryEndsWithAMessage) {
+    std::string wav = "RIFF....WAVEfmt " + std::string("\x10\0\0\0\x01\0\x01\0", 8) +
+                      std::string("\x01\0\0\0\x01\0\0\0\x01\0\x08\0", 12) + "data" +
+                      std::string("\x40\x9c\0\0", 4);
+    for (int i = 0; i < 40000; ++i)
+        wav.push_back(char(128 + 100 * ((i / 3) % 2)));
+    dir.Write("slow.wav", wav);
+    const Outcome r = Program("slow.wav -q", "ulimit -v 400000; ");
+    EXPECT_TRUE(r.status == 0 || (r.status == 2 && r.err.find("memory") != std::string::npos))
+        << r.status << ": " << r.err;
 }
 
 TEST_F(RenderProgram, RefusesBadInputOutputAndOptionsWithStatusTwo) {

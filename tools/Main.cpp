@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -102,7 +103,13 @@ int main(int argc, char** argv) {
     StartNumberConversionUnit();
     CatchInterruptions();
     StartKernelUnit(GetCommandLineA());
-    const int status = Render(options);
+    int status = BadUse;
+    // The one exception this program meets: memory running out, ended with a message.
+    try {
+        status = Render(options);
+    } catch (const std::bad_alloc&) {
+        Fail("out of memory");
+    }
     FinishKernelUnit();
     return status;
 }

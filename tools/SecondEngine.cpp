@@ -40,7 +40,14 @@ bool SecondEngine::Start(TfrmMain& form, const std::vector<int16_t>& samples, ui
     std::fflush(nullptr); // nothing buffered is written twice
     const pid_t parent = getpid();
     child = fork();
-    if (child == 0) BecomeWorker(parent), RunChild(form, samples);
+    if (child == 0) {
+        BecomeWorker(parent);
+        try {
+            RunChild(form, samples);
+        } catch (const std::bad_alloc&) {
+            _exit(1); // the parent says the picture could not be drawn
+        }
+    }
     started = child > 0;
     if (started) AddWorker(child);
     return started;
