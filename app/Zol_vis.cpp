@@ -49,25 +49,12 @@ TfrmMain::TfrmMain(TComponent* owner, const char* settingsPath)
     settingsFile.SetLineHandler(SettingsLineHandler, this);
     settingsFile.ReadLines();
     SampleRate = 11025;
-    KeepSettingsInLimits(Settings, SampleRate, stderr);
-    Sizes = DeriveSizes(Settings, SampleRate);
-    Rows = Sizes.Rows;
-    Cols = Sizes.Cols;
-    CreatePicture();
+    KeepSettingsInLimits(Settings, SampleRate, stderr, settingsPath);
     ChannelCount = 2;
     Channel = 0;
     ReadOffset = 0;
-    SampleFifo.SetBlockLength(Sizes.N);
-    SampleFifo.SetAdvance(Sizes.H);
-    LineFifo.SetAdvance(Rows);
-    LineFifo.SetBlockLength(Rows);
     Gain = 10.0f;
-    TimeFrom = Sizes.TimeFrom;
-    TimeTo = 0.0;
-    FreqFrom = Settings.Fmin;
-    FreqTo = Settings.Fmax;
-    FillConfigRecord(ZolConfig, Settings, Sizes, SampleRate);
-    ZOL_DLL_Init(&ZolConfig, false);
+    ApplySettings();
     OnCreate = [this](void* sender) { FormCreate(sender); };
     OnDestroy = [this](void* sender) { FormDestroy(sender); };
 }
@@ -75,6 +62,23 @@ TfrmMain::TfrmMain(TComponent* owner, const char* settingsPath)
 TfrmMain::~TfrmMain() {
     // The destroy event needs the whole form, so it cannot wait for the base destructor.
     DoDestroy();
+}
+
+void TfrmMain::ApplySettings() {
+    Sizes = DeriveSizes(Settings, SampleRate);
+    Rows = Sizes.Rows;
+    Cols = Sizes.Cols;
+    CreatePicture();
+    SampleFifo.SetBlockLength(Sizes.N);
+    SampleFifo.SetAdvance(Sizes.H);
+    LineFifo.SetAdvance(Rows);
+    LineFifo.SetBlockLength(Rows);
+    TimeFrom = Sizes.TimeFrom;
+    TimeTo = 0.0;
+    FreqFrom = Settings.Fmin;
+    FreqTo = Settings.Fmax;
+    FillConfigRecord(ZolConfig, Settings, Sizes, SampleRate);
+    ZOL_DLL_Init(&ZolConfig, false);
 }
 
 void TfrmMain::CreatePicture() {

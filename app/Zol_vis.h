@@ -17,6 +17,9 @@ public:
     // initialises the engine. The capture device is opened by FormCreate.
     // settingsPath names the settings file (kavrel-render passes its --ini file).
     explicit TfrmMain(TComponent* owner, const char* settingsPath = "kavrel.ini");
+    // The sizes, picture window, FIFOs, axes and engine configuration of Settings (which must
+    // have passed KeepSettingsInLimits): again after kavrel-render changes them.
+    void ApplySettings();
     ~TfrmMain() override;
 
     void FormCreate(void* sender);

@@ -1,5 +1,6 @@
 // kavrel-render: the same columns as the viewer, the same line for every file format, and clear
 // refusals of bad input and options.
+#include "Levels.h"
 #include "ProgramRun.h"
 #include "Progress.h"
 #include "Render.h"
@@ -228,6 +229,29 @@ std::string Slurp(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// The decibel scale spans its range below the peak; the heat map goes from black to white,
+// each colour at least as light as the one before (luminance of the sRGB primaries).
+TEST(RenderLevels, DecibelsSpanTheRangeAndHeatColoursGrowLighter) {
+    EXPECT_EQ(DecibelLevel(100.0f, 100.0f, 80.0), 255u);
+    EXPECT_EQ(DecibelLevel(1e-6f, 100.0f, 80.0), 0u);
+    EXPECT_EQ(DecibelLevel(1.0f, 100.0f, 40.0), 127u); // 20 dB below over 40 dB
+    EXPECT_EQ(DecibelLevel(1.0f, 0.0f, 80.0), 0u);
+    EXPECT_EQ(DecibelLevel(std::nanf(""), 1.0f, 80.0), 0u);
+    EXPECT_EQ(HeatColour(0), 0u);
+    EXPECT_EQ(HeatColour(255), 0xFFFFFFu);
+    double previous = -1.0;
+    bool coloured = false;
+    for (uint32_t level = 0; level < 256; ++level) {
+        const uint32_t c = HeatColour(level);
+        const double r = c >> 16, g = c >> 8 & 0xFF, b = c & 0xFF;
+        const double light = 0.2126 * r + 0.7152 * g + 0.0722 * b;
+        EXPECT_GE(light, previous) << level;
+        previous = light;
+        coloured = coloured || r != g || g != b;
+    }
+    EXPECT_TRUE(coloured);
+}
+
 // Runs kavrel-render with arguments (already quoted) in the test's directory.
 struct Outcome {
     int status;
@@ -404,6 +428,46 @@ TEST_F(RenderProgram, RunningOutOfMemoryEndsWithAMessage) {
         << r.status << ": " << r.err;
 }
 
+// The settings on the command line over the file's, in the viewer's limits and with its
+// messages naming where a value came from; the decibel scale and the heat map; --quiet,
+// --version, --help.
+TEST_F(RenderProgram, OptionsSetThePictureAndOnlyErrorsPassQuiet) {
+    // A tone at -81 dBFS: all black on the viewer's scale, visible in decibels.
+    std::vector<float> quiet = Tone(700, 11025, 1.0);
+    for (float& v : quiet)
+        v *= 0.0002f;
+    WriteSound(dir.File("q.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 11025, 1, quiet);
+    dir.Write("kavrel.ini", "height = 100\nFmin = 1\n");
+    dir.Write("my.ini", "Fmax = 9000\n");
+    Outcome r = Program("q.wav -o plain.png");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("kavrel.ini: Fmin = 1 is outside"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("settings from ./kavrel.ini"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("of 100 points"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("all black"), std::string::npos) << r.err;
+    r = Program("q.wav -o db.png --ini my.ini --height 50 --fmin 300 --fmax 900 --step 0.5 "
+                "--size 2 --scale db --range 60 --palette heat --lines db.f32");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("my.ini: Fmax = 9000 is outside"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("kavrel.ini"), std::string::npos) << r.err;
+    // Fmin 300 Hz: windows of 2 x 74 rounded up to 152 samples, hops of 76: 144 windows.
+    EXPECT_NE(r.err.find("144 columns of 50 points"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("all black"), std::string::npos) << r.err;
+    EXPECT_EQ(std::filesystem::file_size(dir.File("db.f32")), 144u * 50 * 4);
+    r = Program("q.wav -o bad.png --ini my.ini --fmin 1 -q");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    r = Program("q.wav -o bad.png --fmin 1");
+    EXPECT_NE(r.err.find("command line: Fmin = 1 is outside"), std::string::npos) << r.err;
+    EXPECT_EQ(Program("--version | tee version.txt").status, 0);
+    EXPECT_EQ(Slurp(dir.File("version.txt")).rfind("kavrel-render ", 0), 0u);
+    EXPECT_EQ(Program("--help | tee help.txt").status, 0);
+    for (const char* option : {"-o ", "--ini", "--channel", "--width", "--from", "--to", "--lines",
+                               "--fmin", "--fmax", "--height", "--step", "--size", "--scale",
+                               "--range", "--palette", "--quiet", "--version", "--help"})
+        EXPECT_NE(Slurp(dir.File("help.txt")).find(option), std::string::npos) << option;
+}
+
 TEST_F(RenderProgram, RefusesBadInputOutputAndOptionsWithStatusTwo) {
     WriteSound(dir.File("t.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 11025, 2,
                Tone(700, 11025, 1.0, 2));
@@ -452,6 +516,12 @@ TEST_F(RenderProgram, RefusesBadInputOutputAndOptionsWithStatusTwo) {
     ExpectRefused("t.wav --from -1", "bad value for --from", true);
     ExpectRefused("t.wav --to nan", "bad value for --to", true);
     ExpectRefused("t.wav --from 0.5 --to 0.4", "--to must be later than --from", true);
+    ExpectRefused("t.wav --ini folder.wav", "cannot read the settings file folder.wav: Is a",
+                  false);
+    ExpectRefused("t.wav --fmin x", "bad value for --fmin", true);
+    ExpectRefused("t.wav --range 0", "bad value for --range", true);
+    ExpectRefused("t.wav --scale log", "bad value for --scale", true);
+    ExpectRefused("t.wav --palette jet", "bad value for --palette", true);
     const Outcome help = Program("--help");
     EXPECT_EQ(help.status, 0);
 }

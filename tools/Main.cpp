@@ -7,7 +7,10 @@
 #include "RenderOptions.h"
 #include "SoundFile.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <new>
 #include <sys/stat.h>
@@ -18,16 +21,45 @@ namespace {
 constexpr int Partial = 1, BadUse = 2;
 constexpr double ProgressAfterSeconds = 5.0;
 
+// Errors go here; with --quiet standard error itself is emptied into /dev/null, so that notes
+// of the libraries and the settings' complaints are silenced too.
+FILE* errors = stderr;
+
 int Fail(const std::string& message, bool usage = false) {
-    std::fprintf(stderr, "kavrel-render: %s\n", message.c_str());
-    if (usage) std::fputs(RenderUsage, stderr);
+    std::fprintf(errors, "kavrel-render: %s\n", message.c_str());
+    if (usage) std::fputs(RenderUsage, errors);
     return BadUse;
 }
 
-bool Readable(const std::string& path) {
-    FILE* f = std::fopen(path.c_str(), "rb");
+void Quieten() {
+    const int saved = dup(STDERR_FILENO);
+    FILE* kept = saved >= 0 ? fdopen(saved, "w") : nullptr;
+    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (kept == nullptr || null < 0) return;
+    std::setvbuf(kept, nullptr, _IOLBF, 0);
+    errors = kept;
+    dup2(null, STDERR_FILENO);
+    close(null);
+}
+
+// The settings file given must be a file that can be read; without one, kavrel.ini here is
+// used when there is one, and the note says so.
+bool CheckSettings(const RenderOptions& options, std::string& error) {
+    struct stat st {};
+    if (!options.settingsGiven) {
+        if (!options.quiet && stat(options.settings.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            std::fputs("kavrel-render: settings from ./kavrel.ini (--ini FILE for others)\n",
+                       stderr);
+        return true;
+    }
+    FILE* f = std::fopen(options.settings.c_str(), "rb");
     if (f != nullptr) std::fclose(f);
-    return f != nullptr;
+    if (f != nullptr && stat(options.settings.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        errno = EISDIR;
+    else if (f != nullptr)
+        return true;
+    error = "cannot read the settings file " + options.settings + ": " + std::strerror(errno);
+    return false;
 }
 
 void Note(const RenderOptions& options, const RenderPicture& picture) {
@@ -64,11 +96,10 @@ bool OpenOutputs(const RenderOptions& options, OutputFile& picture,
 }
 
 int Render(const RenderOptions& options) {
-    if (options.settingsGiven && !Readable(options.settings))
-        return Fail("cannot read the settings file " + options.settings);
     OutputFile picture(options.output);
     std::unique_ptr<OutputFile> lines;
     std::string error;
+    if (!CheckSettings(options, error)) return Fail(error);
     if (!OpenOutputs(options, picture, lines, error)) return Fail(error);
     const SoundResult sound = ReadSoundFile(
         options.input.c_str(), SoundSpan{options.channel, options.side, options.from, options.to});
@@ -76,6 +107,10 @@ int Render(const RenderOptions& options) {
 
     RenderJob job;
     job.settingsPath = options.settings;
+    job.settings = options.overrides;
+    job.scale = options.scale;
+    job.range = options.range;
+    job.palette = options.palette;
     if (options.width != 0) job.maxColumns = options.width;
     job.startSeconds = options.from;
     job.lines = lines != nullptr ? lines->File() : nullptr;
@@ -88,8 +123,10 @@ int Render(const RenderOptions& options) {
     if (lines != nullptr && !lines->Commit()) return Fail(lines->Error());
     if (!picture.Commit()) return Fail(picture.Error());
     if (!options.quiet) Note(options, rendered);
+    if (!options.quiet && !rendered.hint.empty())
+        std::fprintf(stderr, "kavrel-render: %s\n", rendered.hint.c_str());
     if (!sound.partial) return 0;
-    std::fprintf(stderr, "kavrel-render: %s: %s\n", options.input.c_str(), sound.message.c_str());
+    std::fprintf(errors, "kavrel-render: %s: %s\n", options.input.c_str(), sound.message.c_str());
     return Partial;
 }
 
@@ -100,6 +137,8 @@ int main(int argc, char** argv) {
     std::string error;
     if (!ParseRenderOptions(argc, argv, options, error)) return Fail(error, true);
     if (options.help) return std::fputs(RenderUsage, stdout), 0;
+    if (options.version) return std::puts("kavrel-render " KAVREL_VERSION), 0;
+    if (options.quiet) Quieten();
     StartNumberConversionUnit();
     CatchInterruptions();
     StartKernelUnit(GetCommandLineA());

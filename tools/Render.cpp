@@ -1,5 +1,6 @@
 #include "Render.h"
 
+#include "Levels.h"
 #include "Progress.h"
 #include "SecondEngine.h"
 #include "SoundFile.h"
@@ -8,10 +9,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 
 namespace {
 
 constexpr uint32_t TickMilliseconds = 50;
+// The frequency scale's band left of the columns.
+constexpr uint32_t ScaleBandWidth = 70;
 // Below this many windows a second process costs more than it saves.
 constexpr uint64_t SecondProcessWindows = 1000;
 
@@ -39,23 +43,67 @@ bool WriteWaitingLines(const TfrmMain& form, FILE* to) {
     return std::fwrite(fifo.Items().Data() + fifo.ReadPos(), sizeof(float), count, to) == count;
 }
 
+// The decibel scale's peak: the largest value itself (the viewer's grey scale keeps only its
+// whole part, which is 0 for quiet sound), decaying and rising as the viewer's peak does.
+struct DecibelPeak {
+    float value = 0.0f;
+
+    void Decay(TfrmMain& form) {
+        std::swap(form.Peak, value);
+        form.DecayPeak();
+        std::swap(form.Peak, value);
+    }
+    // Raised by a line of finite values; false (the line drawn black) for any other line.
+    bool Follow(const float* line, uint32_t rows) {
+        float top = 0.0f;
+        for (uint32_t k = 0; k < rows; ++k) {
+            if (!std::isfinite(line[k])) return false;
+            top = std::max(top, line[k]);
+        }
+        value = std::max(value, top);
+        return true;
+    }
+};
+
+// The next waiting line as decibels below the peak into column x of the locked picture.
+void DrawDecibelColumn(TfrmMain& form, const DDSURFACEDESC& pixels, uint32_t x, double range,
+                       DecibelPeak& peak) {
+    const float* line = form.LineFifo.Items().Data() + form.LineFifo.ReadPos();
+    const bool finite = peak.Follow(line, form.Rows);
+    const TGraficheskoeOkno& surface = frmIzobragenie->Surface;
+    auto* column = static_cast<uint8_t*>(pixels.lpSurface) + size_t(form.PictureRect.left + x) * 4;
+    for (uint32_t k = 0; k < form.Rows; ++k) {
+        const uint32_t level = finite ? DecibelLevel(line[k], peak.value, range) : 0;
+        const size_t row = size_t(form.PictureRect.top) + form.Rows - 1 - k;
+        *reinterpret_cast<uint32_t*>(column + row * size_t(pixels.lPitch)) =
+            surface.ConvertColour(surface.ConvertContext, level * 0x010101u);
+    }
+}
+
 // One tick of the viewer's drawing without its scroll: the peak decays, then every waiting
 // line raises it as the viewer's would; line n is drawn as column n / hopsPerColumn when n is a
-// multiple of it. `line` counts the lines taken so far.
-bool DrawTick(TfrmMain& form, uint32_t hopsPerColumn, uint64_t& line) {
+// multiple of it, on the job's scale. `line` counts the lines taken so far.
+bool DrawTick(TfrmMain& form, const RenderJob& job, uint32_t hopsPerColumn, uint64_t& line,
+              DecibelPeak& decibelPeak) {
     TGraficheskoeOkno& owner = frmIzobragenie->Surface;
     IDirectDrawSurface* surface = owner.BeginDraw(true);
     if (surface == nullptr) return false;
     form.DecayPeak();
+    decibelPeak.Decay(form);
     DDSURFACEDESC pixels{};
     pixels.dwSize = sizeof pixels;
     const bool locked = surface->Lock(nullptr, &pixels, DDLOCK_WAIT, nullptr) == DD_OK;
     if (locked) {
-        for (uint32_t i = form.LineFifo.BlocksAvailable(); i > 0; --i, ++line)
-            if (line % hopsPerColumn == 0)
-                form.DrawColumns(&pixels, uint32_t(line / hopsPerColumn), 1);
-            else
-                form.DrawColumns(nullptr, 0, 1);
+        for (uint32_t i = form.LineFifo.BlocksAvailable(); i > 0; --i, ++line) {
+            const bool drawn = line % hopsPerColumn == 0;
+            const auto x = uint32_t(line / hopsPerColumn);
+            if (job.scale == Scale::Decibel && drawn)
+                DrawDecibelColumn(form, pixels, x, job.range, decibelPeak);
+            else if (job.scale == Scale::Decibel)
+                decibelPeak.Follow(form.LineFifo.Items().Data() + form.LineFifo.ReadPos(),
+                                   form.Rows);
+            form.DrawColumns(drawn && job.scale == Scale::Linear ? &pixels : nullptr, x, 1);
+        }
         surface->Unlock(nullptr);
     }
     owner.EndDraw();
@@ -94,6 +142,40 @@ bool CopyClientArea(RenderPicture& picture) {
     return fits;
 }
 
+// The heat map over the picture's columns (the scales stay as they are), and a hint when the
+// picture came out all black or all at full level.
+void FinishColours(RenderPicture& picture, const RenderJob& job) {
+    uint32_t darkest = 255, lightest = 0;
+    for (uint32_t y = 0; y < picture.rows; ++y) {
+        uint32_t* row = picture.pixels.data() + size_t(y) * picture.width + ScaleBandWidth;
+        for (uint32_t x = 0; x < picture.columns; ++x) {
+            const uint32_t level = row[x] & 0xFF;
+            darkest = std::min(darkest, level);
+            lightest = std::max(lightest, level);
+            if (job.palette == Palette::Heat) row[x] = HeatColour(level);
+        }
+    }
+    const char* scale = job.scale == Scale::Linear ? "try --scale db" : "try another --range";
+    if (lightest == 0)
+        picture.hint = std::string("the picture is all black (quiet or silent sound?); ") + scale;
+    else if (darkest == 255)
+        picture.hint = std::string("the picture is all at full level; ") + scale;
+}
+
+// The command line's settings over the file's, in the same limits; the form then follows them.
+void OverrideSettings(TfrmMain& form, const RenderJob& job) {
+    const SettingsOverride& o = job.settings;
+    if (!o.fmin && !o.fmax && !o.step && !o.size && !o.height) return;
+    TSettings& s = form.Settings;
+    s.Fmin = o.fmin.value_or(s.Fmin);
+    s.Fmax = o.fmax.value_or(s.Fmax);
+    s.Step = o.step.value_or(s.Step);
+    s.Size = o.size.value_or(s.Size);
+    s.Height = o.height.value_or(s.Height);
+    KeepSettingsInLimits(s, form.SampleRate, job.complaints, "kavrel-render: command line");
+    form.ApplySettings();
+}
+
 RenderPicture Refused(std::string message) {
     RenderPicture picture;
     picture.message = std::move(message);
@@ -109,6 +191,7 @@ bool RunTicks(TfrmMain& form, const std::vector<int16_t>& samples, const RenderJ
     const uint32_t columns = form.Cols;
     form.Cols = UINT32_MAX;
     uint64_t line = 0;
+    DecibelPeak decibelPeak;
     SecondEngine second;
     const uint64_t n = form.Sizes.N, hop = form.Sizes.H, windows = (samples.size() - n) / hop + 1;
     if (job.secondProcess && windows >= SecondProcessWindows)
@@ -129,7 +212,7 @@ bool RunTicks(TfrmMain& form, const std::vector<int16_t>& samples, const RenderJ
             return false;
         if (!WriteWaitingLines(form, job.lines)) return false;
         const auto engineDone = Clock::now();
-        if (!DrawTick(form, picture.hopsPerColumn, line)) return false;
+        if (!DrawTick(form, job, picture.hopsPerColumn, line, decibelPeak)) return false;
         picture.engineSeconds += std::chrono::duration<double>(engineDone - start).count();
         picture.drawSeconds += std::chrono::duration<double>(Clock::now() - engineDone).count();
         progress.Show(done);
@@ -149,6 +232,7 @@ RenderPicture RenderSamples(const std::vector<int16_t>& samples, const RenderJob
     TApplication application;
     application.Initialize();
     auto* form = new TfrmMain(&application, job.settingsPath.c_str());
+    OverrideSettings(*form, job);
     const ColumnPlan plan =
         PlanColumns(samples.size(), form->Sizes.N, form->Sizes.H, job.maxColumns);
     if (plan.columns == 0) {
@@ -172,7 +256,7 @@ RenderPicture RenderSamples(const std::vector<int16_t>& samples, const RenderJob
                               ? "the lines file could not be written"
                               : "the picture could not be drawn (too large for memory?)";
     else
-        picture.ok = true;
+        picture.ok = true, FinishColours(picture, job);
     picture.peak = form->Peak;
     delete form;
     return picture;
