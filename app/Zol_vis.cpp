@@ -17,14 +17,6 @@ constexpr uint32_t ScaleWidth = 70, ScaleHeight = 50;
 constexpr double PeakDecay = 0.95;
 constexpr DWORD CaptureSeconds = 10;
 
-// The grey level of a value against the peak: 0 without a peak, at most 255.
-uint32_t GreyLevel(float value, float peak, float gain) {
-    if (peak == 0.0f) return 0;
-    const long double level = static_cast<long double>(value) * 255 * gain / peak;
-    if (!(level > 0)) return 0;
-    return level >= 255 ? 255 : uint32_t(level);
-}
-
 // The whole part of a line's largest value as the unsigned integer it is compared as.
 float WholePart(float value) {
     if (!(value >= 1.0f)) return 0.0f;
@@ -38,6 +30,13 @@ bool AllFinite(const TOdnomernoeMnogestvoElementov<float>& line) {
 }
 
 } // namespace
+
+uint32_t GreyLevel(float value, float peak, float gain) {
+    if (peak == 0.0f) return 0;
+    const long double level = static_cast<long double>(value) * 255 * gain / peak;
+    if (!(level > 0)) return 0;
+    return level >= 255 ? 255 : uint32_t(level);
+}
 
 TfrmMain::TfrmMain(TComponent* owner, const char* settingsPath)
     : TForm(owner, bsSingle), SampleFifo(1, 1, FifoGranularity, false),

@@ -86,3 +86,6 @@ private:
 };
 
 extern TfrmMain* frmMain;
+
+// The grey level of a value against the peak and gain: 0 without a peak, at most 255.
+uint32_t GreyLevel(float value, float peak, float gain);

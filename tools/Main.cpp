@@ -68,7 +68,7 @@ void Note(const RenderOptions& options, const RenderPicture& picture) {
                  picture.rows);
     if (picture.hopsPerColumn > 1)
         std::fprintf(stderr,
-                     "; one column every %u windows, as the span has more windows "
+                     "; each column the loudest of %u windows, as the span has more windows "
                      "than %u columns",
                      picture.hopsPerColumn, options.width != 0 ? options.width : MaxRenderColumns);
     std::fputc('\n', stderr);

@@ -20,7 +20,7 @@ constexpr uint32_t ScaleBandWidth = 70;
 constexpr uint64_t SecondProcessWindows = 1000;
 
 // Columns of a run of samples: one per window the viewer would analyse, and when they are more
-// than allowed, one for every hopsPerColumn-th window.
+// than allowed, one for every hopsPerColumn windows.
 struct ColumnPlan {
     uint32_t columns = 0, hopsPerColumn = 1;
 };
@@ -53,62 +53,93 @@ struct DecibelPeak {
         form.DecayPeak();
         std::swap(form.Peak, value);
     }
-    // Raised by a line of finite values; false (the line drawn black) for any other line.
-    bool Follow(const float* line, uint32_t rows) {
-        float top = 0.0f;
-        for (uint32_t k = 0; k < rows; ++k) {
-            if (!std::isfinite(line[k])) return false;
-            top = std::max(top, line[k]);
-        }
-        value = std::max(value, top);
-        return true;
-    }
 };
 
-// The next waiting line as decibels below the peak into column x of the locked picture.
-void DrawDecibelColumn(TfrmMain& form, const DDSURFACEDESC& pixels, uint32_t x, double range,
-                       DecibelPeak& peak) {
-    const float* line = form.LineFifo.Items().Data() + form.LineFifo.ReadPos();
-    const bool finite = peak.Follow(line, form.Rows);
-    const TGraficheskoeOkno& surface = frmIzobragenie->Surface;
-    auto* column = static_cast<uint8_t*>(pixels.lpSurface) + size_t(form.PictureRect.left + x) * 4;
-    for (uint32_t k = 0; k < form.Rows; ++k) {
-        const uint32_t level = finite ? DecibelLevel(line[k], peak.value, range) : 0;
-        const size_t row = size_t(form.PictureRect.top) + form.Rows - 1 - k;
-        *reinterpret_cast<uint32_t*>(column + row * size_t(pixels.lPitch)) =
-            surface.ConvertColour(surface.ConvertContext, level * 0x010101u);
-    }
-}
+// The picture's columns: each the per-row maximum of the lines of its windows (one window a
+// column while there are no more windows than columns), drawn against the peak after its last
+// window, so that a short event between columns still shows. A line with values that are not
+// numbers is left out (a column of such lines only draws black), as the viewer draws it black.
+class Columns {
+public:
+    Columns(const RenderJob& job, uint32_t rows, uint32_t hopsPerColumn)
+        : job(job), rows(rows), hops(hopsPerColumn), values(rows) {}
 
-// One tick of the viewer's drawing without its scroll: the peak decays, then every waiting
-// line raises it as the viewer's would; line n is drawn as column n / hopsPerColumn when n is a
-// multiple of it, on the job's scale. `line` counts the lines taken so far.
-bool DrawTick(TfrmMain& form, const RenderJob& job, uint32_t hopsPerColumn, uint64_t& line,
-              DecibelPeak& decibelPeak) {
+    // The next waiting line of the form into the column, every peak following it; the column
+    // drawn when complete.
+    void Take(TfrmMain& form, const DDSURFACEDESC& pixels) {
+        const float* line = form.LineFifo.Items().Data() + form.LineFifo.ReadPos();
+        bool finite = true;
+        float top = 0.0f;
+        for (uint32_t k = 0; k < rows && finite; ++k)
+            finite = std::isfinite(line[k]), top = std::max(top, line[k]);
+        if (finite) {
+            for (uint32_t k = 0; k < rows; ++k)
+                values[k] = drawable ? std::max(values[k], line[k]) : line[k];
+            drawable = true;
+            decibelPeak.value = std::max(decibelPeak.value, top);
+        }
+        form.DrawColumns(nullptr, 0, 1); // the viewer's peak follows every window
+        if (++taken == hops) Draw(form, pixels);
+    }
+    // The last column when its windows are fewer.
+    void Finish(TfrmMain& form, const DDSURFACEDESC& pixels) {
+        if (taken > 0) Draw(form, pixels);
+    }
+    void Decay(TfrmMain& form) { decibelPeak.Decay(form); }
+
+private:
+    void Draw(TfrmMain& form, const DDSURFACEDESC& pixels) {
+        const TGraficheskoeOkno& surface = frmIzobragenie->Surface;
+        auto* column =
+            static_cast<uint8_t*>(pixels.lpSurface) + size_t(form.PictureRect.left + x) * 4;
+        for (uint32_t k = 0; k < rows; ++k) {
+            const uint32_t level = !drawable ? 0
+                                   : job.scale == Scale::Linear
+                                       ? GreyLevel(values[k], form.Peak, form.Gain)
+                                       : DecibelLevel(values[k], decibelPeak.value, job.range);
+            const size_t row = size_t(form.PictureRect.top) + rows - 1 - k;
+            *reinterpret_cast<uint32_t*>(column + row * size_t(pixels.lPitch)) =
+                surface.ConvertColour(surface.ConvertContext, level * 0x010101u);
+        }
+        ++x;
+        taken = 0;
+        drawable = false;
+    }
+
+    const RenderJob& job;
+    uint32_t rows, hops, taken = 0, x = 0;
+    bool drawable = false; // a line of numbers has been taken into values
+    std::vector<float> values;
+    DecibelPeak decibelPeak;
+};
+
+// Runs `draw` on the locked pixels of the picture's back buffer.
+template <typename Draw> bool WithPixels(Draw draw) {
     TGraficheskoeOkno& owner = frmIzobragenie->Surface;
     IDirectDrawSurface* surface = owner.BeginDraw(true);
     if (surface == nullptr) return false;
-    form.DecayPeak();
-    decibelPeak.Decay(form);
     DDSURFACEDESC pixels{};
     pixels.dwSize = sizeof pixels;
     const bool locked = surface->Lock(nullptr, &pixels, DDLOCK_WAIT, nullptr) == DD_OK;
     if (locked) {
-        for (uint32_t i = form.LineFifo.BlocksAvailable(); i > 0; --i, ++line) {
-            const bool drawn = line % hopsPerColumn == 0;
-            const auto x = uint32_t(line / hopsPerColumn);
-            if (job.scale == Scale::Decibel && drawn)
-                DrawDecibelColumn(form, pixels, x, job.range, decibelPeak);
-            else if (job.scale == Scale::Decibel)
-                decibelPeak.Follow(form.LineFifo.Items().Data() + form.LineFifo.ReadPos(),
-                                   form.Rows);
-            form.DrawColumns(drawn && job.scale == Scale::Linear ? &pixels : nullptr, x, 1);
-        }
+        draw(pixels);
         surface->Unlock(nullptr);
     }
     owner.EndDraw();
-    form.LineFifo.Compact();
     return locked;
+}
+
+// One tick of the viewer's drawing without its scroll: the peaks decay, then every waiting
+// line raises them as the viewer's would and goes into its column.
+bool DrawTick(TfrmMain& form, Columns& columns) {
+    form.DecayPeak();
+    columns.Decay(form);
+    const bool drawn = WithPixels([&](const DDSURFACEDESC& pixels) {
+        for (uint32_t i = form.LineFifo.BlocksAvailable(); i > 0; --i)
+            columns.Take(form, pixels);
+    });
+    form.LineFifo.Compact();
+    return drawn;
 }
 
 bool DrawScalesOnce(TfrmMain& form) {
@@ -190,8 +221,7 @@ bool RunTicks(TfrmMain& form, const std::vector<int16_t>& samples, const RenderJ
     // While the ticks run every line waits to be drawn: none is dropped for want of columns.
     const uint32_t columns = form.Cols;
     form.Cols = UINT32_MAX;
-    uint64_t line = 0;
-    DecibelPeak decibelPeak;
+    Columns drawn(job, form.Rows, picture.hopsPerColumn);
     SecondEngine second;
     const uint64_t n = form.Sizes.N, hop = form.Sizes.H, windows = (samples.size() - n) / hop + 1;
     if (job.secondProcess && windows >= SecondProcessWindows)
@@ -212,11 +242,13 @@ bool RunTicks(TfrmMain& form, const std::vector<int16_t>& samples, const RenderJ
             return false;
         if (!WriteWaitingLines(form, job.lines)) return false;
         const auto engineDone = Clock::now();
-        if (!DrawTick(form, job, picture.hopsPerColumn, line, decibelPeak)) return false;
+        if (!DrawTick(form, drawn)) return false;
         picture.engineSeconds += std::chrono::duration<double>(engineDone - start).count();
         picture.drawSeconds += std::chrono::duration<double>(Clock::now() - engineDone).count();
         progress.Show(done);
     }
+    if (!WithPixels([&](const DDSURFACEDESC& pixels) { drawn.Finish(form, pixels); }))
+        return false;
     progress.Finish();
     form.Cols = columns;
     return true;

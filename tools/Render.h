@@ -43,7 +43,7 @@ struct RenderPicture {
     uint32_t width = 0, height = 0;
     std::vector<uint32_t> pixels; // the picture window's client area, 0x00RRGGBB, row by row
     uint32_t columns = 0, rows = 0;
-    uint32_t hopsPerColumn = 1; // hops of the settings' window advance between columns
+    uint32_t hopsPerColumn = 1; // windows a column (hops of the window advance between columns)
     float peak = 0.0f;          // the grey scale's peak after the last tick
     double engineSeconds = 0.0; // wall time in the engine pipeline and in drawing columns
     double drawSeconds = 0.0;

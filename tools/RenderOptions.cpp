@@ -23,7 +23,7 @@ const char* const RenderUsage =
     "                    or channel N counted from 1\n"
     "  --from, --to      the span to draw, in seconds from the file's start (default: all)\n"
     "  --width COLUMNS   at most this many columns (default: one per analysis window, at\n"
-    "                    most 16314; beyond that every k-th window)\n"
+    "                    most 16314; beyond that each column the loudest of k windows)\n"
     "  --fmin, --fmax    the lowest and highest frequency shown, Hz (default: the settings\n"
     "                    file's, else 40 and 1200), in the viewer's limits\n"
     "  --height POINTS   spectrum points a window, the picture's height (default 280)\n"
