@@ -186,6 +186,15 @@ TEST_F(Render, ASpanIsReadFromItsTimeAndLongSoundsGetColumnsOfSeveralWindows) {
     EXPECT_GT(level, 100u);
     // The peak has risen through every window as the viewer's does.
     EXPECT_EQ(narrow.peak, RenderSamples(samples, RenderJob{}).peak);
+    // In heat colours the burst is coloured, the scales' band left of the columns is not.
+    job.palette = Palette::Heat;
+    const RenderPicture heat = RenderSamples(samples, job);
+    size_t grey = 0; // a pixel of the columns neither black nor white
+    for (size_t i = 0; i < narrow.pixels.size() && grey == 0; ++i)
+        if (i % narrow.width >= Left && (narrow.pixels[i] & 0xFF) % 255 != 0) grey = i;
+    ASSERT_NE(grey, 0u);
+    EXPECT_NE(heat.pixels[grey], narrow.pixels[grey]);
+    EXPECT_EQ(heat.pixels[0], narrow.pixels[0]);
 }
 
 std::string Contents(FILE* file) {
