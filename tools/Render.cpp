@@ -217,7 +217,7 @@ RenderPicture Refused(std::string message) {
 bool RunTicks(TfrmMain& form, const std::vector<int16_t>& samples, const RenderJob& job,
               RenderPicture& picture) {
     using Clock = std::chrono::steady_clock;
-    Progress progress(job.progress, samples.size());
+    Progress progress(job.progress, (samples.size() - form.Sizes.N) / form.Sizes.H + 1);
     // While the ticks run every line waits to be drawn: none is dropped for want of columns.
     const uint32_t columns = form.Cols;
     form.Cols = UINT32_MAX;
@@ -245,10 +245,11 @@ bool RunTicks(TfrmMain& form, const std::vector<int16_t>& samples, const RenderJ
         if (!DrawTick(form, drawn)) return false;
         picture.engineSeconds += std::chrono::duration<double>(engineDone - start).count();
         picture.drawSeconds += std::chrono::duration<double>(Clock::now() - engineDone).count();
-        progress.Show(done);
+        // Every process's windows: this one's up to the second's first, and the second's.
+        const uint64_t own = done >= n ? (done - n) / hop + 1 : 0;
+        progress.Show(std::min(own, second.Started() ? second.First() : windows) + second.Made());
     }
-    if (!WithPixels([&](const DDSURFACEDESC& pixels) { drawn.Finish(form, pixels); }))
-        return false;
+    if (!WithPixels([&](const DDSURFACEDESC& pixels) { drawn.Finish(form, pixels); })) return false;
     progress.Finish();
     form.Cols = columns;
     return true;

@@ -74,6 +74,10 @@ void SecondEngine::RunChild(TfrmMain& form, const std::vector<int16_t>& samples)
     _exit(made == count ? 0 : 1);
 }
 
+uint64_t SecondEngine::Made() const {
+    return started ? shared->made.load(std::memory_order_acquire) : 0;
+}
+
 bool SecondEngine::TakeLines(TfrmMain& form, uint64_t end) {
     const uint64_t need = std::min(end - std::min(end, first), count);
     while (shared->made.load(std::memory_order_acquire) < need) {

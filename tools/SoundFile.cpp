@@ -14,8 +14,8 @@
 namespace {
 
 constexpr sf_count_t ChunkFrames = 4096;
-// The resampler's output a call at most: a header claiming 1 Hz makes 11025 samples of one
-// frame, and libsoxr must never be handed more input than its output here can take.
+// The resampler's output a call at most, whatever the rates: a header claiming 1 Hz would make
+// a chunk of 4096 frames 45 million samples.
 constexpr size_t ResampledChunk = 16384;
 
 // A float sample of full scale 1.0 as 16 bits: rounded, clipped, silence for what is not a
@@ -58,9 +58,7 @@ public:
         const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
         resampler = soxr_create(info.samplerate, RenderRate, 1, &error, &io, &quality, nullptr);
         if (error != nullptr) resampler = nullptr;
-        resampled.resize(ResampledChunk + 64);
-        inputPerCall =
-            std::max<size_t>(1, ResampledChunk * size_t(info.samplerate) / RenderRate / 2);
+        resampled.resize(ResampledChunk);
     }
     ~ChannelReader() { soxr_delete(resampler); }
     ChannelReader(const ChannelReader&) = delete;
@@ -101,9 +99,8 @@ private:
         // nothing more comes).
         for (size_t used = 0;;) {
             size_t made = 0, taken = 0;
-            soxr_process(resampler, in == nullptr ? nullptr : in + used,
-                         std::min(count - used, inputPerCall), &taken, resampled.data(),
-                         resampled.size(), &made);
+            soxr_process(resampler, in == nullptr ? nullptr : in + used, count - used, &taken,
+                         resampled.data(), resampled.size(), &made);
             for (size_t i = 0; i < made; ++i)
                 out.push_back(ToShort(resampled[i]));
             used += taken;
@@ -115,7 +112,6 @@ private:
     SNDFILE* file;
     uint32_t channels, channel;
     std::vector<float> chunk, mono, resampled;
-    size_t inputPerCall = 0;
     soxr_t resampler = nullptr;
 };
 
