@@ -522,7 +522,9 @@ TEST_F(RenderProgram, RefusesBadInputOutputAndOptionsWithStatusTwo) {
     ExpectRefused("t.wav -o hard.wav", "an output is the input", false);
     ExpectRefused("mono.wav --lines ./folder.wav/../mono.wav", "an output is the input", false);
     ExpectRefused("t.wav -o x.png --lines folder.wav/../x.png", "would be the same file", false);
-    ExpectRefused("t.wav -o /dev/full", "cannot write /dev/full: No space left on device", false);
+    for (const char* full : {"-o /dev/full", "--lines /dev/full"})
+        ExpectRefused(std::string("t.wav ") + full,
+                      "cannot write /dev/full: No space left on device", false);
     ExpectRefused("t.wav --lines no/t.f32", "cannot write no/t.f32", false);
     ExpectRefused("", "no input file given", true);
     ExpectRefused("- < t.wav", "standard input as input needs -o", true);

@@ -117,6 +117,8 @@ int Render(const RenderOptions& options) {
     const bool longSound = double(sound.samples.size()) / RenderRate > ProgressAfterSeconds;
     job.progress = !options.quiet && longSound && isatty(STDERR_FILENO) ? stderr : nullptr;
     const RenderPicture rendered = RenderSamples(sound.samples, job);
+    if (rendered.linesError != 0)
+        return errno = rendered.linesError, lines->Fail(), Fail(lines->Error());
     if (!rendered.ok) return Fail(options.input + ": " + rendered.message);
     if (!WritePng(picture.File(), rendered.pixels.data(), rendered.width, rendered.height))
         return picture.Fail(), Fail(picture.Error());

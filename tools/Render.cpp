@@ -240,7 +240,7 @@ bool RunTicks(TfrmMain& form, const std::vector<int16_t>& samples, const RenderJ
         if (!form.RunEngine()) return false;
         if (second.Started() && done >= n && !second.TakeLines(form, (done - n) / hop + 1))
             return false;
-        if (!WriteWaitingLines(form, job.lines)) return false;
+        if (!WriteWaitingLines(form, job.lines)) return picture.linesError = errno, false;
         const auto engineDone = Clock::now();
         if (!DrawTick(form, drawn)) return false;
         picture.engineSeconds += std::chrono::duration<double>(engineDone - start).count();

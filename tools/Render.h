@@ -40,6 +40,7 @@ struct RenderJob {
 struct RenderPicture {
     bool ok = false;
     std::string message; // why not, when not ok
+    int linesError = 0;  // the errno of a failed write to the lines file
     uint32_t width = 0, height = 0;
     std::vector<uint32_t> pixels; // the picture window's client area, 0x00RRGGBB, row by row
     uint32_t columns = 0, rows = 0;
