@@ -488,6 +488,22 @@ TEST_F(RenderProgram, OptionsSetThePictureAndOnlyErrorsPassQuiet) {
         EXPECT_NE(Slurp(dir.File("help.txt")).find(option), std::string::npos) << option;
 }
 
+// A folder of files through GNU parallel, as the README shows: every picture made, and a file
+// that fails counted in parallel's exit status.
+TEST_F(RenderProgram, GnuParallelRendersAFolderAndCountsFailures) {
+    for (const char* name : {"a.wav", "b.wav", "c.wav"})
+        WriteSound(dir.File(name), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 11025, 1,
+                   Tone(700, 11025, 1.0));
+    const std::string parallel = "parallel --will-cite ";
+    const Outcome r = Program("--quiet {} -o {.}.png ::: a.wav b.wav c.wav", parallel);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    for (const char* name : {"a.png", "b.png", "c.png"})
+        EXPECT_TRUE(std::filesystem::exists(dir.File(name))) << name;
+    dir.Write("bad.wav", "not a sound");
+    EXPECT_EQ(Program("--quiet {} -o {.}.png ::: a.wav bad.wav c.wav", parallel).status, 1);
+}
+
 TEST_F(RenderProgram, RefusesBadInputOutputAndOptionsWithStatusTwo) {
     WriteSound(dir.File("t.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 11025, 2,
                Tone(700, 11025, 1.0, 2));
