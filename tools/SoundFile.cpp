@@ -129,7 +129,12 @@ bool DataChunkCut(SNDFILE* file) {
 // Why reading stopped at frame `at` before `end`, or empty when it did not stop early (a
 // stream of unknown length simply ends).
 std::string StopReason(SNDFILE* file, const SF_INFO& info, sf_count_t at, sf_count_t end) {
-    if (sf_error(file) != SF_ERR_NO_ERROR) return sf_strerror(file);
+    if (sf_error(file) != SF_ERR_NO_ERROR) {
+        std::string reason = sf_strerror(file); // "Error : flac decoder lost sync."
+        if (reason.rfind("Error : ", 0) == 0) reason.erase(0, 8);
+        if (!reason.empty() && reason.back() == '.') reason.pop_back();
+        return reason;
+    }
     if (at < end && info.seekable) return "the file ends before the length its header gives";
     if (DataChunkCut(file)) return "the file is cut short of the length its header gives";
     return {};
