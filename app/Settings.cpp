@@ -12,9 +12,12 @@ namespace {
 // 1/3 as the nearest double, slightly below one third: the default hop of 552 samples is 183.
 constexpr TSettings Defaults{40.0, 1200.0, 0x1.5555555555555p-2, 1.0, 280.0, 600.0};
 
+// The source of the settings being checked, named in complaints.
+const char* complaintSource = "kavrel.ini";
+
 void Complain(FILE* to, const char* key, double value, const char* range, double fallback) {
-    std::fprintf(to, "kavrel.ini: %s = %g is outside its range %s; the default %g is used\n", key,
-                 value, range, fallback);
+    std::fprintf(to, "%s: %s = %g is outside its range %s; the default %g is used\n",
+                 complaintSource, key, value, range, fallback);
 }
 
 // The window factor E: twice the samples in one period of the lowest frequency, rounded.
@@ -119,7 +122,9 @@ void ApplySettingsLine(TSettings& settings, const char* line) {
     }
 }
 
-void KeepSettingsInLimits(TSettings& settings, uint32_t sampleRate, FILE* complaints) {
+void KeepSettingsInLimits(TSettings& settings, uint32_t sampleRate, FILE* complaints,
+                          const char* source) {
+    complaintSource = source;
     KeepFrequencies(settings, sampleRate, complaints);
     KeepSize(settings, sampleRate, complaints);
     KeepStep(settings, sampleRate, complaints);

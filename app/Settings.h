@@ -40,8 +40,10 @@ void SetSettingsDefaults(TSettings& settings);
 void ApplySettingsLine(TSettings& settings, const char* line);
 // Puts back the default of every setting outside its limits (which depend on the sample rate
 // and the settings already kept), with one line to complaints (the program's standard error)
-// naming the key, the value and the range.
-void KeepSettingsInLimits(TSettings& settings, uint32_t sampleRate, FILE* complaints);
+// naming the source (the settings file, or whatever else set them), the key, the value and the
+// range.
+void KeepSettingsInLimits(TSettings& settings, uint32_t sampleRate, FILE* complaints,
+                          const char* source = "kavrel.ini");
 // The sizes of settings that KeepSettingsInLimits has passed.
 TDerivedSizes DeriveSizes(const TSettings& settings, uint32_t sampleRate);
 // The settings file to read: kavrel.ini in the current directory when there is one, else (on

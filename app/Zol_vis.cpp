@@ -17,14 +17,6 @@ constexpr uint32_t ScaleWidth = 70, ScaleHeight = 50;
 constexpr double PeakDecay = 0.95;
 constexpr DWORD CaptureSeconds = 10;
 
-// The grey level of a value against the peak: 0 without a peak, at most 255.
-uint32_t GreyLevel(float value, float peak, float gain) {
-    if (peak == 0.0f) return 0;
-    const long double level = static_cast<long double>(value) * 255 * gain / peak;
-    if (!(level > 0)) return 0;
-    return level >= 255 ? 255 : uint32_t(level);
-}
-
 // The whole part of a line's largest value as the unsigned integer it is compared as.
 float WholePart(float value) {
     if (!(value >= 1.0f)) return 0.0f;
@@ -39,6 +31,13 @@ bool AllFinite(const TOdnomernoeMnogestvoElementov<float>& line) {
 
 } // namespace
 
+uint32_t GreyLevel(float value, float peak, float gain) {
+    if (peak == 0.0f) return 0;
+    const long double level = static_cast<long double>(value) * 255 * gain / peak;
+    if (!(level > 0)) return 0;
+    return level >= 255 ? 255 : uint32_t(level);
+}
+
 TfrmMain::TfrmMain(TComponent* owner, const char* settingsPath)
     : TForm(owner, bsSingle), SampleFifo(1, 1, FifoGranularity, false),
       LineFifo(1, 1, FifoGranularity, false) {
@@ -49,25 +48,12 @@ TfrmMain::TfrmMain(TComponent* owner, const char* settingsPath)
     settingsFile.SetLineHandler(SettingsLineHandler, this);
     settingsFile.ReadLines();
     SampleRate = 11025;
-    KeepSettingsInLimits(Settings, SampleRate, stderr);
-    Sizes = DeriveSizes(Settings, SampleRate);
-    Rows = Sizes.Rows;
-    Cols = Sizes.Cols;
-    CreatePicture();
+    KeepSettingsInLimits(Settings, SampleRate, stderr, settingsPath);
     ChannelCount = 2;
     Channel = 0;
     ReadOffset = 0;
-    SampleFifo.SetBlockLength(Sizes.N);
-    SampleFifo.SetAdvance(Sizes.H);
-    LineFifo.SetAdvance(Rows);
-    LineFifo.SetBlockLength(Rows);
     Gain = 10.0f;
-    TimeFrom = Sizes.TimeFrom;
-    TimeTo = 0.0;
-    FreqFrom = Settings.Fmin;
-    FreqTo = Settings.Fmax;
-    FillConfigRecord(ZolConfig, Settings, Sizes, SampleRate);
-    ZOL_DLL_Init(&ZolConfig, false);
+    ApplySettings();
     OnCreate = [this](void* sender) { FormCreate(sender); };
     OnDestroy = [this](void* sender) { FormDestroy(sender); };
 }
@@ -75,6 +61,23 @@ TfrmMain::TfrmMain(TComponent* owner, const char* settingsPath)
 TfrmMain::~TfrmMain() {
     // The destroy event needs the whole form, so it cannot wait for the base destructor.
     DoDestroy();
+}
+
+void TfrmMain::ApplySettings() {
+    Sizes = DeriveSizes(Settings, SampleRate);
+    Rows = Sizes.Rows;
+    Cols = Sizes.Cols;
+    CreatePicture();
+    SampleFifo.SetBlockLength(Sizes.N);
+    SampleFifo.SetAdvance(Sizes.H);
+    LineFifo.SetAdvance(Rows);
+    LineFifo.SetBlockLength(Rows);
+    TimeFrom = Sizes.TimeFrom;
+    TimeTo = 0.0;
+    FreqFrom = Settings.Fmin;
+    FreqTo = Settings.Fmax;
+    FillConfigRecord(ZolConfig, Settings, Sizes, SampleRate);
+    ZOL_DLL_Init(&ZolConfig, false);
 }
 
 void TfrmMain::CreatePicture() {

@@ -17,6 +17,9 @@ public:
     // initialises the engine. The capture device is opened by FormCreate.
     // settingsPath names the settings file (kavrel-render passes its --ini file).
     explicit TfrmMain(TComponent* owner, const char* settingsPath = "kavrel.ini");
+    // The sizes, picture window, FIFOs, axes and engine configuration of Settings (which must
+    // have passed KeepSettingsInLimits): again after kavrel-render changes them.
+    void ApplySettings();
     ~TfrmMain() override;
 
     void FormCreate(void* sender);
@@ -83,3 +86,6 @@ private:
 };
 
 extern TfrmMain* frmMain;
+
+// The grey level of a value against the peak and gain: 0 without a peak, at most 255.
+uint32_t GreyLevel(float value, float peak, float gain);

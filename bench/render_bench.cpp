@@ -1,6 +1,9 @@
 // kavrel-render on one hour of 11025 Hz sound at the default settings: reading the WAV file,
 // the ticks through the engine, the columns, the scales and the PNG, each stage's share, and
-// the processor time beside the wall time (the machine may be shared).
+// the processor time beside the wall time (the machine may be shared). Then, side by side on
+// the same file, each in a process of its own: the render in one process, in two (with the
+// second engine), and sox's FFT spectrogram at as many columns, each with its wall time,
+// processor time (its children's included) and peak memory.
 #include "Kernel.h"
 #include "OutputFile.h"
 #include "Preobrazovaniechisel.h"
@@ -10,6 +13,8 @@
 #include <benchmark/benchmark.h>
 #include <sndfile.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -77,8 +82,9 @@ void RenderOneHour(benchmark::State& state) {
         const double render = Seconds(t1);
         const auto t2 = Clock::now();
         OutputFile png("/tmp/kavrel-render-bench.png");
-        const bool written = png.Open() && WritePng(png.File(), picture.pixels.data(),
-                                                    picture.width, picture.height);
+        const bool written =
+            png.Resolve() && png.Open() &&
+            WritePng(png.File(), picture.pixels.data(), picture.width, picture.height);
         const double write = Seconds(t2);
         const double total = Seconds(t0);
         if (!picture.ok || !written) state.SkipWithError("the render failed");
@@ -97,8 +103,59 @@ void RenderOneHour(benchmark::State& state) {
     std::remove(wav.c_str());
 }
 
+// One run in a child process of its own; false when it failed.
+template <typename Run> bool MeasureInChild(benchmark::State& state, Run run) {
+    const auto t0 = Clock::now();
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) _exit(run() ? 0 : 1);
+    int status = 0;
+    rusage use{};
+    if (pid < 0 || wait4(pid, &status, 0, &use) != pid) return false;
+    state.counters["wall_s"] = Seconds(t0);
+    state.counters["cpu_s"] = double(use.ru_utime.tv_sec + use.ru_stime.tv_sec) +
+                              double(use.ru_utime.tv_usec + use.ru_stime.tv_usec) * 1e-6;
+    state.counters["peak_MB"] = double(use.ru_maxrss) / 1024.0; // the largest process's
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Arg 0: kavrel-render in one process; 1: with its second engine process; 2: sox.
+void CompareOneHour(benchmark::State& state) {
+    const std::string wav = WriteSoundFile(3600);
+    const std::string png = "/tmp/kavrel-render-bench-compare.png";
+    for (auto _ : state) {
+        const bool ok = MeasureInChild(state, [&] {
+            if (state.range(0) == 2) {
+                // As many columns as the render's: 216890 windows, 14 a column.
+                execlp("sox", "sox", wav.c_str(), "-n", "spectrogram", "-x", "15493", "-y", "281",
+                       "-o", png.c_str(), nullptr);
+                return false;
+            }
+            StartNumberConversionUnit();
+            StartKernelUnit("kavrel-render");
+            const SoundResult sound = ReadSoundFile(wav.c_str(), SoundSpan{});
+            RenderJob job;
+            job.secondProcess = state.range(0) == 1;
+            const RenderPicture picture = RenderSamples(sound.samples, job);
+            OutputFile out(png);
+            return picture.ok && out.Resolve() && out.Open() &&
+                   WritePng(out.File(), picture.pixels.data(), picture.width, picture.height) &&
+                   out.Commit();
+        });
+        if (!ok) state.SkipWithError("the run failed");
+    }
+    std::remove(wav.c_str());
+    std::remove(png.c_str());
+}
+
 } // namespace
 
+BENCHMARK(CompareOneHour)
+    ->ArgName("one_two_sox")
+    ->DenseRange(0, 2)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime();
 BENCHMARK(RenderOneHour)->Arg(3600)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds kavrel-render's sound-file reader fuzzer with clang and runs it:
 # scripts/fuzz-render.sh [seconds] (default 60 s). The corpus starts from small files of every
-# kind the reader accepts, made with sox.
+# kind the reader accepts, made with sox. An input that takes more than 1 s or 256 MB fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh clang libclang-rt-14-dev sox
@@ -21,4 +21,4 @@ seed f32.wav -r 48000 -e floating-point -b 32 -c 1
 seed u8.wav -r 8000 -b 8 -c 1
 seed s.flac -r 22050 -b 16 -c 2
 build-fuzz/sound_file_fuzzer "$corpus" -max_total_time="$seconds" -max_len=4096 \
-    -print_final_stats=1
+    -timeout=1 -rss_limit_mb=256 -print_final_stats=1

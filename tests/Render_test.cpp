@@ -1,5 +1,6 @@
 // kavrel-render: the same columns as the viewer, the same line for every file format, and clear
 // refusals of bad input and options.
+#include "Levels.h"
 #include "ProgramRun.h"
 #include "Progress.h"
 #include "Render.h"
@@ -11,7 +12,9 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -143,7 +146,7 @@ TEST_F(Render, EveryFormatAndRateGivesTheToneOnTheSameRow) {
     EXPECT_EQ(fromFlac.pixels, reference.pixels);
 }
 
-TEST_F(Render, ASpanIsReadFromItsTimeAndLongSoundsGetFewerWindowsFurtherApart) {
+TEST_F(Render, ASpanIsReadFromItsTimeAndLongSoundsGetColumnsOfSeveralWindows) {
     const std::string path = dir.File("long.wav");
     WriteSound(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 11025, 1, Tone(700, 11025, 6.0));
     const SoundResult whole = ReadSoundFile(path.c_str(), SoundSpan{});
@@ -155,24 +158,43 @@ TEST_F(Render, ASpanIsReadFromItsTimeAndLongSoundsGetFewerWindowsFurtherApart) {
     EXPECT_EQ(ReadSoundFile(path.c_str(), SoundSpan{0, false, 7.0, -1}).status,
               SoundStatus::EmptySpan);
 
+    // 6 s are 359 windows of 556 samples 183 apart: 4 windows a column, 90 columns. A burst
+    // of 700 Hz in faint noise, 170 samples long, falls between the first windows of columns 40 and
+    // 41 (samples 29280 and 30012): it shows in column 40, whose other windows hold it.
+    std::vector<int16_t> samples(whole.samples.size());
+    uint32_t noise = 1;
+    for (size_t n = 0; n < samples.size(); ++n) {
+        noise = noise * 1664525u + 1013904223u;
+        const bool burst = n >= 29840 && n < 30010;
+        samples[n] = int16_t(int(noise >> 30) - 2 +
+                             (burst ? std::lround(16000 * std::sin(2 * Pi * 700 * n / 11025)) : 0));
+    }
     RenderJob job;
     job.maxColumns = 100;
-    const RenderPicture narrow = RenderSamples(whole.samples, job);
+    const RenderPicture narrow = RenderSamples(samples, job);
     ASSERT_TRUE(narrow.ok);
-    // 6 s are 359 windows of 556 samples 183 apart: every 4th is a column, 90 columns.
     EXPECT_EQ(narrow.hopsPerColumn, 4u);
     EXPECT_EQ(narrow.columns, 90u);
     EXPECT_EQ(narrow.width, 90u + Left);
-    // Each column is the same window's column as in the full picture, and the peak has risen
-    // through every line as the viewer's does.
-    const RenderPicture full = RenderSamples(whole.samples, RenderJob{});
-    ASSERT_EQ(full.columns, 359u);
-    EXPECT_EQ(narrow.peak, full.peak);
-    for (uint32_t x = 0; x < narrow.columns; x += 7)
-        for (uint32_t y = 0; y < narrow.rows; y += 3)
-            ASSERT_EQ(narrow.pixels[size_t(y) * narrow.width + Left + x],
-                      full.pixels[size_t(y) * full.width + Left + 4 * x])
-                << "column " << x << " row " << y;
+    const auto row = uint32_t(std::lround((700.0 - 40) * (narrow.rows - 1) / (1200.0 - 40)));
+    uint32_t brightest = 0, level = 0;
+    for (uint32_t x = 0; x < narrow.columns; ++x) {
+        const uint32_t v = narrow.pixels[size_t(narrow.rows - 1 - row) * narrow.width + Left + x];
+        if ((v & 0xFF) > level) level = v & 0xFF, brightest = x;
+    }
+    EXPECT_EQ(brightest, 40u);
+    EXPECT_GT(level, 100u);
+    // The peak has risen through every window as the viewer's does.
+    EXPECT_EQ(narrow.peak, RenderSamples(samples, RenderJob{}).peak);
+    // In heat colours the burst is coloured, the scales' band left of the columns is not.
+    job.palette = Palette::Heat;
+    const RenderPicture heat = RenderSamples(samples, job);
+    size_t grey = 0; // a pixel of the columns neither black nor white
+    for (size_t i = 0; i < narrow.pixels.size() && grey == 0; ++i)
+        if (i % narrow.width >= Left && (narrow.pixels[i] & 0xFF) % 255 != 0) grey = i;
+    ASSERT_NE(grey, 0u);
+    EXPECT_NE(heat.pixels[grey], narrow.pixels[grey]);
+    EXPECT_EQ(heat.pixels[0], narrow.pixels[0]);
 }
 
 std::string Contents(FILE* file) {
@@ -221,6 +243,34 @@ TEST(RenderProgress, TheBarEndsFullOnItsOwnLine) {
     silent.Finish();
 }
 
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The decibel scale spans its range below the peak; the heat map goes from black to white,
+// each colour at least as light as the one before (luminance of the sRGB primaries).
+TEST(RenderLevels, DecibelsSpanTheRangeAndHeatColoursGrowLighter) {
+    EXPECT_EQ(DecibelLevel(100.0f, 100.0f, 80.0), 255u);
+    EXPECT_EQ(DecibelLevel(1e-6f, 100.0f, 80.0), 0u);
+    EXPECT_EQ(DecibelLevel(1.0f, 100.0f, 40.0), 127u); // 20 dB below over 40 dB
+    EXPECT_EQ(DecibelLevel(1.0f, 0.0f, 80.0), 0u);
+    EXPECT_EQ(DecibelLevel(std::nanf(""), 1.0f, 80.0), 0u);
+    EXPECT_EQ(HeatColour(0), 0u);
+    EXPECT_EQ(HeatColour(255), 0xFFFFFFu);
+    double previous = -1.0;
+    bool coloured = false;
+    for (uint32_t level = 0; level < 256; ++level) {
+        const uint32_t c = HeatColour(level);
+        const double r = c >> 16, g = c >> 8 & 0xFF, b = c & 0xFF;
+        const double light = 0.2126 * r + 0.7152 * g + 0.0722 * b;
+        EXPECT_GE(light, previous) << level;
+        previous = light;
+        coloured = coloured || r != g || g != b;
+    }
+    EXPECT_TRUE(coloured);
+}
+
 // Runs kavrel-render with arguments (already quoted) in the test's directory.
 struct Outcome {
     int status;
@@ -229,10 +279,11 @@ struct Outcome {
 
 class RenderProgram : public testing::Test {
 protected:
-    Outcome Program(const std::string& args) {
+    // prefix: a shell command before the program's, such as a limit.
+    Outcome Program(const std::string& args, const std::string& prefix = "") {
         const std::string errFile = dir.File("stderr.txt");
-        const std::string command =
-            "cd " + dir.Dir() + " && " KAVREL_RENDER " " + args + " 2>" + errFile + " >/dev/null";
+        const std::string command = "cd " + dir.Dir() + " && " + prefix + KAVREL_RENDER " " + args +
+                                    " 2>" + errFile + " >/dev/null";
         const int raw = std::system(command.c_str());
         std::ifstream in(errFile);
         std::stringstream text;
@@ -279,6 +330,180 @@ TEST_F(RenderProgram, WritesThePictureAndTheLinesAndSaysWhat) {
     EXPECT_EQ(Program("t.wav -o q.png --quiet").err, "");
 }
 
+// A link's target is replaced and the link kept, with a plain new file's mode; a FIFO and
+// standard output are written as streams; a name as long as the folder allows is no problem.
+TEST_F(RenderProgram, OutputsReplaceFilesAtomicallyAndStreamEverythingElse) {
+    WriteSound(dir.File("t.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 11025, 1,
+               Tone(700, 11025, 1.0));
+    dir.Write("target.png", "old");
+    std::filesystem::create_symlink("target.png", dir.File("link.png"));
+    mkfifo(dir.File("pipe").c_str(), 0600);
+    const std::string longName(250, 'n');
+    ASSERT_EQ(Program("t.wav -q -o link.png --lines pipe & timeout 20 cat " + dir.File("pipe") +
+                      " >" + dir.File("lines.f32") + "; wait")
+                  .status,
+              0);
+    ASSERT_EQ(Program("t.wav -q -o - | tee stdout.png").status, 0);
+    ASSERT_EQ(Program("t.wav -q -o " + longName).status, 0);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.png")));
+    EXPECT_TRUE(std::filesystem::is_fifo(dir.File("pipe")));
+    EXPECT_EQ(std::filesystem::file_size(dir.File("lines.f32")), 58u * 280 * 4);
+    const std::string png = Slurp(dir.File("target.png"));
+    EXPECT_EQ(png.substr(1, 3), "PNG");
+    EXPECT_EQ(Slurp(dir.File("stdout.png")), png);
+    EXPECT_EQ(Slurp(dir.File(longName)), png);
+    const mode_t mask = umask(0);
+    umask(mask);
+    struct stat st {};
+    stat(dir.File("target.png").c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
+    EXPECT_EQ(Files().size(), 7u); // no temporary left
+}
+
+// The process ids of a process's children.
+std::vector<pid_t> Children(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children");
+    std::vector<pid_t> ids;
+    for (pid_t id; in >> id;)
+        ids.push_back(id);
+    return ids;
+}
+
+// Gone, or a zombie nobody reaps (this container's first process reaps no orphans).
+bool Gone(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string id, name, state;
+    return !(in >> id >> name >> state) || state == "Z";
+}
+
+// An interrupted run leaves neither its temporary file nor its worker behind and says which
+// signal ended it; a worker whose parent is killed outright ends too.
+TEST_F(RenderProgram, SignalsRemoveTemporariesAndEndWorkers) {
+    const std::string sound = dir.File("long.wav");
+    WriteSound(sound, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 11025, 1, Tone(700, 11025, 240.0));
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            execl(KAVREL_RENDER, KAVREL_RENDER, sound.c_str(), "-q", "-o",
+                  dir.File("long.png").c_str(), nullptr);
+            _exit(127);
+        }
+        std::vector<pid_t> workers;
+        for (int i = 0; i < 2000 && workers.empty(); ++i, usleep(5000))
+            workers = Children(pid);
+        ASSERT_FALSE(workers.empty()) << "no worker started";
+        kill(pid, signal);
+        int status = 0;
+        waitpid(pid, &status, 0);
+        for (int i = 0; i < 200 && !Gone(workers[0]); ++i)
+            usleep(5000);
+        EXPECT_TRUE(Gone(workers[0])) << signal;
+        if (signal == SIGKILL) continue;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + signal) << signal;
+        EXPECT_EQ(Files(), std::vector<std::string>{"long.wav"}) << signal;
+    }
+}
+
+// A damaged or cut input is drawn as far as it reads, and the run ends with status 1 saying
+// where reading stopped; standard input reads as a file does, a span of it too.
+TEST_F(RenderProgram, APartialInputIsDrawnAsFarAsItReadsWithStatusOne) {
+    const std::vector<float> tone = Tone(700, 11025, 3.0);
+    WriteSound(dir.File("t.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 11025, 1, tone);
+    WriteSound(dir.File("t.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 11025, 1, tone);
+    const std::string wav = Slurp(dir.File("t.wav"));
+    std::string flac = Slurp(dir.File("t.flac"));
+    flac.replace(flac.size() / 2, 400, 400, '\0');
+    dir.Write("damaged.flac", flac);
+    dir.Write("cut.wav", wav.substr(0, wav.size() * 3 / 5));
+    for (const char* name : {"damaged.flac", "cut.wav"}) {
+        const Outcome r = Program(std::string(name) + " -q -o p.png");
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_NE(r.err.find("reading stopped at 1."), std::string::npos) << name << r.err;
+        EXPECT_NE(r.err.find(name[0] == 'd' ? "decoder" : "cut short"), std::string::npos) << r.err;
+        EXPECT_TRUE(std::filesystem::exists(dir.File("p.png"))) << name;
+        std::filesystem::remove(dir.File("p.png"));
+    }
+    ASSERT_EQ(Program("t.wav -q --from 1 -o file.png").status, 0);
+    EXPECT_EQ(Program("- -q --from 1 -o stdin.png < t.wav").status, 0);
+    mkfifo(dir.File("fifo").c_str(), 0600);
+    EXPECT_EQ(Program("- -q --from 1 -o pipe.png < fifo & cat " + dir.File("t.wav") + " >" +
+                      dir.File("fifo") + "; wait")
+                  .status,
+              0);
+    EXPECT_EQ(Slurp(dir.File("stdin.png")), Slurp(dir.File("file.png")));
+    EXPECT_EQ(Slurp(dir.File("pipe.png")), Slurp(dir.File("file.png")));
+}
+
+// A header claiming 1 Hz makes hours of sound of a few kilobytes: under a memory limit the run
+// still ends with a status and a message, never an abort.
+TEST_F(RenderProgram, RunningOutOfMemoryEndsWithAMessage) {
+    std::string wav = "RIFF....WAVEfmt " + std::string("\x10\0\0\0\x01\0\x01\0", 8) +
+                      std::string("\x01\0\0\0\x01\0\0\0\x01\0\x08\0", 12) + "data" +
+                      std::string("\x40\x9c\0\0", 4);
+    for (int i = 0; i < 40000; ++i)
+        wav.push_back(char(128 + 100 * ((i / 3) % 2)));
+    dir.Write("slow.wav", wav);
+    const Outcome r = Program("slow.wav -q", "ulimit -v 400000; ");
+    EXPECT_TRUE(r.status == 0 || (r.status == 2 && r.err.find("memory") != std::string::npos))
+        << r.status << ": " << r.err;
+}
+
+// The settings on the command line over the file's, in the viewer's limits and with its
+// messages naming where a value came from; the decibel scale and the heat map; --quiet,
+// --version, --help.
+TEST_F(RenderProgram, OptionsSetThePictureAndOnlyErrorsPassQuiet) {
+    // A tone at -81 dBFS: all black on the viewer's scale, visible in decibels.
+    std::vector<float> quiet = Tone(700, 11025, 1.0);
+    for (float& v : quiet)
+        v *= 0.0002f;
+    WriteSound(dir.File("q.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 11025, 1, quiet);
+    dir.Write("kavrel.ini", "height = 100\nFmin = 1\n");
+    dir.Write("my.ini", "Fmax = 9000\n");
+    Outcome r = Program("q.wav -o plain.png");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("kavrel.ini: Fmin = 1 is outside"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("settings from ./kavrel.ini"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("of 100 points"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("all black"), std::string::npos) << r.err;
+    r = Program("q.wav -o db.png --ini my.ini --height 50 --fmin 300 --fmax 900 --step 0.5 "
+                "--size 2 --scale db --range 60 --palette heat --lines db.f32");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("my.ini: Fmax = 9000 is outside"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("kavrel.ini"), std::string::npos) << r.err;
+    // Fmin 300 Hz: windows of 2 x 74 rounded up to 152 samples, hops of 76: 144 windows.
+    EXPECT_NE(r.err.find("144 columns of 50 points"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("all black"), std::string::npos) << r.err;
+    EXPECT_EQ(std::filesystem::file_size(dir.File("db.f32")), 144u * 50 * 4);
+    r = Program("q.wav -o bad.png --ini my.ini --fmin 1 -q");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    r = Program("q.wav -o bad.png --fmin 1");
+    EXPECT_NE(r.err.find("command line: Fmin = 1 is outside"), std::string::npos) << r.err;
+    EXPECT_EQ(Program("--version | tee version.txt").status, 0);
+    EXPECT_EQ(Slurp(dir.File("version.txt")).rfind("kavrel-render ", 0), 0u);
+    EXPECT_EQ(Program("--help | tee help.txt").status, 0);
+    for (const char* option : {"-o ", "--ini", "--channel", "--width", "--from", "--to", "--lines",
+                               "--fmin", "--fmax", "--height", "--step", "--size", "--scale",
+                               "--range", "--palette", "--quiet", "--version", "--help"})
+        EXPECT_NE(Slurp(dir.File("help.txt")).find(option), std::string::npos) << option;
+}
+
+// A folder of files through GNU parallel, as the README shows: every picture made, and a file
+// that fails counted in parallel's exit status.
+TEST_F(RenderProgram, GnuParallelRendersAFolderAndCountsFailures) {
+    for (const char* name : {"a.wav", "b.wav", "c.wav"})
+        WriteSound(dir.File(name), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 11025, 1,
+                   Tone(700, 11025, 1.0));
+    const std::string parallel = "parallel --will-cite ";
+    const Outcome r = Program("--quiet {} -o {.}.png ::: a.wav b.wav c.wav", parallel);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    for (const char* name : {"a.png", "b.png", "c.png"})
+        EXPECT_TRUE(std::filesystem::exists(dir.File(name))) << name;
+    dir.Write("bad.wav", "not a sound");
+    EXPECT_EQ(Program("--quiet {} -o {.}.png ::: a.wav bad.wav c.wav", parallel).status, 1);
+}
+
 TEST_F(RenderProgram, RefusesBadInputOutputAndOptionsWithStatusTwo) {
     WriteSound(dir.File("t.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 11025, 2,
                Tone(700, 11025, 1.0, 2));
@@ -292,7 +517,7 @@ TEST_F(RenderProgram, RefusesBadInputOutputAndOptionsWithStatusTwo) {
     std::filesystem::create_directory(dir.File("folder.wav"));
 
     ExpectRefused("missing.wav", "cannot open missing.wav", false);
-    ExpectRefused("folder.wav", "is not a file", false);
+    ExpectRefused("folder.wav", "folder.wav: is a directory", false);
     ExpectRefused("text.wav", "not a sound file", false);
     ExpectRefused("cut.wav", "not a sound file", false);
     ExpectRefused("corrupt.wav", "not a sound file", false);
@@ -306,8 +531,19 @@ TEST_F(RenderProgram, RefusesBadInputOutputAndOptionsWithStatusTwo) {
     ExpectRefused("t.wav --to 0.02", "shorter than one analysis window", false);
     ExpectRefused("t.wav --ini none.ini", "cannot read the settings file none.ini", false);
     ExpectRefused("t.wav -o no/such/dir/t.png", "cannot write no/such/dir/t.png", false);
+    // An output is never a folder, the input however named, or the other output.
+    ExpectRefused("t.wav -o folder.wav/", "cannot write folder.wav/: Is a directory", false);
+    ExpectRefused("t.wav -o folder.wav", "cannot write folder.wav: Is a directory", false);
+    std::filesystem::create_hard_link(dir.File("t.wav"), dir.File("hard.wav"));
+    ExpectRefused("t.wav -o hard.wav", "an output is the input", false);
+    ExpectRefused("mono.wav --lines ./folder.wav/../mono.wav", "an output is the input", false);
+    ExpectRefused("t.wav -o x.png --lines folder.wav/../x.png", "would be the same file", false);
+    for (const char* full : {"-o /dev/full", "--lines /dev/full"})
+        ExpectRefused(std::string("t.wav ") + full,
+                      "cannot write /dev/full: No space left on device", false);
     ExpectRefused("t.wav --lines no/t.f32", "cannot write no/t.f32", false);
     ExpectRefused("", "no input file given", true);
+    ExpectRefused("- < t.wav", "standard input as input needs -o", true);
     ExpectRefused("t.wav t.wav", "more than one input", true);
     ExpectRefused("t.wav --bogus", "unknown option --bogus", true);
     ExpectRefused("t.wav --width", "--width needs a value", true);
@@ -318,6 +554,12 @@ TEST_F(RenderProgram, RefusesBadInputOutputAndOptionsWithStatusTwo) {
     ExpectRefused("t.wav --from -1", "bad value for --from", true);
     ExpectRefused("t.wav --to nan", "bad value for --to", true);
     ExpectRefused("t.wav --from 0.5 --to 0.4", "--to must be later than --from", true);
+    ExpectRefused("t.wav --ini folder.wav", "cannot read the settings file folder.wav: Is a",
+                  false);
+    ExpectRefused("t.wav --fmin x", "bad value for --fmin", true);
+    ExpectRefused("t.wav --range 0", "bad value for --range", true);
+    ExpectRefused("t.wav --scale log", "bad value for --scale", true);
+    ExpectRefused("t.wav --palette jet", "bad value for --palette", true);
     const Outcome help = Program("--help");
     EXPECT_EQ(help.status, 0);
 }

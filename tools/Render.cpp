@@ -1,5 +1,6 @@
 #include "Render.h"
 
+#include "Levels.h"
 #include "Progress.h"
 #include "SecondEngine.h"
 #include "SoundFile.h"
@@ -8,15 +9,18 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 
 namespace {
 
 constexpr uint32_t TickMilliseconds = 50;
+// The frequency scale's band left of the columns.
+constexpr uint32_t ScaleBandWidth = 70;
 // Below this many windows a second process costs more than it saves.
 constexpr uint64_t SecondProcessWindows = 1000;
 
 // Columns of a run of samples: one per window the viewer would analyse, and when they are more
-// than allowed, one for every hopsPerColumn-th window.
+// than allowed, one for every hopsPerColumn windows.
 struct ColumnPlan {
     uint32_t columns = 0, hopsPerColumn = 1;
 };
@@ -39,28 +43,103 @@ bool WriteWaitingLines(const TfrmMain& form, FILE* to) {
     return std::fwrite(fifo.Items().Data() + fifo.ReadPos(), sizeof(float), count, to) == count;
 }
 
-// One tick of the viewer's drawing without its scroll: the peak decays, then every waiting
-// line raises it as the viewer's would; line n is drawn as column n / hopsPerColumn when n is a
-// multiple of it. `line` counts the lines taken so far.
-bool DrawTick(TfrmMain& form, uint32_t hopsPerColumn, uint64_t& line) {
+// The decibel scale's peak: the largest value itself (the viewer's grey scale keeps only its
+// whole part, which is 0 for quiet sound), decaying and rising as the viewer's peak does.
+struct DecibelPeak {
+    float value = 0.0f;
+
+    void Decay(TfrmMain& form) {
+        std::swap(form.Peak, value);
+        form.DecayPeak();
+        std::swap(form.Peak, value);
+    }
+};
+
+// The picture's columns: each the per-row maximum of the lines of its windows (one window a
+// column while there are no more windows than columns), drawn against the peak after its last
+// window, so that a short event between columns still shows. A line with values that are not
+// numbers is left out (a column of such lines only draws black), as the viewer draws it black.
+class Columns {
+public:
+    Columns(const RenderJob& job, uint32_t rows, uint32_t hopsPerColumn)
+        : job(job), rows(rows), hops(hopsPerColumn), values(rows) {}
+
+    // The next waiting line of the form into the column, every peak following it; the column
+    // drawn when complete.
+    void Take(TfrmMain& form, const DDSURFACEDESC& pixels) {
+        const float* line = form.LineFifo.Items().Data() + form.LineFifo.ReadPos();
+        bool finite = true;
+        float top = 0.0f;
+        for (uint32_t k = 0; k < rows && finite; ++k)
+            finite = std::isfinite(line[k]), top = std::max(top, line[k]);
+        if (finite) {
+            for (uint32_t k = 0; k < rows; ++k)
+                values[k] = drawable ? std::max(values[k], line[k]) : line[k];
+            drawable = true;
+            decibelPeak.value = std::max(decibelPeak.value, top);
+        }
+        form.DrawColumns(nullptr, 0, 1); // the viewer's peak follows every window
+        if (++taken == hops) Draw(form, pixels);
+    }
+    // The last column when its windows are fewer.
+    void Finish(TfrmMain& form, const DDSURFACEDESC& pixels) {
+        if (taken > 0) Draw(form, pixels);
+    }
+    void Decay(TfrmMain& form) { decibelPeak.Decay(form); }
+
+private:
+    void Draw(TfrmMain& form, const DDSURFACEDESC& pixels) {
+        const TGraficheskoeOkno& surface = frmIzobragenie->Surface;
+        auto* column =
+            static_cast<uint8_t*>(pixels.lpSurface) + size_t(form.PictureRect.left + x) * 4;
+        for (uint32_t k = 0; k < rows; ++k) {
+            const uint32_t level = !drawable ? 0
+                                   : job.scale == Scale::Linear
+                                       ? GreyLevel(values[k], form.Peak, form.Gain)
+                                       : DecibelLevel(values[k], decibelPeak.value, job.range);
+            const size_t row = size_t(form.PictureRect.top) + rows - 1 - k;
+            *reinterpret_cast<uint32_t*>(column + row * size_t(pixels.lPitch)) =
+                surface.ConvertColour(surface.ConvertContext, level * 0x010101u);
+        }
+        ++x;
+        taken = 0;
+        drawable = false;
+    }
+
+    const RenderJob& job;
+    uint32_t rows, hops, taken = 0, x = 0;
+    bool drawable = false; // a line of numbers has been taken into values
+    std::vector<float> values;
+    DecibelPeak decibelPeak;
+};
+
+// Runs `draw` on the locked pixels of the picture's back buffer.
+template <typename Draw> bool WithPixels(Draw draw) {
     TGraficheskoeOkno& owner = frmIzobragenie->Surface;
     IDirectDrawSurface* surface = owner.BeginDraw(true);
     if (surface == nullptr) return false;
-    form.DecayPeak();
     DDSURFACEDESC pixels{};
     pixels.dwSize = sizeof pixels;
     const bool locked = surface->Lock(nullptr, &pixels, DDLOCK_WAIT, nullptr) == DD_OK;
     if (locked) {
-        for (uint32_t i = form.LineFifo.BlocksAvailable(); i > 0; --i, ++line)
-            if (line % hopsPerColumn == 0)
-                form.DrawColumns(&pixels, uint32_t(line / hopsPerColumn), 1);
-            else
-                form.DrawColumns(nullptr, 0, 1);
+        draw(pixels);
         surface->Unlock(nullptr);
     }
     owner.EndDraw();
-    form.LineFifo.Compact();
     return locked;
+}
+
+// One tick of the viewer's drawing without its scroll: the peaks decay, then every waiting
+// line raises them as the viewer's would and goes into its column.
+bool DrawTick(TfrmMain& form, Columns& columns) {
+    form.DecayPeak();
+    columns.Decay(form);
+    const bool drawn = WithPixels([&](const DDSURFACEDESC& pixels) {
+        for (uint32_t i = form.LineFifo.BlocksAvailable(); i > 0; --i)
+            columns.Take(form, pixels);
+    });
+    form.LineFifo.Compact();
+    return drawn;
 }
 
 bool DrawScalesOnce(TfrmMain& form) {
@@ -94,6 +173,40 @@ bool CopyClientArea(RenderPicture& picture) {
     return fits;
 }
 
+// The heat map over the picture's columns (the scales stay as they are), and a hint when the
+// picture came out all black or all at full level.
+void FinishColours(RenderPicture& picture, const RenderJob& job) {
+    uint32_t darkest = 255, lightest = 0;
+    for (uint32_t y = 0; y < picture.rows; ++y) {
+        uint32_t* row = picture.pixels.data() + size_t(y) * picture.width + ScaleBandWidth;
+        for (uint32_t x = 0; x < picture.columns; ++x) {
+            const uint32_t level = row[x] & 0xFF;
+            darkest = std::min(darkest, level);
+            lightest = std::max(lightest, level);
+            if (job.palette == Palette::Heat) row[x] = HeatColour(level);
+        }
+    }
+    const char* scale = job.scale == Scale::Linear ? "try --scale db" : "try another --range";
+    if (lightest == 0)
+        picture.hint = std::string("the picture is all black (quiet or silent sound?); ") + scale;
+    else if (darkest == 255)
+        picture.hint = std::string("the picture is all at full level; ") + scale;
+}
+
+// The command line's settings over the file's, in the same limits; the form then follows them.
+void OverrideSettings(TfrmMain& form, const RenderJob& job) {
+    const SettingsOverride& o = job.settings;
+    if (!o.fmin && !o.fmax && !o.step && !o.size && !o.height) return;
+    TSettings& s = form.Settings;
+    s.Fmin = o.fmin.value_or(s.Fmin);
+    s.Fmax = o.fmax.value_or(s.Fmax);
+    s.Step = o.step.value_or(s.Step);
+    s.Size = o.size.value_or(s.Size);
+    s.Height = o.height.value_or(s.Height);
+    KeepSettingsInLimits(s, form.SampleRate, job.complaints, "kavrel-render: command line");
+    form.ApplySettings();
+}
+
 RenderPicture Refused(std::string message) {
     RenderPicture picture;
     picture.message = std::move(message);
@@ -104,11 +217,11 @@ RenderPicture Refused(std::string message) {
 bool RunTicks(TfrmMain& form, const std::vector<int16_t>& samples, const RenderJob& job,
               RenderPicture& picture) {
     using Clock = std::chrono::steady_clock;
-    Progress progress(job.progress, samples.size());
+    Progress progress(job.progress, (samples.size() - form.Sizes.N) / form.Sizes.H + 1);
     // While the ticks run every line waits to be drawn: none is dropped for want of columns.
     const uint32_t columns = form.Cols;
     form.Cols = UINT32_MAX;
-    uint64_t line = 0;
+    Columns drawn(job, form.Rows, picture.hopsPerColumn);
     SecondEngine second;
     const uint64_t n = form.Sizes.N, hop = form.Sizes.H, windows = (samples.size() - n) / hop + 1;
     if (job.secondProcess && windows >= SecondProcessWindows)
@@ -127,13 +240,16 @@ bool RunTicks(TfrmMain& form, const std::vector<int16_t>& samples, const RenderJ
         if (!form.RunEngine()) return false;
         if (second.Started() && done >= n && !second.TakeLines(form, (done - n) / hop + 1))
             return false;
-        if (!WriteWaitingLines(form, job.lines)) return false;
+        if (!WriteWaitingLines(form, job.lines)) return picture.linesError = errno, false;
         const auto engineDone = Clock::now();
-        if (!DrawTick(form, picture.hopsPerColumn, line)) return false;
+        if (!DrawTick(form, drawn)) return false;
         picture.engineSeconds += std::chrono::duration<double>(engineDone - start).count();
         picture.drawSeconds += std::chrono::duration<double>(Clock::now() - engineDone).count();
-        progress.Show(done);
+        // Every process's windows: this one's up to the second's first, and the second's.
+        const uint64_t own = done >= n ? (done - n) / hop + 1 : 0;
+        progress.Show(std::min(own, second.Started() ? second.First() : windows) + second.Made());
     }
+    if (!WithPixels([&](const DDSURFACEDESC& pixels) { drawn.Finish(form, pixels); })) return false;
     progress.Finish();
     form.Cols = columns;
     return true;
@@ -149,6 +265,7 @@ RenderPicture RenderSamples(const std::vector<int16_t>& samples, const RenderJob
     TApplication application;
     application.Initialize();
     auto* form = new TfrmMain(&application, job.settingsPath.c_str());
+    OverrideSettings(*form, job);
     const ColumnPlan plan =
         PlanColumns(samples.size(), form->Sizes.N, form->Sizes.H, job.maxColumns);
     if (plan.columns == 0) {
@@ -172,7 +289,7 @@ RenderPicture RenderSamples(const std::vector<int16_t>& samples, const RenderJob
                               ? "the lines file could not be written"
                               : "the picture could not be drawn (too large for memory?)";
     else
-        picture.ok = true;
+        picture.ok = true, FinishColours(picture, job);
     picture.peak = form->Peak;
     delete form;
     return picture;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,26 +13,42 @@
 // 70-pixel frequency scale beside its columns.
 constexpr uint32_t MaxRenderColumns = 16384 - 70;
 
+// Settings given on the command line, over the settings file's (and kept in the same limits).
+struct SettingsOverride {
+    std::optional<double> fmin, fmax, step, size, height;
+};
+
+// How a value becomes a grey level: the viewer's linear scale against the peak, or decibels
+// below the peak over a range.
+enum class Scale { Linear, Decibel };
+enum class Palette { Grey, Heat };
+
 struct RenderJob {
     std::string settingsPath = "kavrel.ini";
+    SettingsOverride settings;
+    FILE* complaints = stderr; // where settings out of their limits are told
+    Scale scale = Scale::Linear;
+    double range = 80.0; // dB, for Scale::Decibel
+    Palette palette = Palette::Grey;
     uint32_t maxColumns = MaxRenderColumns;
     double startSeconds = 0.0; // where the samples start in the file, for the time scale
     FILE* lines = nullptr;     // each column's line as little-endian float32, or null
     FILE* progress = nullptr;
-    bool secondProcess = true; // long runs: the later half of the windows in a second process  // a
-                               // progress bar, or null
+    bool secondProcess = true; // long runs: the later half of the windows in a second process
 };
 
 struct RenderPicture {
     bool ok = false;
     std::string message; // why not, when not ok
+    int linesError = 0;  // the errno of a failed write to the lines file
     uint32_t width = 0, height = 0;
     std::vector<uint32_t> pixels; // the picture window's client area, 0x00RRGGBB, row by row
     uint32_t columns = 0, rows = 0;
-    uint32_t hopsPerColumn = 1; // hops of the settings' window advance between columns
+    uint32_t hopsPerColumn = 1; // windows a column (hops of the window advance between columns)
     float peak = 0.0f;          // the grey scale's peak after the last tick
     double engineSeconds = 0.0; // wall time in the engine pipeline and in drawing columns
     double drawSeconds = 0.0;
+    std::string hint; // for a picture all black or all at full level: what may help
 };
 
 // Samples at 11025 Hz, 16-bit, one channel. Needs the virtual backend and the kernel and

@@ -1,37 +1,64 @@
 #include "RenderOptions.h"
 
-#include "Render.h"
-
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
 const char* const RenderUsage =
-    "usage: kavrel-render INPUT [-o OUT.png] [--ini FILE] [--channel left|right|N]\n"
-    "                     [--width COLUMNS] [--from SECONDS] [--to SECONDS]\n"
-    "                     [--lines OUT.f32] [--quiet] [--help]\n"
+    "usage: kavrel-render INPUT [-o OUT.png] [--lines OUT.f32] [--ini FILE]\n"
+    "                     [--channel left|right|N] [--from SECONDS] [--to SECONDS]\n"
+    "                     [--width COLUMNS] [--fmin HZ] [--fmax HZ] [--height POINTS]\n"
+    "                     [--step FRACTION] [--size FACTOR] [--scale linear|db] [--range DB]\n"
+    "                     [--palette grey|heat] [--quiet] [--version] [--help]\n"
     "Draws the spectrogram the viewer shows for a sound file (WAV, FLAC, Ogg, ...) as a PNG.\n"
-    "  -o OUT.png        the picture (default: INPUT with .png in place of its extension)\n"
+    "  -o OUT.png        the picture (default: INPUT with .png in place of its extension);\n"
+    "                    - for standard output\n"
+    "  --lines FILE      the spectrum of every analysis window (one a window advance, also\n"
+    "                    between the columns drawn) as raw little-endian float32, height\n"
+    "                    values a line, lowest frequency first (default: none); - for\n"
+    "                    standard output\n"
     "  --ini FILE        the viewer's settings (default: kavrel.ini here, if there is one)\n"
     "  --channel C       left (the default) or right (a mono file's channel serves both),\n"
     "                    or channel N counted from 1\n"
+    "  --from, --to      the span to draw, in seconds from the file's start (default: all)\n"
     "  --width COLUMNS   at most this many columns (default: one per analysis window, at\n"
-    "                    most 16314; beyond that every k-th window)\n"
-    "  --from, --to      the span to draw, in seconds from the file's start\n"
-    "  --lines FILE      the spectrum of every analysis window (one a window advance, also\n"
-    "                    between the columns drawn) as raw little-endian float32, height\n"
-    "                    values a line, lowest frequency first\n"
-    "  --quiet           no progress bar and no note\n"
-    "Exit status: 0 done, 2 bad options, input or output.\n";
+    "                    most 16314; beyond that each column the loudest of k windows)\n"
+    "  --fmin, --fmax    the lowest and highest frequency shown, Hz (default: the settings\n"
+    "                    file's, else 40 and 1200), in the viewer's limits\n"
+    "  --height POINTS   spectrum points a window, the picture's height (default 280)\n"
+    "  --step FRACTION   advance between windows as a fraction of a window (default 1/3)\n"
+    "  --size FACTOR     factor on the window length (default 1)\n"
+    "  --scale S         linear: the viewer's grey scale (the default); db: decibels below\n"
+    "                    the peak, which shows quiet sound\n"
+    "  --range DB        the decibels --scale db spans below the peak (default 80)\n"
+    "  --palette P       grey (the default) or heat: black through red and yellow to white\n"
+    "  --quiet           errors only: no progress bar, note, hint or settings complaint\n"
+    "  --version         the version\n"
+    "INPUT may be - for standard input (a format libsndfile reads as a stream, such as WAV);\n"
+    "then -o is needed. Settings given here override the settings file's.\n"
+    "Exit status: 0 done; 1 the input could not be read to its end (damaged or cut short):\n"
+    "the picture shows what was read; 2 bad options, input or output, nothing written.\n";
 
 namespace {
 
-bool ParseSeconds(const char* text, double& value) {
+bool ParseNumber(const char* text, double& value) {
     char* end = nullptr;
     errno = 0;
     value = std::strtod(text, &end);
-    return end != text && *end == '\0' && errno == 0 && std::isfinite(value) && value >= 0;
+    return end != text && *end == '\0' && errno == 0 && std::isfinite(value);
+}
+
+bool ParseSeconds(const char* text, double& value) {
+    return ParseNumber(text, value) && value >= 0;
+}
+
+// A setting of the viewer: any number; its limits are the settings file's.
+bool ParseSetting(const char* text, std::optional<double>& setting) {
+    double value = 0;
+    if (!ParseNumber(text, value)) return false;
+    setting = value;
+    return true;
 }
 
 bool ParseCount(const char* text, uint32_t& value) {
@@ -53,6 +80,14 @@ bool ParseChannel(const char* text, uint32_t& channel, bool& side) {
     return true;
 }
 
+// One of two words, as the first or second of two values.
+template <typename T>
+bool ParseChoice(const char* text, const char* first, const char* second, T a, T b, T& value) {
+    const bool isFirst = std::strcmp(text, first) == 0, isSecond = std::strcmp(text, second) == 0;
+    if (isFirst || isSecond) value = isFirst ? a : b;
+    return isFirst || isSecond;
+}
+
 std::string DefaultOutput(const std::string& input) {
     const size_t slash = input.find_last_of('/');
     const size_t dot = input.find_last_of('.');
@@ -60,50 +95,76 @@ std::string DefaultOutput(const std::string& input) {
     return (extension ? input.substr(0, dot) : input) + ".png";
 }
 
+// An option with a value: false for anything else.
+bool ParseValue(const std::string& arg, const char* value, RenderOptions& o, bool& good) {
+    SettingsOverride& s = o.overrides;
+    if (arg == "-o")
+        o.output = value;
+    else if (arg == "--ini")
+        o.settings = value, o.settingsGiven = true;
+    else if (arg == "--lines")
+        o.lines = value;
+    else if (arg == "--channel")
+        good = ParseChannel(value, o.channel, o.side);
+    else if (arg == "--width")
+        good = ParseCount(value, o.width);
+    else if (arg == "--from" || arg == "--to")
+        good = ParseSeconds(value, arg == "--from" ? o.from : o.to);
+    else if (arg == "--fmin" || arg == "--fmax")
+        good = ParseSetting(value, arg == "--fmin" ? s.fmin : s.fmax);
+    else if (arg == "--step" || arg == "--size")
+        good = ParseSetting(value, arg == "--step" ? s.step : s.size);
+    else if (arg == "--height")
+        good = ParseSetting(value, s.height);
+    else if (arg == "--range")
+        good = ParseNumber(value, o.range) && o.range > 0;
+    else if (arg == "--scale")
+        good = ParseChoice(value, "linear", "db", Scale::Linear, Scale::Decibel, o.scale);
+    else if (arg == "--palette")
+        good = ParseChoice(value, "grey", "heat", Palette::Grey, Palette::Heat, o.palette);
+    else
+        return false;
+    return true;
+}
+
 } // namespace
 
 bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& options,
                         std::string& error) {
+    static const char* const withValue[] = {
+        "-o",     "--ini",  "--channel", "--width",  "--from",  "--to",    "--lines",  "--fmin",
+        "--fmax", "--step", "--size",    "--height", "--range", "--scale", "--palette"};
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        const bool takesValue = arg == "-o" || arg == "--ini" || arg == "--channel" ||
-                                arg == "--width" || arg == "--from" || arg == "--to" ||
-                                arg == "--lines";
+        bool takesValue = false;
+        for (const char* name : withValue)
+            takesValue = takesValue || arg == name;
         if (takesValue && i + 1 >= argc) return error = arg + " needs a value", false;
-        const char* value = takesValue ? argv[++i] : nullptr;
         bool good = true;
-        if (arg == "--help" || arg == "-h")
+        if (takesValue)
+            ParseValue(arg, argv[++i], options, good);
+        else if (arg == "--help" || arg == "-h")
             options.help = true;
+        else if (arg == "--version")
+            options.version = true;
         else if (arg == "--quiet" || arg == "-q")
             options.quiet = true;
-        else if (arg == "-o")
-            options.output = value;
-        else if (arg == "--ini")
-            options.settings = value, options.settingsGiven = true;
-        else if (arg == "--lines")
-            options.lines = value;
-        else if (arg == "--channel")
-            good = ParseChannel(value, options.channel, options.side);
-        else if (arg == "--width")
-            good = ParseCount(value, options.width);
-        else if (arg == "--from")
-            good = ParseSeconds(value, options.from);
-        else if (arg == "--to")
-            good = ParseSeconds(value, options.to);
         else if (arg.size() > 1 && arg[0] == '-')
             return error = "unknown option " + arg, false;
         else if (!options.input.empty())
             return error = "more than one input: " + arg, false;
         else
             options.input = arg;
-        if (!good) return error = "bad value for " + arg + ": " + value, false;
+        if (!good) return error = "bad value for " + arg + ": " + argv[i], false;
     }
-    if (options.help) return true;
+    if (options.help || options.version) return true;
     if (options.input.empty()) return error = "no input file given", false;
     if (options.to >= 0 && options.to <= options.from)
         return error = "--to must be later than --from", false;
     if (options.width > MaxRenderColumns)
         return error = "--width is at most " + std::to_string(MaxRenderColumns), false;
+    if (options.output.empty() && options.input == "-")
+        return error = "standard input as input needs -o", false;
     if (options.output.empty()) options.output = DefaultOutput(options.input);
     return true;
 }

@@ -1,6 +1,8 @@
 // kavrel-render's command line.
 #pragma once
 
+#include "Render.h"
+
 #include <cstdint>
 #include <string>
 
@@ -14,8 +16,12 @@ struct RenderOptions {
     uint32_t width = 0;   // 0: one column per window, at most MaxRenderColumns
     double from = 0.0, to = -1.0;
     std::string lines; // empty: no lines file
+    SettingsOverride overrides;
+    Scale scale = Scale::Linear;
+    double range = 80.0;
+    Palette palette = Palette::Grey;
     bool quiet = false;
-    bool help = false;
+    bool help = false, version = false;
 };
 
 // False with the reason in `error` for anything that is not a valid command line.

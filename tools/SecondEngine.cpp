@@ -1,5 +1,6 @@
 #include "SecondEngine.h"
 
+#include "Interruption.h"
 #include "Zol_vis.h"
 
 #include <algorithm>
@@ -37,9 +38,18 @@ bool SecondEngine::Start(TfrmMain& form, const std::vector<int16_t>& samples, ui
     if (memory == MAP_FAILED) return false;
     shared = new (memory) Shared{};
     std::fflush(nullptr); // nothing buffered is written twice
+    const pid_t parent = getpid();
     child = fork();
-    if (child == 0) RunChild(form, samples);
+    if (child == 0) {
+        BecomeWorker(parent);
+        try {
+            RunChild(form, samples);
+        } catch (const std::bad_alloc&) {
+            _exit(1); // the parent says the picture could not be drawn
+        }
+    }
     started = child > 0;
+    if (started) AddWorker(child);
     return started;
 }
 
@@ -64,11 +74,16 @@ void SecondEngine::RunChild(TfrmMain& form, const std::vector<int16_t>& samples)
     _exit(made == count ? 0 : 1);
 }
 
+uint64_t SecondEngine::Made() const {
+    return started ? shared->made.load(std::memory_order_acquire) : 0;
+}
+
 bool SecondEngine::TakeLines(TfrmMain& form, uint64_t end) {
     const uint64_t need = std::min(end - std::min(end, first), count);
     while (shared->made.load(std::memory_order_acquire) < need) {
         int status = 0;
         if (waitpid(child, &status, WNOHANG) == child) {
+            DropWorker(child);
             child = -1;
             if (shared->made.load(std::memory_order_acquire) < need) return false;
             break;
@@ -87,6 +102,7 @@ SecondEngine::~SecondEngine() {
     if (child > 0) {
         kill(child, SIGKILL);
         waitpid(child, nullptr, 0);
+        DropWorker(child);
     }
     if (shared != nullptr) munmap(shared, bytes);
 }

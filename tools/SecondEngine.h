@@ -24,6 +24,8 @@ public:
                uint64_t windows);
     bool Started() const { return started; }
     uint64_t First() const { return first; }
+    // The windows the child has analysed so far.
+    uint64_t Made() const;
     // Appends the lines of the windows before `end` that are not yet taken to the form's line
     // FIFO, waiting for the child as needed; false when the child failed before making them.
     bool TakeLines(TfrmMain& form, uint64_t end);

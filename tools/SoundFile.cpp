@@ -9,10 +9,14 @@
 #include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr sf_count_t ChunkFrames = 4096;
+// The resampler's output a call at most, whatever the rates: a header claiming 1 Hz would make
+// a chunk of 4096 frames 45 million samples.
+constexpr size_t ResampledChunk = 16384;
 
 // A float sample of full scale 1.0 as 16 bits: rounded, clipped, silence for what is not a
 // number (a float file may hold anything).
@@ -54,7 +58,7 @@ public:
         const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
         resampler = soxr_create(info.samplerate, RenderRate, 1, &error, &io, &quality, nullptr);
         if (error != nullptr) resampler = nullptr;
-        resampled.resize(size_t(double(ChunkFrames) * RenderRate / info.samplerate) + 64);
+        resampled.resize(ResampledChunk);
     }
     ~ChannelReader() { soxr_delete(resampler); }
     ChannelReader(const ChannelReader&) = delete;
@@ -64,20 +68,23 @@ public:
         return info.samplerate == int(RenderRate) || resampler != nullptr;
     }
 
-    // The frames [first, end) of the file onto out; false when the file could not be read.
-    bool Read(sf_count_t first, sf_count_t end, std::vector<int16_t>& out) {
-        if (first > 0 && sf_seek(file, first, SEEK_SET) != first) return false;
-        for (sf_count_t at = first; at < end;) {
+    // The frames [first, end) of the file onto out. Reading stops early at a damaged or cut
+    // part: the frame it stopped at is returned.
+    sf_count_t Read(sf_count_t first, sf_count_t end, std::vector<int16_t>& out) {
+        // A stream cannot seek: the frames before the span are read and dropped.
+        sf_count_t at = first > 0 && sf_seek(file, first, SEEK_SET) == first ? first : 0;
+        while (at < end) {
             const sf_count_t want = std::min(ChunkFrames, end - at);
             const sf_count_t got = sf_readf_float(file, chunk.data(), want);
-            if (got <= 0) break; // a data chunk shorter than its header says: what is there
-            for (sf_count_t i = 0; i < got; ++i)
-                mono[size_t(i)] = chunk[size_t(i) * channels + channel];
-            Deliver(mono.data(), size_t(got), out);
+            if (got <= 0) break;
+            const sf_count_t skip = std::min(got, std::max<sf_count_t>(0, first - at));
+            for (sf_count_t i = skip; i < got; ++i)
+                mono[size_t(i - skip)] = chunk[size_t(i) * channels + channel];
+            Deliver(mono.data(), size_t(got - skip), out);
             at += got;
         }
         if (resampler != nullptr) Deliver(nullptr, 0, out); // the resampler's last samples
-        return true;
+        return at;
     }
 
 private:
@@ -108,6 +115,31 @@ private:
     soxr_t resampler = nullptr;
 };
 
+// libsndfile takes a WAV file cut short at its real length; only its log tells ("data : N
+// (should be M)").
+bool DataChunkCut(SNDFILE* file) {
+    char log[4096] = "";
+    sf_command(file, SFC_GET_LOG_INFO, log, sizeof log);
+    const char* data = std::strstr(log, "\ndata : ");
+    const char* line = data != nullptr ? std::strchr(data + 1, '\n') : nullptr;
+    const char* should = data != nullptr ? std::strstr(data, "(should be") : nullptr;
+    return should != nullptr && (line == nullptr || should < line);
+}
+
+// Why reading stopped at frame `at` before `end`, or empty when it did not stop early (a
+// stream of unknown length simply ends).
+std::string StopReason(SNDFILE* file, const SF_INFO& info, sf_count_t at, sf_count_t end) {
+    if (sf_error(file) != SF_ERR_NO_ERROR) {
+        std::string reason = sf_strerror(file); // "Error : flac decoder lost sync."
+        if (reason.rfind("Error : ", 0) == 0) reason.erase(0, 8);
+        if (!reason.empty() && reason.back() == '.') reason.pop_back();
+        return reason;
+    }
+    if (at < end && info.seekable) return "the file ends before the length its header gives";
+    if (DataChunkCut(file)) return "the file is cut short of the length its header gives";
+    return {};
+}
+
 SoundResult ReadOpened(SNDFILE* file, const SF_INFO& info, const SoundSpan& span) {
     if (file == nullptr)
         return Failure(SoundStatus::Unsupported,
@@ -132,10 +164,19 @@ SoundResult ReadOpened(SNDFILE* file, const SF_INFO& info, const SoundSpan& span
     // Room for an hour at once; the length a header claims is not trusted further.
     const double expected = double(end - first) * RenderRate / info.samplerate;
     result.samples.reserve(size_t(std::min(expected, 3600.0 * RenderRate)) + 16);
-    if (!reader.Read(first, end, result.samples))
-        return Failure(SoundStatus::Unreadable, "the file's samples could not be read");
+    const sf_count_t stopped = reader.Read(first, end, result.samples);
+    const std::string why = StopReason(file, info, stopped, end);
     if (result.samples.empty())
-        return Failure(SoundStatus::EmptySpan, "the chosen span holds no samples of the file");
+        return why.empty()
+                   ? Failure(SoundStatus::EmptySpan, "the chosen span holds no samples of the file")
+                   : Failure(SoundStatus::Unreadable, "cannot read the samples: " + why);
+    if (!why.empty()) {
+        char at[64];
+        std::snprintf(at, sizeof at, "%.2f s", double(stopped) / info.samplerate);
+        result.partial = true;
+        result.message = "reading stopped at " + std::string(at) + ": " + why +
+                         "; the picture shows what was read";
+    }
     return result;
 }
 
@@ -172,18 +213,25 @@ sf_count_t MemoryTell(void* data) {
 } // namespace
 
 SoundResult ReadSoundFile(const char* path, const SoundSpan& span) {
+    SF_INFO info{};
+    if (std::strcmp(path, "-") == 0) {
+        SNDFILE* file = sf_open_fd(STDIN_FILENO, SFM_READ, &info, SF_FALSE);
+        SoundResult result = ReadOpened(file, info, span);
+        if (file != nullptr) sf_close(file);
+        return result;
+    }
     struct stat st {};
     if (stat(path, &st) != 0)
         return Failure(SoundStatus::Unreadable,
                        std::string("cannot open ") + path + ": " + std::strerror(errno));
     if (!S_ISREG(st.st_mode))
-        return Failure(SoundStatus::Unreadable, std::string(path) + " is not a file");
+        return Failure(SoundStatus::Unreadable,
+                       S_ISDIR(st.st_mode) ? "is a directory, not a sound file" : "is not a file");
     if (FILE* probe = std::fopen(path, "rb"); probe == nullptr)
         return Failure(SoundStatus::Unreadable,
                        std::string("cannot open ") + path + ": " + std::strerror(errno));
     else
         std::fclose(probe);
-    SF_INFO info{};
     SNDFILE* file = sf_open(path, SFM_READ, &info);
     SoundResult result = ReadOpened(file, info, span);
     if (file != nullptr) sf_close(file);

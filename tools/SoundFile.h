@@ -24,13 +24,15 @@ enum class SoundStatus { Ok, Unreadable, Unsupported, NoSuchChannel, EmptySpan }
 struct SoundResult {
     SoundStatus status = SoundStatus::Ok;
     std::string message;          // what went wrong, for the user
+    bool partial = false;         // Ok, but reading stopped early: message says when and why
     std::vector<int16_t> samples; // the span's samples of the channel at RenderRate
     uint32_t fileRate = 0;        // the file's own rate and channel count
     uint32_t fileChannels = 0;
     double fileSeconds = 0.0;
 };
 
-// Reads the span of one channel of a file.
+// Reads the span of one channel of a file; "-" is standard input (formats libsndfile can read
+// from a stream: WAV, AU, raw headers first; not FLAC or Ogg).
 SoundResult ReadSoundFile(const char* path, const SoundSpan& span);
 // The same from the bytes of a file in memory.
 SoundResult ReadSoundBytes(const uint8_t* bytes, size_t size, const SoundSpan& span);
