@@ -5,6 +5,7 @@
 #include "Ttekstoviyfayl.h"
 #include "Zol_dll.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -16,6 +17,8 @@ constexpr uint32_t FifoGranularity = 128;
 constexpr uint32_t ScaleWidth = 70, ScaleHeight = 50;
 constexpr double PeakDecay = 0.95;
 constexpr DWORD CaptureSeconds = 10;
+// The part of a 50 ms tick that analysis may take: drawing and the user's clicks get the rest.
+constexpr auto TickAnalysis = std::chrono::milliseconds(30);
 
 // The grey level of a value against the peak: 0 without a peak, at most 255.
 uint32_t GreyLevel(float value, float peak, float gain) {
@@ -61,6 +64,8 @@ TfrmMain::TfrmMain(TComponent* owner, const char* settingsPath)
     SampleFifo.SetAdvance(Sizes.H);
     LineFifo.SetAdvance(Rows);
     LineFifo.SetBlockLength(Rows);
+    // Room for the lines AppendLine keeps and drops before it moves them (see there).
+    LineFifo.Reserve(uint32_t(std::min<uint64_t>(uint64_t{Cols} * 3 / 2 * Rows, UINT32_MAX)));
     Gain = 10.0f;
     TimeFrom = Sizes.TimeFrom;
     TimeTo = 0.0;
@@ -222,7 +227,7 @@ void TfrmMain::rbRightChannelClick(void*) {
 void TfrmMain::tmrShowTimer(void*) {
     if (frmIzobragenie == nullptr) return;
     ReadCapture();
-    RunEngine();
+    RunEngineInTime();
     DrawPicture();
 }
 
@@ -252,26 +257,51 @@ bool TfrmMain::ReadCapture() {
     return true;
 }
 
-bool TfrmMain::RunEngine() {
+bool TfrmMain::RunEngine(TClock::duration budget) {
     TOdnomernoeMnogestvoElementov<short> window(16);
     TOdnomernoeMnogestvoElementov<float> line(16);
     if (!line.SetCount(ZolConfig.PointCount, false, false)) return false;
-    while (SampleFifo.ReadBlock(window, true)) {
+    const TClock::time_point start = TClock::now();
+    uint32_t windows = 0;
+    while (TClock::now() - start < budget && SampleFifo.ReadBlock(window, true)) {
         ZOL_DLL_WriteInputArray(window.Data(), int32_t(window.Count()));
         ZOL_DLL_Run();
         ZOL_DLL_ReadOutputArray(line.Data(), int32_t(line.Count()));
         AppendLine(line);
+        ++windows;
     }
+    if (windows > 0) WindowTime = (TClock::now() - start) / windows;
     SampleFifo.Compact();
     if (LineFifo.ReadPos() > 0) LineFifo.Compact();
     return true;
 }
 
-// At most Cols lines wait (while there is no back buffer to draw them on): the oldest goes.
+// Of more windows than one tick's analysis can take, the oldest are dropped: the picture then
+// shows the newest sound, never lagging by more than a tick, with gaps between its columns.
+bool TfrmMain::RunEngineInTime() {
+    const uint32_t waiting = SampleFifo.BlocksAvailable();
+    const uint64_t most =
+        WindowTime.count() > 0 ? std::max<int64_t>(1, TickAnalysis / WindowTime) : UINT32_MAX;
+    if (waiting > most) {
+        SampleFifo.Skip(
+            uint32_t(std::min<uint64_t>((waiting - most) * SampleFifo.Advance(), UINT32_MAX)));
+        if (!SaidSkipping)
+            std::fputs("kavrel: these settings ask for more analysis than this machine keeps up "
+                       "with; windows are being skipped so that the picture shows the newest "
+                       "sound\n",
+                       stderr);
+        SaidSkipping = true;
+    }
+    return RunEngine(TickAnalysis);
+}
+
+// At most Cols lines wait (while there is no back buffer to draw them on): the oldest goes. The
+// kept lines move to the front only once half as many have been dropped, so that a drop costs
+// a constant time on average and the store, reserved for that many, never grows.
 void TfrmMain::AppendLine(const TOdnomernoeMnogestvoElementov<float>& line) {
     if (LineFifo.BlocksAvailable() >= Cols) {
-        TOdnomernoeMnogestvoElementov<float> oldest(16);
-        LineFifo.ReadBlock(oldest, true);
+        LineFifo.Skip(Rows);
+        if (LineFifo.ReadPos() / Rows >= Cols / 2) LineFifo.Compact();
     }
     LineFifo.Append(line);
 }

@@ -9,6 +9,8 @@
 #include "platform/Display.h"
 #include "platform/Forms.h"
 
+#include <chrono>
+
 class TTekstoviyFayl;
 
 class TfrmMain : public TForm {
@@ -28,9 +30,14 @@ public:
     // The sound captured since the last read, the selected channel only, into SampleFifo. False
     // when the capture buffer could not be locked (the next read asks again from ReadOffset).
     bool ReadCapture();
+    using TClock = std::chrono::steady_clock;
     // Every complete window of SampleFifo through the engine, each spectrum line into
-    // LineFifo. False when the line array could not be sized.
-    bool RunEngine();
+    // LineFifo, until the budget is spent (the rest waits). False when the line array could
+    // not be sized.
+    bool RunEngine(TClock::duration budget = TClock::duration::max());
+    // RunEngine within one tick's share of time, the oldest windows dropped when more wait
+    // than that share can analyse (said once on standard error).
+    bool RunEngineInTime();
     // One line of kavrel.ini; userData is the form. False (stop reading) without a form.
     static bool SettingsLineHandler(const char* line, TTekstoviyFayl* reader, void* userData);
 
@@ -60,6 +67,9 @@ public:
     float Gain = 0.0f;
     TSettings Settings{};
     TDerivedSizes Sizes{};
+    // What one window's analysis took in the last tick that analysed any (0: not known yet).
+    TClock::duration WindowTime{};
+    bool SaidSkipping = false;
 
     // The drawing steps of a tick, on the picture window's back buffer (which DrawPicture
     // takes): the picture moved `lines` columns left, the waiting lines (at most `count` of
