@@ -19,6 +19,12 @@ constexpr double PeakDecay = 0.95;
 constexpr DWORD CaptureSeconds = 10;
 // The part of a 50 ms tick that analysis may take: drawing and the user's clicks get the rest.
 constexpr auto TickAnalysis = std::chrono::milliseconds(30);
+constexpr uint32_t TicksPerSecond = 20;
+// Running ticks without a move of the capture position before the device counts as lost.
+constexpr uint64_t QuietTicksOfALostDevice = TicksPerSecond;
+// How often a device is asked again: while it is finding out whether there is one, and while
+// there is none.
+constexpr UINT AskAgainMs = 200, LookAgainMs = 1000;
 
 // The grey level of a value against the peak: 0 without a peak, at most 255.
 uint32_t GreyLevel(float value, float peak, float gain) {
@@ -126,6 +132,10 @@ void TfrmMain::CreateComponents() {
     tmrShow->SetEnabled(false);
     tmrShow->SetInterval(50);
     tmrShow->OnTimer = [this](void* sender) { tmrShowTimer(sender); };
+    tmrDevice = new TTimer(this);
+    tmrDevice->Name = "tmrDevice";
+    tmrDevice->SetEnabled(false);
+    tmrDevice->OnTimer = [this](void*) { LookForDevice(); };
 }
 
 // The form's frame in the bottom-right corner of the work area.
@@ -144,15 +154,40 @@ bool TfrmMain::SettingsLineHandler(const char* line, TTekstoviyFayl*, void* user
 void TfrmMain::FormCreate(void*) {
     const HRESULT com = CoInitialize(nullptr);
     if (com == S_OK || com == S_FALSE) ComInitialised = true;
-    if (CoCreateInstance(CLSID_DirectSoundCapture, nullptr, CLSCTX_ALL, IID_IDirectSoundCapture,
-                         reinterpret_cast<void**>(&Capture)) == S_OK)
-        Capture->Initialize(nullptr);
-    if (Capture != nullptr) OpenCapture();
+    LookForDevice();
+    // While the device is still being asked for, the picture shows its scales.
+    if (Device == TDevice::Asking) DrawPicture();
+}
+
+// Opens the default capture device when it can be had, without waiting for an answer: a device
+// object that has not decided yet is asked again shortly, a missing device every second.
+void TfrmMain::LookForDevice() {
+    if (Capture == nullptr)
+        CoCreateInstance(CLSID_DirectSoundCapture, nullptr, CLSCTX_ALL, IID_IDirectSoundCapture,
+                         reinterpret_cast<void**>(&Capture));
+    const HRESULT answer = Capture != nullptr ? Capture->Initialize(nullptr) : DSERR_NODRIVER;
+    if (answer == E_PENDING) return LookAgainIn(AskAgainMs);
+    if (SUCCEEDED(answer)) OpenCapture();
     if (CaptureBuffer == nullptr) {
-        std::fputs("kavrel: no sound capture device was found; the picture stays empty\n", stderr);
-        return;
+        ReleaseCapture();
+        if (Device == TDevice::Asking)
+            std::fputs("kavrel: no sound capture device was found; the picture stays empty\n",
+                       stderr);
+        if (Device != TDevice::Lost) Device = TDevice::Absent;
+        return LookAgainIn(LookAgainMs);
     }
-    StartCapture();
+    tmrDevice->SetEnabled(false);
+    if (Device == TDevice::Absent)
+        std::fputs("kavrel: a sound capture device was found; the picture starts\n", stderr);
+    Device = TDevice::Open;
+    ReadOffset = 0;
+    QuietAtOpen = QuietTicks;
+    if (bnPauza->Tag == 0) StartCapture();
+}
+
+void TfrmMain::LookAgainIn(UINT milliseconds) {
+    tmrDevice->SetInterval(milliseconds);
+    tmrDevice->SetEnabled(true);
 }
 
 // Asks for ten seconds of 16-bit PCM at SampleRate with the device's channels.
@@ -180,18 +215,63 @@ void TfrmMain::OpenCapture() {
         SampleRate = CaptureFormat.nSamplesPerSec;
 }
 
+// While a lost device is looked for the ticks go on, so that time goes on in the picture.
 void TfrmMain::StartCapture() {
-    if (CaptureBuffer == nullptr) return;
-    CaptureBuffer->Start(DSCBSTART_LOOPING);
-    tmrShow->SetEnabled(true);
+    if (CaptureBuffer != nullptr) CaptureBuffer->Start(DSCBSTART_LOOPING);
+    if (CaptureBuffer != nullptr || Device == TDevice::Lost) tmrShow->SetEnabled(true);
 }
 
-void TfrmMain::FormDestroy(void*) {
+void TfrmMain::ReleaseCapture() {
     if (CaptureBuffer != nullptr) CaptureBuffer->Release();
     if (Capture != nullptr) Capture->Release();
     CaptureBuffer = nullptr;
     Capture = nullptr;
+}
+
+// Said once until sound comes again; the samples of the lost device's last window go.
+void TfrmMain::DeviceLost() {
+    ReleaseCapture();
+    SampleFifo.Skip(UINT32_MAX);
+    SampleFifo.Compact();
+    if (!AwaitingSound)
+        std::fputs("kavrel: the sound capture device stopped delivering sound; it is looked for "
+                   "again every second, and the picture goes on in black meanwhile\n",
+                   stderr);
+    AwaitingSound = true;
+    Device = TDevice::Lost;
+    LookAgainIn(LookAgainMs);
+}
+
+// Whether the device delivered this tick. A second without a move of its position while it
+// runs loses it; from then on until sound comes again, black columns come in at the rate the
+// windows would have come.
+void TfrmMain::WatchDelivery(bool delivered) {
+    if (delivered) {
+        if (AwaitingSound)
+            std::fputs("kavrel: sound comes again from the capture device; the picture goes on\n",
+                       stderr);
+        AwaitingSound = false;
+        QuietTicks = 0;
+        QuietAtOpen = 0;
+        SilentLines = 0;
+        return;
+    }
+    ++QuietTicks;
+    if (CaptureBuffer != nullptr && QuietTicks - QuietAtOpen >= QuietTicksOfALostDevice)
+        DeviceLost();
+    if (!AwaitingSound) return;
+    const uint64_t due = QuietTicks * SampleRate / TicksPerSecond / SampleFifo.Advance();
+    TOdnomernoeMnogestvoElementov<float> silence(16);
+    if (due <= SilentLines || !silence.SetCount(Rows, false, false)) return;
+    for (uint64_t i = std::min<uint64_t>(due - SilentLines, Cols); i > 0; --i)
+        AppendLine(silence);
+    SilentLines = due;
+}
+
+void TfrmMain::FormDestroy(void*) {
+    ReleaseCapture();
     tmrShow->SetEnabled(false);
+    tmrDevice->SetEnabled(false);
     if (frmIzobragenie != nullptr) {
         delete frmIzobragenie;
         frmIzobragenie = nullptr;
@@ -203,10 +283,8 @@ void TfrmMain::FormDestroy(void*) {
 // Tag 0 running, 1 paused; nothing of the picture's state is reset either way.
 void TfrmMain::bnPauzaClick(void*) {
     if (bnPauza->Tag == 0) {
-        if (CaptureBuffer != nullptr) {
-            CaptureBuffer->Stop();
-            tmrShow->SetEnabled(false);
-        }
+        if (CaptureBuffer != nullptr) CaptureBuffer->Stop();
+        tmrShow->SetEnabled(false);
         bnPauza->SetCaption("Continue");
         bnPauza->Tag = 1;
     } else {
@@ -226,7 +304,9 @@ void TfrmMain::rbRightChannelClick(void*) {
 
 void TfrmMain::tmrShowTimer(void*) {
     if (frmIzobragenie == nullptr) return;
+    const uint32_t before = ReadOffset;
     ReadCapture();
+    WatchDelivery(ReadOffset != before);
     RunEngineInTime();
     DrawPicture();
 }
@@ -234,15 +314,19 @@ void TfrmMain::tmrShowTimer(void*) {
 bool TfrmMain::ReadCapture() {
     if (CaptureBuffer == nullptr) return false;
     DWORD readPos = 0;
-    CaptureBuffer->GetCurrentPosition(nullptr, &readPos);
+    if (CaptureBuffer->GetCurrentPosition(nullptr, &readPos) == DSERR_NODRIVER) {
+        DeviceLost();
+        return false;
+    }
     const DWORD size = CaptureBufferDesc.dwBufferBytes;
     if (readPos >= size || readPos == ReadOffset) return readPos < size;
     const DWORD bytes = ReadOffset <= readPos ? readPos - ReadOffset : size - ReadOffset + readPos;
     void* region[2] = {nullptr, nullptr};
     DWORD regionBytes[2] = {0, 0};
-    if (FAILED(CaptureBuffer->Lock(ReadOffset, bytes, &region[0], &regionBytes[0], &region[1],
-                                   &regionBytes[1], 0)))
-        return false;
+    const HRESULT locked = CaptureBuffer->Lock(ReadOffset, bytes, &region[0], &regionBytes[0],
+                                               &region[1], &regionBytes[1], 0);
+    if (locked == DSERR_NODRIVER) DeviceLost();
+    if (FAILED(locked)) return false;
     // With one channel, Left and Right both take every sample.
     const uint32_t first = ChannelCount > 1 ? Channel : 0;
     for (int i = 0; i < 2; ++i) {
@@ -270,7 +354,11 @@ bool TfrmMain::RunEngine(TClock::duration budget) {
         AppendLine(line);
         ++windows;
     }
-    if (windows > 0) WindowTime = (TClock::now() - start) / windows;
+    // Averaged over ticks, so that one tick the system held up does not start skipping.
+    if (windows > 0) {
+        const TClock::duration took = (TClock::now() - start) / windows;
+        WindowTime = WindowTime.count() == 0 ? took : (WindowTime * 3 + took) / 4;
+    }
     SampleFifo.Compact();
     if (LineFifo.ReadPos() > 0) LineFifo.Compact();
     return true;

@@ -27,8 +27,11 @@ public:
     void rbLeftChannelClick(void* sender);
     void rbRightChannelClick(void* sender);
     void tmrShowTimer(void* sender);
+    // Asks for the default capture device and opens it (see TDevice); also tmrDevice's tick.
+    void LookForDevice();
     // The sound captured since the last read, the selected channel only, into SampleFifo. False
-    // when the capture buffer could not be locked (the next read asks again from ReadOffset).
+    // when the capture buffer could not be locked (the next read asks again from ReadOffset);
+    // a device that is gone is released and looked for again.
     bool ReadCapture();
     using TClock = std::chrono::steady_clock;
     // Every complete window of SampleFifo through the engine, each spectrum line into
@@ -46,6 +49,7 @@ public:
     TRadioButton* rbLeftChannel;
     TRadioButton* rbRightChannel;
     TTimer* tmrShow;
+    TTimer* tmrDevice; // asks for the capture device again while there is none
 
     bool ComInitialised = false;
     IDirectSoundCapture* Capture = nullptr;
@@ -67,9 +71,17 @@ public:
     float Gain = 0.0f;
     TSettings Settings{};
     TDerivedSizes Sizes{};
-    // What one window's analysis took in the last tick that analysed any (0: not known yet).
+    // What one window's analysis takes, on average over recent ticks (0: not known yet).
     TClock::duration WindowTime{};
     bool SaidSkipping = false;
+    // The capture device: Asking while the first answer is awaited, Absent when there was none
+    // from the start, Open, Lost when it stopped delivering (both looked for every second).
+    enum class TDevice { Asking, Absent, Open, Lost };
+    TDevice Device = TDevice::Asking;
+    uint64_t QuietTicks = 0;    // running ticks since the capture position last moved
+    uint64_t QuietAtOpen = 0;   // of them, those before the device was opened
+    uint64_t SilentLines = 0;   // black lines given for those ticks, once the device was lost
+    bool AwaitingSound = false; // the loss was said, sound coming again not yet
 
     // The drawing steps of a tick, on the picture window's back buffer (which DrawPicture
     // takes): the picture moved `lines` columns left, the waiting lines (at most `count` of
@@ -89,6 +101,10 @@ private:
     void PlaceInWorkArea();
     void OpenCapture();
     void StartCapture();
+    void ReleaseCapture();
+    void LookAgainIn(UINT milliseconds);
+    void DeviceLost();
+    void WatchDelivery(bool delivered);
     void AppendLine(const TOdnomernoeMnogestvoElementov<float>& line);
 };
 
