@@ -53,12 +53,18 @@ TfrmMain::TfrmMain(TComponent* owner, const char* settingsPath)
       LineFifo(1, 1, FifoGranularity, false) {
     CreateComponents();
     SetSettingsDefaults(Settings);
+    SettingsPath = settingsPath;
     PlaceInWorkArea();
     TTekstoviyFayl settingsFile{TAnsiString(settingsPath)};
     settingsFile.SetLineHandler(SettingsLineHandler, this);
     settingsFile.ReadLines();
+    if (settingsFile.Utf16())
+        std::fprintf(stderr,
+                     "%s: the file is saved as UTF-16 (Unicode) and is not read; save it as ANSI "
+                     "or UTF-8\n",
+                     settingsPath);
     SampleRate = 11025;
-    KeepSettingsInLimits(Settings, SampleRate, stderr);
+    KeepSettingsInLimits(Settings, SampleRate, stderr, settingsPath);
     Sizes = DeriveSizes(Settings, SampleRate);
     Rows = Sizes.Rows;
     Cols = Sizes.Cols;
@@ -147,7 +153,8 @@ void TfrmMain::PlaceInWorkArea() {
 
 bool TfrmMain::SettingsLineHandler(const char* line, TTekstoviyFayl*, void* userData) {
     if (userData == nullptr) return false;
-    ApplySettingsLine(static_cast<TfrmMain*>(userData)->Settings, line);
+    auto* form = static_cast<TfrmMain*>(userData);
+    ApplySettingsLine(form->Settings, line, stderr, form->SettingsPath);
     return true;
 }
 

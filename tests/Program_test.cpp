@@ -66,7 +66,8 @@ TEST_F(Program, WithoutSettingsFileTheDefaultsHold) {
 }
 
 TEST_F(Program, SettingsFileLinesEndAtCrLfOrCrLfAndTheLastNeedsNoEnding) {
-    WriteSettings("Fmin = 55.125\rfmax=3000\nsize=50 %\r\nheight=300.9\r\n"
+    WriteSettings("\xEF\xBB\xBF" // a UTF-8 mark, as Notepad writes it
+                  "Fmin = 55.125\rfmax=3000\nsize=50 %\r\nheight=300.9\r\n"
                   "colour=5\n\nFmax=1000\rwidth=400");
     const Derived d = RunAndSnapshot();
     EXPECT_DOUBLE_EQ(d.fmin, 55.125);
@@ -80,7 +81,16 @@ TEST_F(Program, SettingsFileLinesEndAtCrLfOrCrLfAndTheLastNeedsNoEnding) {
     EXPECT_EQ(d.clientWidth, 470);
     EXPECT_EQ(d.lags, 51u);
     EXPECT_NEAR(d.timeFrom, -67.0 / 11025 * 399, 1e-12);
-    EXPECT_EQ(said, "");
+    EXPECT_EQ(Count(said, "kavrel.ini: the key \"fmax\" is not known"), 1) << said;
+    EXPECT_EQ(Count(said, "kavrel.ini: the key \"colour\" is not known"), 1) << said;
+    EXPECT_EQ(Count(said, "\n"), 2) << said;
+}
+
+TEST_F(Program, AUtf16SettingsFileIsNotReadAndSaidToBeSavedAnew) {
+    WriteSettings(std::string("\xFF\xFEw\0i\0d\0t\0h\0=\0004\0\r\0\n\0", 22));
+    EXPECT_EQ(RunAndSnapshot().cols, 600u);
+    EXPECT_EQ(said, "kavrel.ini: the file is saved as UTF-16 (Unicode) and is not read; save it "
+                    "as ANSI or UTF-8\n");
 }
 
 TEST_F(Program, EveryValueOutOfRangeKeepsItsDefaultAndIsNamedOnce) {
@@ -92,8 +102,8 @@ TEST_F(Program, EveryValueOutOfRangeKeepsItsDefaultAndIsNamedOnce) {
     EXPECT_EQ(d.h, 183u);
     EXPECT_EQ(d.rows, 280u);
     EXPECT_EQ(d.cols, 600u);
-    for (const char* key :
-         {"Fmin = 0 ", "Fmax = 6000 ", "step = 2 ", "size = 0 ", "height = 1 ", "width = 5000 "})
+    for (const char* key : {"Fmin = abc is not", "Fmax = 6000 ", "step = 2 ", "size = 0 ",
+                            "height = 1 ", "width = 5000 "})
         EXPECT_EQ(Count(said, std::string("kavrel.ini: ") + key), 1) << key << said;
     EXPECT_EQ(Count(said, "\n"), 6) << said;
     EXPECT_TRUE(TakeRecordedMessageBoxes().empty());
