@@ -1,6 +1,7 @@
 #include "ProgramRun.h"
 
 #include <cmath>
+#include <new>
 #include <vector>
 
 namespace {
@@ -107,6 +108,18 @@ TEST_F(Program, EveryValueOutOfRangeKeepsItsDefaultAndIsNamedOnce) {
         EXPECT_EQ(Count(said, std::string("kavrel.ini: ") + key), 1) << key << said;
     EXPECT_EQ(Count(said, "\n"), 6) << said;
     EXPECT_TRUE(TakeRecordedMessageBoxes().empty());
+}
+
+TEST_F(Program, MemoryRunningOutEndsWithAnErrorBoxAndStatusTwo) {
+    Pass(100);
+    At([] { throw std::bad_alloc(); }); // as a failing new in a tick or a click throws it
+    EXPECT_EQ(RunProgram(), 2);
+    EXPECT_EQ(said, "kavrel: out of memory; the program ends\n");
+    const std::vector<RecordedMessageBox> boxes = TakeRecordedMessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text.substr(0, 20), "\xCD\xE5\xE4\xEE\xF1\xF2\xE0\xF2\xEE\xF7\xED\xEE "
+                                           "\xEF\xE0\xEC\xFF\xF2\xE8:");
+    EXPECT_EQ(boxes[0].style, unsigned(MB_OK | MB_ICONERROR));
 }
 
 TEST_F(Program, WindowsSitInTheCornersOfTheWorkArea) {
