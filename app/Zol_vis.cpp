@@ -163,7 +163,7 @@ void TfrmMain::FormCreate(void*) {
     if (com == S_OK || com == S_FALSE) ComInitialised = true;
     LookForDevice();
     // While the device is still being asked for, the picture shows its scales.
-    if (Device == TDevice::Asking) DrawPicture();
+    if (Device == TDevice::Asking && frmIzobragenie != nullptr) DrawPicture();
 }
 
 // Opens the default capture device when it can be had, without waiting for an answer: a device

@@ -17,6 +17,13 @@ protected:
         source.channel[1].tones = {{right, 0.3}};
         return source;
     }
+    // Tones from a device that is gone from lostAt to backAt (virtual ms).
+    static VirtualCaptureSource Gone(uint64_t lostAt, uint64_t backAt) {
+        VirtualCaptureSource source = Tones(440, 880);
+        source.lostAt = lostAt;
+        source.backAt = backAt;
+        return source;
+    }
     // A click at a point of the control window's client area, as the mouse makes it.
     static void Click(int x, int y) {
         const LPARAM at = LPARAM(y) << 16 | LPARAM(x);
@@ -165,10 +172,7 @@ TEST_F(Sound, ADeviceSilentForASecondIsReopenedAndBlackColumnsStandForTheTimeBet
 }
 
 TEST_F(Sound, AGoneDeviceIsReopenedWithTheChannelAndPauseKept) {
-    VirtualCaptureSource source = Tones(440, 880);
-    source.lostAt = 2000;
-    source.backAt = 3500;
-    VirtualSetCaptureSource(source);
+    VirtualSetCaptureSource(Gone(2000, 3500));
     Pass(1000);
     At([] { ClickRight(); });
     Pass(1500); // gone at 2 s, found gone at once
@@ -193,10 +197,8 @@ TEST_F(Sound, AGoneDeviceIsReopenedWithTheChannelAndPauseKept) {
 }
 
 TEST_F(Sound, ADeviceAppearingAfterAnAnswerOfNoneIsTakenUp) {
-    VirtualCaptureSource source = Tones(440, 880);
+    VirtualCaptureSource source = Gone(0, 2500);
     source.answerAt = 500;
-    source.lostAt = 0;
-    source.backAt = 2500;
     VirtualSetCaptureSource(source);
     At([] { EXPECT_EQ(frmMain->Device, TfrmMain::TDevice::Asking); });
     Pass(1000);
