@@ -164,27 +164,6 @@ TEST(Settings, ComplaintsNameTheirFileAndWriteNumbersAsTheLocaleDoes) {
     }
 }
 
-TEST(Settings, AnUnknownKeyIsNamedAndCommentsPassSilently) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"fmin = 10", "kavrel.ini: the key \"fmin\" is not known"},
-        {"colour=7", "kavrel.ini: the key \"colour\" is not known"},
-        {"; Fmin = 3", ""},
-        {"# width=5", ""},
-        {"= 5", ""},
-        {"Fmin", ""},
-    };
-    for (const auto& [line, start] : cases) {
-        TSettings s;
-        SetSettingsDefaults(s);
-        testing::internal::CaptureStderr();
-        ApplySettingsLine(s, line, stderr);
-        const std::string said = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(said.substr(0, std::string(start).size()), start) << line;
-        EXPECT_EQ(Lines(said), *start != 0) << line;
-        EXPECT_EQ(s.Fmin, 40.0);
-    }
-}
-
 TEST(Settings, AFrequencyPairOutOfOrderBlamesTheValueThatWasWritten) {
     std::string said;
     TSettings s = Kept(Read({"Fmin=2000", "Fmax=1500"}), said);
