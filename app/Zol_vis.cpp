@@ -20,8 +20,13 @@ constexpr DWORD CaptureSeconds = 10;
 // The part of a 50 ms tick that analysis may take: drawing and the user's clicks get the rest.
 constexpr auto TickAnalysis = std::chrono::milliseconds(30);
 constexpr uint32_t TicksPerSecond = 20;
-// Running ticks without a move of the capture position before the device counts as lost.
-constexpr uint64_t QuietTicksOfALostDevice = TicksPerSecond;
+// Running ticks without a move of the capture position before the device counts as lost; a
+// device just started may take a few seconds to deliver its first sound.
+constexpr uint64_t QuietTicksOfALostDevice = TicksPerSecond,
+                   QuietTicksBeforeFirstSound = 5 * TicksPerSecond;
+// A tick analyses this many windows whatever they take (fewer when one tick's sound brings
+// fewer), so that a tick the system holds up does not leave them to the next one.
+constexpr uint32_t LeastWindowsPerTick = 4;
 // How often a device is asked again: while it is finding out whether there is one, and while
 // there is none.
 constexpr UINT AskAgainMs = 200, LookAgainMs = 1000;
@@ -188,7 +193,6 @@ void TfrmMain::LookForDevice() {
         std::fputs("kavrel: a sound capture device was found; the picture starts\n", stderr);
     Device = TDevice::Open;
     ReadOffset = 0;
-    QuietAtOpen = QuietTicks;
     if (bnPauza->Tag == 0) StartCapture();
 }
 
@@ -224,7 +228,11 @@ void TfrmMain::OpenCapture() {
 
 // While a lost device is looked for the ticks go on, so that time goes on in the picture.
 void TfrmMain::StartCapture() {
-    if (CaptureBuffer != nullptr) CaptureBuffer->Start(DSCBSTART_LOOPING);
+    if (CaptureBuffer != nullptr) {
+        CaptureBuffer->Start(DSCBSTART_LOOPING);
+        QuietAtStart = QuietTicks;
+        HeardSinceStart = false;
+    }
     if (CaptureBuffer != nullptr || Device == TDevice::Lost) tmrShow->SetEnabled(true);
 }
 
@@ -258,14 +266,15 @@ void TfrmMain::WatchDelivery(bool delivered) {
             std::fputs("kavrel: sound comes again from the capture device; the picture goes on\n",
                        stderr);
         AwaitingSound = false;
+        HeardSinceStart = true;
         QuietTicks = 0;
-        QuietAtOpen = 0;
+        QuietAtStart = 0;
         SilentLines = 0;
         return;
     }
     ++QuietTicks;
-    if (CaptureBuffer != nullptr && QuietTicks - QuietAtOpen >= QuietTicksOfALostDevice)
-        DeviceLost();
+    const uint64_t allowed = HeardSinceStart ? QuietTicksOfALostDevice : QuietTicksBeforeFirstSound;
+    if (CaptureBuffer != nullptr && QuietTicks - QuietAtStart >= allowed) DeviceLost();
     if (!AwaitingSound) return;
     const uint64_t due = QuietTicks * SampleRate / TicksPerSecond / SampleFifo.Advance();
     TOdnomernoeMnogestvoElementov<float> silence(16);
@@ -348,13 +357,14 @@ bool TfrmMain::ReadCapture() {
     return true;
 }
 
-bool TfrmMain::RunEngine(TClock::duration budget) {
+bool TfrmMain::RunEngine(TClock::duration budget, uint32_t least) {
     TOdnomernoeMnogestvoElementov<short> window(16);
     TOdnomernoeMnogestvoElementov<float> line(16);
     if (!line.SetCount(ZolConfig.PointCount, false, false)) return false;
     const TClock::time_point start = TClock::now();
     uint32_t windows = 0;
-    while (TClock::now() - start < budget && SampleFifo.ReadBlock(window, true)) {
+    while ((windows < least || TClock::now() - start < budget) &&
+           SampleFifo.ReadBlock(window, true)) {
         ZOL_DLL_WriteInputArray(window.Data(), int32_t(window.Count()));
         ZOL_DLL_Run();
         ZOL_DLL_ReadOutputArray(line.Data(), int32_t(line.Count()));
@@ -371,15 +381,15 @@ bool TfrmMain::RunEngine(TClock::duration budget) {
     return true;
 }
 
-// Of more windows than one tick's analysis can take, the oldest are dropped: the picture then
-// shows the newest sound, never lagging by more than a tick, with gaps between its columns.
+// Of more windows than one tick's analysis can take, once they hold more than half a second of
+// sound, the oldest are dropped: the picture then shows the newest sound, never lagging by more
+// than that, with gaps between its columns. A tick the system held up once drops nothing.
 bool TfrmMain::RunEngineInTime() {
-    const uint32_t waiting = SampleFifo.BlocksAvailable();
+    const uint32_t hop = SampleFifo.Advance(), waiting = SampleFifo.BlocksAvailable();
     const uint64_t most =
         WindowTime.count() > 0 ? std::max<int64_t>(1, TickAnalysis / WindowTime) : UINT32_MAX;
-    if (waiting > most) {
-        SampleFifo.Skip(
-            uint32_t(std::min<uint64_t>((waiting - most) * SampleFifo.Advance(), UINT32_MAX)));
+    if (waiting > most && uint64_t{waiting} * hop > SampleRate / 2) {
+        SampleFifo.Skip(uint32_t(std::min<uint64_t>((waiting - most) * hop, UINT32_MAX)));
         if (!SaidSkipping)
             std::fputs("kavrel: these settings ask for more analysis than this machine keeps up "
                        "with; windows are being skipped so that the picture shows the newest "
@@ -387,7 +397,8 @@ bool TfrmMain::RunEngineInTime() {
                        stderr);
         SaidSkipping = true;
     }
-    return RunEngine(TickAnalysis);
+    const uint32_t perTick = (SampleRate / TicksPerSecond + hop - 1) / hop;
+    return RunEngine(TickAnalysis, std::min(perTick, LeastWindowsPerTick));
 }
 
 // At most Cols lines wait (while there is no back buffer to draw them on): the oldest goes. The

@@ -35,9 +35,9 @@ public:
     bool ReadCapture();
     using TClock = std::chrono::steady_clock;
     // Every complete window of SampleFifo through the engine, each spectrum line into
-    // LineFifo, until the budget is spent (the rest waits). False when the line array could
-    // not be sized.
-    bool RunEngine(TClock::duration budget = TClock::duration::max());
+    // LineFifo, until the budget is spent once the least have been analysed (the rest waits).
+    // False when the line array could not be sized.
+    bool RunEngine(TClock::duration budget = TClock::duration::max(), uint32_t least = 0);
     // RunEngine within one tick's share of time, the oldest windows dropped when more wait
     // than that share can analyse (said once on standard error).
     bool RunEngineInTime();
@@ -79,10 +79,11 @@ public:
     // from the start, Open, Lost when it stopped delivering (both looked for every second).
     enum class TDevice { Asking, Absent, Open, Lost };
     TDevice Device = TDevice::Asking;
-    uint64_t QuietTicks = 0;    // running ticks since the capture position last moved
-    uint64_t QuietAtOpen = 0;   // of them, those before the device was opened
-    uint64_t SilentLines = 0;   // black lines given for those ticks, once the device was lost
-    bool AwaitingSound = false; // the loss was said, sound coming again not yet
+    uint64_t QuietTicks = 0;      // running ticks since the capture position last moved
+    uint64_t QuietAtStart = 0;    // of them, those before capture last started
+    bool HeardSinceStart = false; // sound came since capture last started
+    uint64_t SilentLines = 0;     // black lines given for those ticks, once the device was lost
+    bool AwaitingSound = false;   // the loss was said, sound coming again not yet
 
     // The drawing steps of a tick, on the picture window's back buffer (which DrawPicture
     // takes): the picture moved `lines` columns left, the waiting lines (at most `count` of
