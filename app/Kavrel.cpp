@@ -1,5 +1,6 @@
 #include "Kavrel.h"
 
+#include "Settings.h"
 #include "Zol_vis.h"
 #include "platform/Display.h"
 
@@ -47,7 +48,7 @@ int WinMain(HINSTANCE, HINSTANCE, char*, int) {
         }
         application.Initialize();
         application.Title = "Vespira";
-        frmMain = new TfrmMain(&application);
+        frmMain = new TfrmMain(&application, SettingsFilePath().c_str());
         application.CreateForm(frmMain);
         application.Run();
     } catch (const std::bad_alloc&) {

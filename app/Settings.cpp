@@ -5,6 +5,7 @@
 #include "Preobrazovaniechisel.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -201,4 +202,17 @@ void FillConfigRecord(ConfigRecord& record, const TSettings& settings, const TDe
     record.FreqStop = settings.Fmax;
     record.SamplePeriod = 1.0 / sampleRate;
     ValidateConfig(record);
+}
+
+std::string SettingsFilePath() {
+    const std::string name = "kavrel.ini";
+#if !defined(_WIN32)
+    if (FileExists(name.c_str())) return name;
+    // A relative XDG_CONFIG_HOME is invalid and ignored.
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    if (config != nullptr && config[0] == '/') return std::string(config) + "/kavrel/" + name;
+    if (home != nullptr && home[0] == '/') return std::string(home) + "/.config/kavrel/" + name;
+#endif
+    return name;
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 struct TSettings {
     double Fmin;   // lowest frequency shown, Hz; also sets the window length
@@ -52,6 +53,10 @@ void KeepSettingsInLimits(TSettings& settings, uint32_t sampleRate, FILE* compla
                           const char* fileName = "kavrel.ini");
 // The sizes of settings that KeepSettingsInLimits has passed.
 TDerivedSizes DeriveSizes(const TSettings& settings, uint32_t sampleRate);
+// The settings file to read: kavrel.ini in the current directory when there is one, else (on
+// Linux, where a program started from the desktop's menu runs in the home folder) the user's
+// $XDG_CONFIG_HOME/kavrel/kavrel.ini, ~/.config/kavrel/kavrel.ini without that variable.
+std::string SettingsFilePath();
 // The engine's record: its defaults with the window, lag count, points, frequencies and sample
 // period of these sizes, validated.
 void FillConfigRecord(ConfigRecord& record, const TSettings& settings, const TDerivedSizes& sizes,

@@ -3,7 +3,7 @@
 #include "Risovanieshkal.h"
 #include "Tfrmizobragenie.h"
 #include "Ttekstoviyfayl.h"
-#include "Zol_dll.h"
+#include "zol.h"
 
 #include <algorithm>
 #include <cmath>
@@ -58,7 +58,7 @@ TfrmMain::TfrmMain(TComponent* owner, const char* settingsPath)
       LineFifo(1, 1, FifoGranularity, false) {
     CreateComponents();
     SetSettingsDefaults(Settings);
-    SettingsPath = settingsPath;
+    SettingsPath = TAnsiString(settingsPath);
     PlaceInWorkArea();
     TTekstoviyFayl settingsFile{TAnsiString(settingsPath)};
     settingsFile.SetLineHandler(SettingsLineHandler, this);
@@ -159,7 +159,7 @@ void TfrmMain::PlaceInWorkArea() {
 bool TfrmMain::SettingsLineHandler(const char* line, TTekstoviyFayl*, void* userData) {
     if (userData == nullptr) return false;
     auto* form = static_cast<TfrmMain*>(userData);
-    ApplySettingsLine(form->Settings, line, stderr, form->SettingsPath);
+    ApplySettingsLine(form->Settings, line, stderr, form->SettingsPath.Data());
     return true;
 }
 

@@ -5,6 +5,7 @@
 
 #include "Settings.h"
 #include "TOdnokanalniyBufer.h"
+#include "Tstring.h"
 #include "platform/Capture.h"
 #include "platform/Display.h"
 #include "platform/Forms.h"
@@ -70,7 +71,7 @@ public:
     float Peak = 0.0f;
     float Gain = 0.0f;
     TSettings Settings{};
-    const char* SettingsPath = nullptr; // the file read, named by complaints about it
+    TAnsiString SettingsPath; // the file read, named by complaints about it
     TDerivedSizes Sizes{};
     // What one window's analysis takes, on average over recent ticks (0: not known yet).
     TClock::duration WindowTime{};

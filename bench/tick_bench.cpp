@@ -11,8 +11,8 @@
 #include "Tfrmizobragenie.h"
 #include "VirtualCapture.h"
 #include "VirtualForms.h"
-#include "Zol_dll.h"
 #include "Zol_vis.h"
+#include "zol.h"
 
 #include <benchmark/benchmark.h>
 

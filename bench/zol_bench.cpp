@@ -5,7 +5,7 @@
 //
 // --write-blocks=DIR writes the analysed blocks (raw 16-bit little-endian) for the peer script.
 #include "ReferenceStages.h"
-#include "Zol_dll.h"
+#include "zol.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,7 +3,8 @@
 
 # kavrel.exe: a desktop program (no console) that loads zol.dll from its own folder.
 add_executable(kavrel WIN32 app/Main.cpp)
-target_link_libraries(kavrel PRIVATE kavrel_app)
+target_link_libraries(kavrel PRIVATE kavrel_app kavrel_version)
+include(cmake/WindowsResources.cmake)
 
 if(NOT KAVREL_TESTS)
     return()

@@ -1,4 +1,4 @@
-#include "Zol_dll.h"
+#include "zol.h"
 
 #include "EstimationStages.h"
 #include "Matematicheskieoperacii.h"

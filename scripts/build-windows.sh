@@ -5,8 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# rsvg-convert and icotool draw kavrel.exe's icon from packaging/kavrel.svg.
 scripts/setup.sh g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 \
-    googletest
+    googletest librsvg2-bin icoutils
 # The toolchain is read when the build folder is made; later runs keep it.
 toolchain=()
 [ -f build-windows/CMakeCache.txt ] || toolchain=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake)

@@ -3,7 +3,8 @@
 # (scripts/build-windows.sh), lets the Linux build write the engine's outputs on fixed blocks for
 # the Windows engine to match bit for bit, and runs ctest in build-windows/ in a Wine prefix of
 # its own (build-windows/wine, made on the first run; the real controls' tests make
-# build-windows/wine-desktop under Xvfb). Skips, saying so, where MinGW-w64 or Wine cannot be
+# build-windows/wine-desktop under Xvfb), then builds the zip (scripts/package-windows.sh) and
+# checks it (tests/windows/check_zip.sh). Skips, saying so, where MinGW-w64 or Wine cannot be
 # installed; fails there instead with KAVREL_REQUIRE_WINDOWS=1 (as CI runs it). Among the tests is kavrel.exe itself under Wine on Xvfb hearing a 440 Hz tone
 # (tests/windows/kavrel_wine.sh, with its own prefix build-windows/wine-viewer).
 set -euo pipefail
@@ -33,6 +34,12 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 # A test that hangs fails after five minutes, by name, instead of stalling the run.
 ctest --test-dir build-windows --output-on-failure -j "$(nproc)" --timeout 300
+# The zip a user unpacks: its files and resources, and kavrel.exe hearing a tone from a fresh
+# folder (in the viewer test's Wine prefix).
+scripts/package-windows.sh
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build-windows-release/CMakeCache.txt)
+tests/windows/check_zip.sh "build-windows-release/kavrel-$version-win64.zip" "$version" \
+    build-windows/wine-viewer
 # Both builds draw the scales, the message window and the control window alike, pixel for pixel
 # (the layer draws its group box and radio buttons as Wine's user32 draws the real ones).
 status=0

@@ -1,54 +1,12 @@
-// The configuration record that the program hands to the analysis engine, byte for byte:
-// its settable fields, the fields derived by validation, the defaults and the validation.
+// The configuration record that the program hands to the analysis engine (defined with the
+// engine's exports in include/zol.h): its layout checked, its defaults and its validation.
 #pragma once
+
+#include "zol.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-
-#pragma pack(push, 1)
-struct ConfigRecord {
-    // Settable fields.
-    uint32_t Reserved0;
-    uint32_t SampleCount;
-    uint32_t UnbiasedCorrelation;
-    uint32_t LagCount;
-    uint32_t PointCount;
-    double FreqStart;
-    double FreqStop;
-    double SamplePeriod;
-    uint32_t ZoneCount;
-    uint8_t Reserved48;
-    uint8_t Reserved49;
-    uint8_t ZoneSpread;
-    // Derived fields.
-    uint32_t LastSampleIndex;
-    uint32_t PenultimateSampleIndex;
-    uint32_t ModelOrder;
-    uint32_t LastPointIndex;
-    uint32_t FreqStartFixInt;
-    uint32_t FreqStartFixFrac;
-    uint32_t FreqStepFixInt;
-    uint32_t FreqStepFixFrac;
-    uint32_t SamplePeriodFixInt;
-    uint32_t SamplePeriodFixFrac;
-    double FreqStep;
-    uint32_t SlotCapacity;
-    uint32_t GroupCapacity;
-    uint32_t PaddedZoneCount;
-    uint32_t SlotLastWord[64];
-    uint32_t SlotWord[64];
-    uint32_t SlotQuarterA[64];
-    uint32_t SlotQuarterB[64];
-    uint32_t SlotZones[64];
-    uint32_t PaddedSampleCount;
-    uint32_t QuarterSum;
-    uint32_t Reserved1399;
-    uint8_t Reserved1403;
-    uint8_t Reserved1404;
-    uint8_t Reserved1405;
-};
-#pragma pack(pop)
 
 static_assert(sizeof(ConfigRecord) == 1406);
 static_assert(offsetof(ConfigRecord, SampleCount) == 4);

@@ -5,7 +5,7 @@
 #include "ReferenceStages.h"
 #include "TestBlocks.h"
 #include "Zol_config.h"
-#include "Zol_dll.h"
+#include "zol.h"
 
 #include <gtest/gtest.h>
 

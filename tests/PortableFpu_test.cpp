@@ -4,7 +4,7 @@
 // relative tolerance instead of bit for bit.
 #include "ReferenceStages.h"
 #include "TestBlocks.h"
-#include "Zol_dll.h"
+#include "zol.h"
 
 #include <gtest/gtest.h>
 

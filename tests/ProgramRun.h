@@ -26,6 +26,8 @@ protected:
         StartKernelUnit((dir.Dir() + "kavrel").c_str());
         previous = std::filesystem::current_path();
         std::filesystem::current_path(dir.Dir());
+        // The user's own settings folder stays out of the tests.
+        setenv("XDG_CONFIG_HOME", (dir.Dir() + "config").c_str(), 1);
     }
     void TearDown() override {
         std::filesystem::current_path(previous);

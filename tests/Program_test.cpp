@@ -158,4 +158,16 @@ TEST_F(Program, WindowsSitInTheCornersOfTheWorkArea) {
     EXPECT_EQ(right, "Right");
 }
 
+TEST_F(Program, WithoutSettingsFileHereTheUsersConfigFolderIsRead) {
+    std::filesystem::create_directories(dir.File("config/kavrel"));
+    dir.Write("config/kavrel/kavrel.ini", "width = 400");
+    EXPECT_EQ(RunAndSnapshot().cols, 400u);
+    WriteSettings("width = 500");
+    EXPECT_EQ(SettingsFilePath(), "kavrel.ini");
+    std::filesystem::remove(dir.File("kavrel.ini"));
+    setenv("XDG_CONFIG_HOME", "relative", 1);
+    setenv("HOME", "/home/someone", 1);
+    EXPECT_EQ(SettingsFilePath(), "/home/someone/.config/kavrel/kavrel.ini");
+}
+
 } // namespace

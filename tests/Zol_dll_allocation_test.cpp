@@ -1,7 +1,7 @@
 // Once ZOL_DLL_Init has sized the buffers, write, run and read allocate nothing. Every malloc of
 // the process, the engine library's included, is counted here.
 #include "Zol_config.h"
-#include "Zol_dll.h"
+#include "zol.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "Zol_config.h"
-#include "Zol_dll.h"
+#include "zol.h"
 
 #include <gtest/gtest.h>
 

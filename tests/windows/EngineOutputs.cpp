@@ -1,7 +1,7 @@
 #include "EngineOutputs.h"
 
 #include "TestBlocks.h"
-#include "Zol_dll.h"
+#include "zol.h"
 
 #include <cstdio>
 #include <cstring>
