@@ -39,8 +39,9 @@ public:
     // LineFifo, until the budget is spent once the least have been analysed (the rest waits).
     // False when the line array could not be sized.
     bool RunEngine(TClock::duration budget = TClock::duration::max(), uint32_t least = 0);
-    // RunEngine within one tick's share of time, the oldest windows dropped when more wait
-    // than that share can analyse (said once on standard error).
+    // RunEngine within one tick's share of time, the oldest windows dropped when those waiting
+    // hold more than half a second of sound and more than that share can analyse (said once on
+    // standard error).
     bool RunEngineInTime();
     // One line of kavrel.ini; userData is the form. False (stop reading) without a form.
     static bool SettingsLineHandler(const char* line, TTekstoviyFayl* reader, void* userData);
