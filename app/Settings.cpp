@@ -6,18 +6,52 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
 // 1/3 as the nearest double, slightly below one third: the default hop of 552 samples is 183.
-constexpr TSettings Defaults{40.0, 1200.0, 0x1.5555555555555p-2, 1.0, 280.0, 600.0};
+constexpr TSettings Defaults{40.0, 1200.0, 0x1.5555555555555p-2, 1.0, 280.0, 600.0, {}, {}};
+const char* const Keys[] = {"Fmin", "Fmax", "step", "size", "height", "width"};
+enum TField { FieldFmin, FieldFmax, FieldStep, FieldSize, FieldHeight, FieldWidth };
 
-// The source of the settings being checked, named in complaints.
-const char* complaintSource = "kavrel.ini";
+// Where complaints go, and the settings file they name.
+struct TComplaints {
+    FILE* to;
+    const char* file;
+};
 
-void Complain(FILE* to, const char* key, double value, const char* range, double fallback) {
-    std::fprintf(to, "%s: %s = %g is outside its range %s; the default %g is used\n",
-                 complaintSource, key, value, range, fallback);
+// A number as the scales write it: the user locale's decimal separator, at most six decimals.
+struct TNumber {
+    char text[48];
+};
+TNumber Num(double value) {
+    TNumber n{};
+    n.text[TrimZeros(n.text, FormatDouble(n.text, sizeof n.text, value, 1, 6, false))] = 0;
+    return n;
+}
+
+void Complain(const TComplaints& c, const TSettings& s, TField field, double value,
+              const char* range, double fallback) {
+    const TNumber number = Num(value);
+    const char* written = s.Written[field][0] != 0 ? s.Written[field] : number.text;
+    if (s.NotANumber[field])
+        std::fprintf(c.to, "%s: %s = %s is not a number; the default %s is used\n", c.file,
+                     Keys[field], written, Num(fallback).text);
+    else
+        std::fprintf(c.to, "%s: %s = %s is outside its range %s; the default %s is used\n", c.file,
+                     Keys[field], written, range, Num(fallback).text);
+}
+
+// The value text for complaints: control characters shown as '?', a long one cut short.
+void KeepWritten(char (&to)[40], const TAnsiString& value) {
+    const char* text = value.Data() != nullptr ? value.Data() : "";
+    const uint32_t length = value.Length();
+    const bool cut = length >= sizeof to;
+    const uint32_t kept = cut ? sizeof to - 4 : length;
+    for (uint32_t i = 0; i < kept; ++i)
+        to[i] = static_cast<unsigned char>(text[i]) < 0x20 || text[i] == 0x7F ? '?' : text[i];
+    std::strcpy(to + kept, cut ? "..." : "");
 }
 
 // The window factor E: twice the samples in one period of the lowest frequency, rounded.
@@ -39,60 +73,65 @@ int64_t Hop(uint32_t n, double step) {
     return TruncToInt64(static_cast<long double>(n) * step);
 }
 
-void KeepFrequencies(TSettings& s, uint32_t sampleRate, FILE* to) {
+void KeepFrequencies(TSettings& s, uint32_t sampleRate, const TComplaints& to) {
     const double nyquist = sampleRate / 2.0;
-    char range[96];
+    char range[192];
     if (!(s.Fmin >= MinFmin && s.Fmin < nyquist)) {
-        std::snprintf(range, sizeof range, "%g <= Fmin < %g", MinFmin, nyquist);
-        Complain(to, "Fmin", s.Fmin, range, Defaults.Fmin);
+        std::snprintf(range, sizeof range, "%s <= Fmin < %s", Num(MinFmin).text, Num(nyquist).text);
+        Complain(to, s, FieldFmin, s.Fmin, range, Defaults.Fmin);
         s.Fmin = Defaults.Fmin;
     }
     if (!(s.Fmax > 0.0 && s.Fmax <= nyquist)) {
-        std::snprintf(range, sizeof range, "0 < Fmax <= %g", nyquist);
-        Complain(to, "Fmax", s.Fmax, range, Defaults.Fmax);
+        std::snprintf(range, sizeof range, "0 < Fmax <= %s", Num(nyquist).text);
+        Complain(to, s, FieldFmax, s.Fmax, range, Defaults.Fmax);
         s.Fmax = Defaults.Fmax;
     }
     if (s.Fmin >= s.Fmax && s.Fmin != Defaults.Fmin) {
-        std::snprintf(range, sizeof range, "%g <= Fmin < Fmax = %g", MinFmin, s.Fmax);
-        Complain(to, "Fmin", s.Fmin, range, Defaults.Fmin);
+        std::snprintf(range, sizeof range, "%s <= Fmin < Fmax = %s", Num(MinFmin).text,
+                      Num(s.Fmax).text);
+        Complain(to, s, FieldFmin, s.Fmin, range, Defaults.Fmin);
         s.Fmin = Defaults.Fmin;
     }
     if (s.Fmin >= s.Fmax) {
-        std::snprintf(range, sizeof range, "Fmin = %g < Fmax <= %g", s.Fmin, nyquist);
-        Complain(to, "Fmax", s.Fmax, range, Defaults.Fmax);
+        std::snprintf(range, sizeof range, "Fmin = %s < Fmax <= %s", Num(s.Fmin).text,
+                      Num(nyquist).text);
+        Complain(to, s, FieldFmax, s.Fmax, range, Defaults.Fmax);
         s.Fmax = Defaults.Fmax;
     }
 }
 
 // The window must hold MinWindow to MaxWindow samples: E x Size from 4 to just below 16384.
-void KeepSize(TSettings& s, uint32_t sampleRate, FILE* to) {
+void KeepSize(TSettings& s, uint32_t sampleRate, const TComplaints& to) {
     const int32_t factor = WindowFactor(s.Fmin, sampleRate);
     const int64_t scaled = ScaledWindow(factor, s.Size);
     if (scaled >= MinWindow - 4 && scaled < MaxWindow) return;
-    char range[112];
-    std::snprintf(range, sizeof range, "%g <= size < %g (windows of %u to %u samples)",
-                  (MinWindow - 4.0) / factor, double(MaxWindow) / factor, MinWindow, MaxWindow);
-    Complain(to, "size", s.Size, range, Defaults.Size);
+    char range[192];
+    std::snprintf(range, sizeof range, "%s <= size < %s (windows of %u to %u samples)",
+                  Num((MinWindow - 4.0) / factor).text, Num(double(MaxWindow) / factor).text,
+                  MinWindow, MaxWindow);
+    Complain(to, s, FieldSize, s.Size, range, Defaults.Size);
     s.Size = Defaults.Size;
 }
 
 // The hop must be at least one sample and at most the window.
-void KeepStep(TSettings& s, uint32_t sampleRate, FILE* to) {
+void KeepStep(TSettings& s, uint32_t sampleRate, const TComplaints& to) {
     const uint32_t n = WindowLength(ScaledWindow(WindowFactor(s.Fmin, sampleRate), s.Size));
     const int64_t hop = Hop(n, s.Step);
     if (hop >= 1 && hop <= n) return;
-    char range[96];
-    std::snprintf(range, sizeof range, "%g <= step <= 1 (hops of 1 to %u samples)", 1.0 / n, n);
-    Complain(to, "step", s.Step, range, Defaults.Step);
+    char range[192];
+    std::snprintf(range, sizeof range, "%s <= step <= 1 (hops of 1 to %u samples)",
+                  Num(1.0 / n).text, n);
+    Complain(to, s, FieldStep, s.Step, range, Defaults.Step);
     s.Step = Defaults.Step;
 }
 
-void KeepPixels(const char* key, double& value, double fallback, uint32_t most, FILE* to) {
+void KeepPixels(TSettings& s, TField field, double& value, double fallback, uint32_t most,
+                const TComplaints& to) {
     const int64_t pixels = TruncToInt64(value);
     if (pixels >= MinPixels && pixels <= most) return;
     char range[64];
-    std::snprintf(range, sizeof range, "%u <= %s < %u", MinPixels, key, most + 1);
-    Complain(to, key, value, range, fallback);
+    std::snprintf(range, sizeof range, "%u <= %s < %u", MinPixels, Keys[field], most + 1);
+    Complain(to, s, field, value, range, fallback);
     value = fallback;
 }
 
@@ -102,34 +141,44 @@ void SetSettingsDefaults(TSettings& settings) {
     settings = Defaults;
 }
 
-void ApplySettingsLine(TSettings& settings, const char* line) {
+void ApplySettingsLine(TSettings& settings, const char* line, FILE* complaints,
+                       const char* fileName) {
     TAnsiString key, value;
     if (!SplitAt(key, value, TAnsiString(line), '=')) return;
     TAnsiString text = value, ignored;
     const bool percent = SplitAt(text, ignored, value, '%');
+    const bool numberText = text.Length() > 0 && IsNumberText(text.Data(), text.Length());
     double number = 0.0;
-    if (text.Length() > 0 && IsNumberText(text.Data(), text.Length()))
-        TextToDouble(&number, text.Data(), text.Length(), true, nullptr);
+    if (numberText) TextToDouble(&number, text.Data(), text.Length(), true, nullptr);
     if (percent) number *= 0.01;
     double* const fields[] = {&settings.Fmin, &settings.Fmax,   &settings.Step,
                               &settings.Size, &settings.Height, &settings.Width};
-    const char* const keys[] = {"Fmin", "Fmax", "step", "size", "height", "width"};
     for (int i = 0; i < 6; ++i) {
-        if (Compare(key, TAnsiString(keys[i])) == 0) {
+        if (Compare(key, TAnsiString(Keys[i])) == 0) {
             *fields[i] = number;
+            KeepWritten(settings.Written[i], value);
+            settings.NotANumber[i] = !numberText;
             return;
         }
     }
+    const char first = key.Length() > 0 ? key.Data()[0] : ';';
+    if (complaints == nullptr || first == ';' || first == '#') return;
+    char shown[40];
+    KeepWritten(shown, key);
+    std::fprintf(complaints,
+                 "%s: the key \"%s\" is not known and its line is ignored; the keys are Fmin, "
+                 "Fmax, step, size, height and width, written exactly so\n",
+                 fileName, shown);
 }
 
 void KeepSettingsInLimits(TSettings& settings, uint32_t sampleRate, FILE* complaints,
-                          const char* source) {
-    complaintSource = source;
-    KeepFrequencies(settings, sampleRate, complaints);
-    KeepSize(settings, sampleRate, complaints);
-    KeepStep(settings, sampleRate, complaints);
-    KeepPixels("height", settings.Height, Defaults.Height, MaxRows, complaints);
-    KeepPixels("width", settings.Width, Defaults.Width, MaxCols, complaints);
+                          const char* fileName) {
+    const TComplaints to{complaints, fileName};
+    KeepFrequencies(settings, sampleRate, to);
+    KeepSize(settings, sampleRate, to);
+    KeepStep(settings, sampleRate, to);
+    KeepPixels(settings, FieldHeight, settings.Height, Defaults.Height, MaxRows, to);
+    KeepPixels(settings, FieldWidth, settings.Width, Defaults.Width, MaxCols, to);
 }
 
 TDerivedSizes DeriveSizes(const TSettings& settings, uint32_t sampleRate) {

@@ -16,6 +16,11 @@ struct TSettings {
     double Size;   // factor on the window length
     double Height; // picture height in pixels = spectrum points per line
     double Width;  // picture width in pixels = lines shown
+    // Each value as the file wrote it, in the order above (empty: not written), so that a
+    // complaint names what the user sees; control characters are shown as '?' and a long
+    // value is cut short.
+    char Written[6][40];
+    bool NotANumber[6]; // the written value is no number text
 };
 
 // What the picture and the engine are built from.
@@ -34,16 +39,18 @@ constexpr uint32_t MinPixels = 2, MaxRows = 2000, MaxCols = 4000;
 constexpr double MinFmin = 2.0;
 
 void SetSettingsDefaults(TSettings& settings);
-// One line of kavrel.ini: "key = value" or "key = value %", the key one of Fmin, Fmax, step,
-// size, height, width (exactly so); a value that is not number text counts as 0. Other lines
-// change nothing.
-void ApplySettingsLine(TSettings& settings, const char* line);
+// One line of the settings file: "key = value" or "key = value %", the key one of Fmin, Fmax,
+// step, size, height, width (exactly so); a value that is not number text counts as 0. Other
+// lines change nothing; one of the form key = value with another key is named in one line to
+// complaints (when given), the key left out when it starts a comment (';' or '#').
+void ApplySettingsLine(TSettings& settings, const char* line, FILE* complaints = nullptr,
+                       const char* fileName = "kavrel.ini");
 // Puts back the default of every setting outside its limits (which depend on the sample rate
 // and the settings already kept), with one line to complaints (the program's standard error)
-// naming the source (the settings file, or whatever else set them), the key, the value and the
-// range.
+// naming the file, the key, the value as written (or that it is not a number) and the range,
+// whose numbers are written with the user locale's decimal separator.
 void KeepSettingsInLimits(TSettings& settings, uint32_t sampleRate, FILE* complaints,
-                          const char* source = "kavrel.ini");
+                          const char* fileName = "kavrel.ini");
 // The sizes of settings that KeepSettingsInLimits has passed.
 TDerivedSizes DeriveSizes(const TSettings& settings, uint32_t sampleRate);
 // The settings file to read: kavrel.ini in the current directory when there is one, else (on

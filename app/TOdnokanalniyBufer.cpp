@@ -64,5 +64,16 @@ template <typename T, typename S> bool TOdnokanalniyBufer<T, S>::Compact() {
     return result;
 }
 
+template <typename T, typename S> void TOdnokanalniyBufer<T, S>::Skip(uint32_t count) {
+    const uint32_t available = items.Count() - readPos;
+    readPos += count < available ? count : available;
+}
+
+template <typename T, typename S> bool TOdnokanalniyBufer<T, S>::Reserve(uint32_t count) {
+    const uint32_t kept = items.Count();
+    if (count <= items.Capacity()) return true;
+    return items.SetCount(count, false, true) && items.SetCount(kept, false, true);
+}
+
 template class TOdnokanalniyBufer<short, short>;
 template class TOdnokanalniyBufer<float, float>;

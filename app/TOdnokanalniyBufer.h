@@ -19,6 +19,11 @@ public:
     uint32_t BlocksAvailable() const;
     // Moves the unread elements to the front of the store.
     bool Compact();
+    // Drops up to count of the oldest unread elements (they are freed by the next Compact).
+    void Skip(uint32_t count);
+    // Takes memory for count elements at once, so that the store does not move while it
+    // holds no more. False (nothing changed) when the memory cannot be had.
+    bool Reserve(uint32_t count);
 
     void SetAdvance(uint32_t advance) { this->advance = advance == 0 ? 1 : advance; }
     void SetBlockLength(uint32_t length) { blockLength = length == 0 ? 1 : length; }

@@ -5,6 +5,7 @@
 #include "Ttekstoviyfayl.h"
 #include "zol.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -16,6 +17,19 @@ constexpr uint32_t FifoGranularity = 128;
 constexpr uint32_t ScaleWidth = 70, ScaleHeight = 50;
 constexpr double PeakDecay = 0.95;
 constexpr DWORD CaptureSeconds = 10;
+// The part of a 50 ms tick that analysis may take: drawing and the user's clicks get the rest.
+constexpr auto TickAnalysis = std::chrono::milliseconds(30);
+constexpr uint32_t TicksPerSecond = 20;
+// Running ticks without a move of the capture position before the device counts as lost; a
+// device just started may take a few seconds to deliver its first sound.
+constexpr uint64_t QuietTicksOfALostDevice = TicksPerSecond,
+                   QuietTicksBeforeFirstSound = 5 * TicksPerSecond;
+// A tick analyses this many windows whatever they take (fewer when one tick's sound brings
+// fewer), so that a tick the system holds up does not leave them to the next one.
+constexpr uint32_t LeastWindowsPerTick = 4;
+// How often a device is asked again: while it is finding out whether there is one, and while
+// there is none.
+constexpr UINT AskAgainMs = 200, LookAgainMs = 1000;
 
 // The whole part of a line's largest value as the unsigned integer it is compared as.
 float WholePart(float value) {
@@ -43,10 +57,16 @@ TfrmMain::TfrmMain(TComponent* owner, const char* settingsPath)
       LineFifo(1, 1, FifoGranularity, false) {
     CreateComponents();
     SetSettingsDefaults(Settings);
+    SettingsPath = TAnsiString(settingsPath);
     PlaceInWorkArea();
     TTekstoviyFayl settingsFile{TAnsiString(settingsPath)};
     settingsFile.SetLineHandler(SettingsLineHandler, this);
     settingsFile.ReadLines();
+    if (settingsFile.Utf16())
+        std::fprintf(stderr,
+                     "%s: the file is saved as UTF-16 (Unicode) and is not read; save it as ANSI "
+                     "or UTF-8\n",
+                     settingsPath);
     SampleRate = 11025;
     KeepSettingsInLimits(Settings, SampleRate, stderr, settingsPath);
     ChannelCount = 2;
@@ -72,6 +92,8 @@ void TfrmMain::ApplySettings() {
     SampleFifo.SetAdvance(Sizes.H);
     LineFifo.SetAdvance(Rows);
     LineFifo.SetBlockLength(Rows);
+    // Room for the lines AppendLine keeps and drops before it moves them (see there).
+    LineFifo.Reserve(uint32_t(std::min<uint64_t>(uint64_t{Cols} * 3 / 2 * Rows, UINT32_MAX)));
     TimeFrom = Sizes.TimeFrom;
     TimeTo = 0.0;
     FreqFrom = Settings.Fmin;
@@ -124,6 +146,10 @@ void TfrmMain::CreateComponents() {
     tmrShow->SetEnabled(false);
     tmrShow->SetInterval(50);
     tmrShow->OnTimer = [this](void* sender) { tmrShowTimer(sender); };
+    tmrDevice = new TTimer(this);
+    tmrDevice->Name = "tmrDevice";
+    tmrDevice->SetEnabled(false);
+    tmrDevice->OnTimer = [this](void*) { LookForDevice(); };
 }
 
 // The form's frame in the bottom-right corner of the work area.
@@ -135,22 +161,47 @@ void TfrmMain::PlaceInWorkArea() {
 
 bool TfrmMain::SettingsLineHandler(const char* line, TTekstoviyFayl*, void* userData) {
     if (userData == nullptr) return false;
-    ApplySettingsLine(static_cast<TfrmMain*>(userData)->Settings, line);
+    auto* form = static_cast<TfrmMain*>(userData);
+    ApplySettingsLine(form->Settings, line, stderr, form->SettingsPath.Data());
     return true;
 }
 
 void TfrmMain::FormCreate(void*) {
     const HRESULT com = CoInitialize(nullptr);
     if (com == S_OK || com == S_FALSE) ComInitialised = true;
-    if (CoCreateInstance(CLSID_DirectSoundCapture, nullptr, CLSCTX_ALL, IID_IDirectSoundCapture,
-                         reinterpret_cast<void**>(&Capture)) == S_OK)
-        Capture->Initialize(nullptr);
-    if (Capture != nullptr) OpenCapture();
+    LookForDevice();
+    // While the device is still being asked for, the picture shows its scales.
+    if (Device == TDevice::Asking && frmIzobragenie != nullptr) DrawPicture();
+}
+
+// Opens the default capture device when it can be had, without waiting for an answer: a device
+// object that has not decided yet is asked again shortly, a missing device every second.
+void TfrmMain::LookForDevice() {
+    if (Capture == nullptr)
+        CoCreateInstance(CLSID_DirectSoundCapture, nullptr, CLSCTX_ALL, IID_IDirectSoundCapture,
+                         reinterpret_cast<void**>(&Capture));
+    const HRESULT answer = Capture != nullptr ? Capture->Initialize(nullptr) : DSERR_NODRIVER;
+    if (answer == E_PENDING) return LookAgainIn(AskAgainMs);
+    if (SUCCEEDED(answer)) OpenCapture();
     if (CaptureBuffer == nullptr) {
-        std::fputs("kavrel: no sound capture device was found; the picture stays empty\n", stderr);
-        return;
+        ReleaseCapture();
+        if (Device == TDevice::Asking)
+            std::fputs("kavrel: no sound capture device was found; the picture stays empty\n",
+                       stderr);
+        if (Device != TDevice::Lost) Device = TDevice::Absent;
+        return LookAgainIn(LookAgainMs);
     }
-    StartCapture();
+    tmrDevice->SetEnabled(false);
+    if (Device == TDevice::Absent)
+        std::fputs("kavrel: a sound capture device was found; the picture starts\n", stderr);
+    Device = TDevice::Open;
+    ReadOffset = 0;
+    if (bnPauza->Tag == 0) StartCapture();
+}
+
+void TfrmMain::LookAgainIn(UINT milliseconds) {
+    tmrDevice->SetInterval(milliseconds);
+    tmrDevice->SetEnabled(true);
 }
 
 // Asks for ten seconds of 16-bit PCM at SampleRate with the device's channels.
@@ -178,18 +229,68 @@ void TfrmMain::OpenCapture() {
         SampleRate = CaptureFormat.nSamplesPerSec;
 }
 
+// While a lost device is looked for the ticks go on, so that time goes on in the picture.
 void TfrmMain::StartCapture() {
-    if (CaptureBuffer == nullptr) return;
-    CaptureBuffer->Start(DSCBSTART_LOOPING);
-    tmrShow->SetEnabled(true);
+    if (CaptureBuffer != nullptr) {
+        CaptureBuffer->Start(DSCBSTART_LOOPING);
+        QuietAtStart = QuietTicks;
+        HeardSinceStart = false;
+    }
+    if (CaptureBuffer != nullptr || Device == TDevice::Lost) tmrShow->SetEnabled(true);
 }
 
-void TfrmMain::FormDestroy(void*) {
+void TfrmMain::ReleaseCapture() {
     if (CaptureBuffer != nullptr) CaptureBuffer->Release();
     if (Capture != nullptr) Capture->Release();
     CaptureBuffer = nullptr;
     Capture = nullptr;
+}
+
+// Said once until sound comes again; the samples of the lost device's last window go.
+void TfrmMain::DeviceLost() {
+    ReleaseCapture();
+    SampleFifo.Skip(UINT32_MAX);
+    SampleFifo.Compact();
+    if (!AwaitingSound)
+        std::fputs("kavrel: the sound capture device stopped delivering sound; it is looked for "
+                   "again every second, and the picture goes on in black meanwhile\n",
+                   stderr);
+    AwaitingSound = true;
+    Device = TDevice::Lost;
+    LookAgainIn(LookAgainMs);
+}
+
+// Whether the device delivered this tick. A second without a move of its position while it
+// runs loses it; from then on until sound comes again, black columns come in at the rate the
+// windows would have come.
+void TfrmMain::WatchDelivery(bool delivered) {
+    if (delivered) {
+        if (AwaitingSound)
+            std::fputs("kavrel: sound comes again from the capture device; the picture goes on\n",
+                       stderr);
+        AwaitingSound = false;
+        HeardSinceStart = true;
+        QuietTicks = 0;
+        QuietAtStart = 0;
+        SilentLines = 0;
+        return;
+    }
+    ++QuietTicks;
+    const uint64_t allowed = HeardSinceStart ? QuietTicksOfALostDevice : QuietTicksBeforeFirstSound;
+    if (CaptureBuffer != nullptr && QuietTicks - QuietAtStart >= allowed) DeviceLost();
+    if (!AwaitingSound) return;
+    const uint64_t due = QuietTicks * SampleRate / TicksPerSecond / SampleFifo.Advance();
+    TOdnomernoeMnogestvoElementov<float> silence(16);
+    if (due <= SilentLines || !silence.SetCount(Rows, false, false)) return;
+    for (uint64_t i = std::min<uint64_t>(due - SilentLines, Cols); i > 0; --i)
+        AppendLine(silence);
+    SilentLines = due;
+}
+
+void TfrmMain::FormDestroy(void*) {
+    ReleaseCapture();
     tmrShow->SetEnabled(false);
+    tmrDevice->SetEnabled(false);
     if (frmIzobragenie != nullptr) {
         delete frmIzobragenie;
         frmIzobragenie = nullptr;
@@ -201,10 +302,8 @@ void TfrmMain::FormDestroy(void*) {
 // Tag 0 running, 1 paused; nothing of the picture's state is reset either way.
 void TfrmMain::bnPauzaClick(void*) {
     if (bnPauza->Tag == 0) {
-        if (CaptureBuffer != nullptr) {
-            CaptureBuffer->Stop();
-            tmrShow->SetEnabled(false);
-        }
+        if (CaptureBuffer != nullptr) CaptureBuffer->Stop();
+        tmrShow->SetEnabled(false);
         bnPauza->SetCaption("Continue");
         bnPauza->Tag = 1;
     } else {
@@ -224,23 +323,29 @@ void TfrmMain::rbRightChannelClick(void*) {
 
 void TfrmMain::tmrShowTimer(void*) {
     if (frmIzobragenie == nullptr) return;
+    const uint32_t before = ReadOffset;
     ReadCapture();
-    RunEngine();
+    WatchDelivery(ReadOffset != before);
+    RunEngineInTime();
     DrawPicture();
 }
 
 bool TfrmMain::ReadCapture() {
     if (CaptureBuffer == nullptr) return false;
     DWORD readPos = 0;
-    CaptureBuffer->GetCurrentPosition(nullptr, &readPos);
+    if (CaptureBuffer->GetCurrentPosition(nullptr, &readPos) == DSERR_NODRIVER) {
+        DeviceLost();
+        return false;
+    }
     const DWORD size = CaptureBufferDesc.dwBufferBytes;
     if (readPos >= size || readPos == ReadOffset) return readPos < size;
     const DWORD bytes = ReadOffset <= readPos ? readPos - ReadOffset : size - ReadOffset + readPos;
     void* region[2] = {nullptr, nullptr};
     DWORD regionBytes[2] = {0, 0};
-    if (FAILED(CaptureBuffer->Lock(ReadOffset, bytes, &region[0], &regionBytes[0], &region[1],
-                                   &regionBytes[1], 0)))
-        return false;
+    const HRESULT locked = CaptureBuffer->Lock(ReadOffset, bytes, &region[0], &regionBytes[0],
+                                               &region[1], &regionBytes[1], 0);
+    if (locked == DSERR_NODRIVER) DeviceLost();
+    if (FAILED(locked)) return false;
     // With one channel, Left and Right both take every sample.
     const uint32_t first = ChannelCount > 1 ? Channel : 0;
     for (int i = 0; i < 2; ++i) {
@@ -255,26 +360,57 @@ bool TfrmMain::ReadCapture() {
     return true;
 }
 
-bool TfrmMain::RunEngine() {
+bool TfrmMain::RunEngine(TClock::duration budget, uint32_t least) {
     TOdnomernoeMnogestvoElementov<short> window(16);
     TOdnomernoeMnogestvoElementov<float> line(16);
     if (!line.SetCount(ZolConfig.PointCount, false, false)) return false;
-    while (SampleFifo.ReadBlock(window, true)) {
+    const TClock::time_point start = TClock::now();
+    uint32_t windows = 0;
+    while ((windows < least || TClock::now() - start < budget) &&
+           SampleFifo.ReadBlock(window, true)) {
         ZOL_DLL_WriteInputArray(window.Data(), int32_t(window.Count()));
         ZOL_DLL_Run();
         ZOL_DLL_ReadOutputArray(line.Data(), int32_t(line.Count()));
         AppendLine(line);
+        ++windows;
+    }
+    // Averaged over ticks, so that one tick the system held up does not start skipping.
+    if (windows > 0) {
+        const TClock::duration took = (TClock::now() - start) / windows;
+        WindowTime = WindowTime.count() == 0 ? took : (WindowTime * 3 + took) / 4;
     }
     SampleFifo.Compact();
     if (LineFifo.ReadPos() > 0) LineFifo.Compact();
     return true;
 }
 
-// At most Cols lines wait (while there is no back buffer to draw them on): the oldest goes.
+// Of more windows than one tick's analysis can take, once they hold more than half a second of
+// sound, the oldest are dropped: the picture then shows the newest sound, never lagging by more
+// than that, with gaps between its columns. A tick the system held up once drops nothing.
+bool TfrmMain::RunEngineInTime() {
+    const uint32_t hop = SampleFifo.Advance(), waiting = SampleFifo.BlocksAvailable();
+    const uint64_t most =
+        WindowTime.count() > 0 ? std::max<int64_t>(1, TickAnalysis / WindowTime) : UINT32_MAX;
+    if (waiting > most && uint64_t{waiting} * hop > SampleRate / 2) {
+        SampleFifo.Skip(uint32_t(std::min<uint64_t>((waiting - most) * hop, UINT32_MAX)));
+        if (!SaidSkipping)
+            std::fputs("kavrel: these settings ask for more analysis than this machine keeps up "
+                       "with; windows are being skipped so that the picture shows the newest "
+                       "sound\n",
+                       stderr);
+        SaidSkipping = true;
+    }
+    const uint32_t perTick = (SampleRate / TicksPerSecond + hop - 1) / hop;
+    return RunEngine(TickAnalysis, std::min(perTick, LeastWindowsPerTick));
+}
+
+// At most Cols lines wait (while there is no back buffer to draw them on): the oldest goes. The
+// kept lines move to the front only once half as many have been dropped, so that a drop costs
+// a constant time on average and the store, reserved for that many, never grows.
 void TfrmMain::AppendLine(const TOdnomernoeMnogestvoElementov<float>& line) {
     if (LineFifo.BlocksAvailable() >= Cols) {
-        TOdnomernoeMnogestvoElementov<float> oldest(16);
-        LineFifo.ReadBlock(oldest, true);
+        LineFifo.Skip(Rows);
+        if (LineFifo.ReadPos() / Rows >= Cols / 2) LineFifo.Compact();
     }
     LineFifo.Append(line);
 }

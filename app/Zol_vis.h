@@ -5,9 +5,12 @@
 
 #include "Settings.h"
 #include "TOdnokanalniyBufer.h"
+#include "Tstring.h"
 #include "platform/Capture.h"
 #include "platform/Display.h"
 #include "platform/Forms.h"
+
+#include <chrono>
 
 class TTekstoviyFayl;
 
@@ -28,12 +31,21 @@ public:
     void rbLeftChannelClick(void* sender);
     void rbRightChannelClick(void* sender);
     void tmrShowTimer(void* sender);
+    // Asks for the default capture device and opens it (see TDevice); also tmrDevice's tick.
+    void LookForDevice();
     // The sound captured since the last read, the selected channel only, into SampleFifo. False
-    // when the capture buffer could not be locked (the next read asks again from ReadOffset).
+    // when the capture buffer could not be locked (the next read asks again from ReadOffset);
+    // a device that is gone is released and looked for again.
     bool ReadCapture();
+    using TClock = std::chrono::steady_clock;
     // Every complete window of SampleFifo through the engine, each spectrum line into
-    // LineFifo. False when the line array could not be sized.
-    bool RunEngine();
+    // LineFifo, until the budget is spent once the least have been analysed (the rest waits).
+    // False when the line array could not be sized.
+    bool RunEngine(TClock::duration budget = TClock::duration::max(), uint32_t least = 0);
+    // RunEngine within one tick's share of time, the oldest windows dropped when those waiting
+    // hold more than half a second of sound and more than that share can analyse (said once on
+    // standard error).
+    bool RunEngineInTime();
     // One line of kavrel.ini; userData is the form. False (stop reading) without a form.
     static bool SettingsLineHandler(const char* line, TTekstoviyFayl* reader, void* userData);
 
@@ -42,6 +54,7 @@ public:
     TRadioButton* rbLeftChannel;
     TRadioButton* rbRightChannel;
     TTimer* tmrShow;
+    TTimer* tmrDevice; // asks for the capture device again while there is none
 
     bool ComInitialised = false;
     IDirectSoundCapture* Capture = nullptr;
@@ -62,7 +75,20 @@ public:
     float Peak = 0.0f;
     float Gain = 0.0f;
     TSettings Settings{};
+    TAnsiString SettingsPath; // the file read, named by complaints about it
     TDerivedSizes Sizes{};
+    // What one window's analysis takes, on average over recent ticks (0: not known yet).
+    TClock::duration WindowTime{};
+    bool SaidSkipping = false;
+    // The capture device: Asking while the first answer is awaited, Absent when there was none
+    // from the start, Open, Lost when it stopped delivering (both looked for every second).
+    enum class TDevice { Asking, Absent, Open, Lost };
+    TDevice Device = TDevice::Asking;
+    uint64_t QuietTicks = 0;      // running ticks since the capture position last moved
+    uint64_t QuietAtStart = 0;    // of them, those before capture last started
+    bool HeardSinceStart = false; // sound came since capture last started
+    uint64_t SilentLines = 0;     // black lines given for those ticks, once the device was lost
+    bool AwaitingSound = false;   // the loss was said, sound coming again not yet
 
     // The drawing steps of a tick, on the picture window's back buffer (which DrawPicture
     // takes): the picture moved `lines` columns left, the waiting lines (at most `count` of
@@ -82,6 +108,10 @@ private:
     void PlaceInWorkArea();
     void OpenCapture();
     void StartCapture();
+    void ReleaseCapture();
+    void LookAgainIn(UINT milliseconds);
+    void DeviceLost();
+    void WatchDelivery(bool delivered);
     void AppendLine(const TOdnomernoeMnogestvoElementov<float>& line);
 };
 

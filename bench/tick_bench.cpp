@@ -2,8 +2,10 @@
 // desktop with a scripted capture device: the whole tick, and each of its stages (capture read,
 // three engine runs, scroll, columns, both scales, present). --cpu-seconds=S instead lets the
 // program tick for S seconds of real time, one tick every 50 ms as its timer asks, and prints
-// the processor time it used; --soak-seconds=S lets it tick for S seconds of virtual time as
-// fast as the machine allows and prints its resident memory as it goes.
+// the processor time it used per second of sound, its longest tick and its largest lag;
+// --soak-seconds=S lets it tick for S seconds of virtual time as fast as the machine allows and
+// prints its resident memory as it goes. --settings=TEXT gives the program TEXT as its one line
+// of kavrel.ini.
 #include "Kernel.h"
 #include "Preobrazovaniechisel.h"
 #include "Tfrmizobragenie.h"
@@ -17,6 +19,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -167,7 +170,8 @@ double Seconds(clockid_t clock) {
 }
 
 // Ticks every 50 ms of real time (absolute deadlines, so late ticks do not drift) and reports
-// the processor time used by the ticks, the waiting excluded.
+// the processor time of the whole process per second of sound, and how far the analysed sound
+// trailed the captured sound after a tick (the samples left waiting), at its worst.
 int MeasureCpu(double seconds) {
     TheProgram();
     const int ticks = int(seconds * 20);
@@ -175,17 +179,24 @@ int MeasureCpu(double seconds) {
     clock_gettime(CLOCK_MONOTONIC, &next);
     const double wallStart = Seconds(CLOCK_MONOTONIC);
     const double cpuStart = Seconds(CLOCK_PROCESS_CPUTIME_ID);
+    double lag = 0, longest = 0;
     for (int i = 0; i < ticks; ++i) {
         next.tv_nsec += 50'000'000;
         if (next.tv_nsec >= 1'000'000'000) next.tv_nsec -= 1'000'000'000, ++next.tv_sec;
         clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
+        const double tickStart = Seconds(CLOCK_MONOTONIC);
         Program::PassTick(true);
+        longest = std::max(longest, Seconds(CLOCK_MONOTONIC) - tickStart);
+        const TOdnokanalniyBufer<short, short>& fifo = frmMain->SampleFifo;
+        lag = std::max(lag, double(fifo.Items().Count() - fifo.ReadPos()) / frmMain->SampleRate);
     }
     const double cpu = Seconds(CLOCK_PROCESS_CPUTIME_ID) - cpuStart;
     const double wall = Seconds(CLOCK_MONOTONIC) - wallStart;
-    std::printf("ticks %d in %.2f s of real time: processor time %.3f s = %.2f %% of one core, "
-                "%.3f ms per tick\n",
-                ticks, wall, cpu, 100.0 * cpu / wall, 1000.0 * cpu / ticks);
+    std::printf("N %u, hop %u: %d ticks in %.2f s of real time: %.3f processor seconds per second "
+                "of sound, %.3f ms per tick, longest tick %.1f ms (a click waits at most that "
+                "long), largest lag %.3f s\n",
+                frmMain->Sizes.N, frmMain->Sizes.H, ticks, wall, cpu / (ticks * 0.05),
+                1000.0 * cpu / ticks, 1000.0 * longest, lag);
     return 0;
 }
 
@@ -231,6 +242,12 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(dir);
     std::filesystem::remove(dir / "kavrel.ini");
     std::filesystem::current_path(dir);
+    for (int i = 1; i < argc; ++i)
+        if (std::strncmp(argv[i], "--settings=", 11) == 0)
+            if (FILE* ini = std::fopen("kavrel.ini", "wb")) {
+                std::fprintf(ini, "%s\r\n", argv[i] + 11);
+                std::fclose(ini);
+            }
     StartNumberConversionUnit();
     StartKernelUnit((dir / "kavrel").c_str());
     for (int i = 1; i < argc; ++i)

@@ -9,6 +9,10 @@ namespace {
 
 constexpr uint32_t Usable = TTekstoviyFayl::BufferSize - 1;
 
+bool StartsWith(const char* bytes, uint32_t count, const char* mark, uint32_t length) {
+    return count >= length && std::memcmp(bytes, mark, length) == 0;
+}
+
 } // namespace
 
 void TTekstoviyFayl::SetLineHandler(TLineHandler lineHandler, void* data) {
@@ -36,6 +40,7 @@ bool TTekstoviyFayl::Fail(char* buffer) {
 }
 
 bool TTekstoviyFayl::ReadLines() {
+    utf16 = false;
     if (handler == nullptr) return false;
     Close();
     if (!Open()) return false;
@@ -73,7 +78,13 @@ bool TTekstoviyFayl::ReadAll(char* buffer, uint64_t size) {
         // before it ends a line.
         buffer[count] = 0;
         uint32_t start = 0;
-        for (uint32_t i = carried; i < count; ++i) {
+        if (done == got) {
+            utf16 = StartsWith(buffer, count, "\xFF\xFE", 2) ||
+                    StartsWith(buffer, count, "\xFE\xFF", 2);
+            if (utf16) return false;
+            if (StartsWith(buffer, count, "\xEF\xBB\xBF", 3)) start = 3;
+        }
+        for (uint32_t i = start; i < count; ++i) {
             const uint32_t end = i + uint32_t(std::strcspn(buffer + i, "\r\n"));
             if (end > i) afterReturn = false;
             if (end == count) break;

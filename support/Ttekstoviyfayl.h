@@ -21,9 +21,13 @@ public:
     // Reads the file from its beginning and calls the handler once per line, in file order. A
     // line ends at a carriage return, a line feed, a carriage return with line feed, or a 0
     // byte; the last line counts also without an ending; a line longer than the buffer is
-    // skipped. False when no handler is set, the file cannot be opened or read, or the handler
-    // stops; true otherwise (the file then stays open until Close or destruction).
+    // skipped. A UTF-8 byte-order mark at the start is skipped; a file that starts with a UTF-16
+    // one gives no lines (Utf16 then tells). False when no handler is set, the file cannot be
+    // opened or read, is UTF-16, or the handler stops; true otherwise (the file then stays open
+    // until Close or destruction).
     bool ReadLines();
+    // The last ReadLines found a UTF-16 file, which this reader does not read.
+    bool Utf16() const { return utf16; }
     bool Open();
     void Close();
 
@@ -38,4 +42,5 @@ private:
     void* userData = nullptr;
     HANDLE file = INVALID_HANDLE_VALUE;
     TAnsiString name;
+    bool utf16 = false;
 };

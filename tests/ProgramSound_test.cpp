@@ -17,6 +17,13 @@ protected:
         source.channel[1].tones = {{right, 0.3}};
         return source;
     }
+    // Tones from a device that is gone from lostAt to backAt (virtual ms).
+    static VirtualCaptureSource Gone(uint64_t lostAt, uint64_t backAt) {
+        VirtualCaptureSource source = Tones(440, 880);
+        source.lostAt = lostAt;
+        source.backAt = backAt;
+        return source;
+    }
     // A click at a point of the control window's client area, as the mouse makes it.
     static void Click(int x, int y) {
         const LPARAM at = LPARAM(y) << 16 | LPARAM(x);
@@ -47,6 +54,18 @@ protected:
         for (uint32_t x = frmMain->Cols - 3; x < frmMain->Cols; ++x)
             EXPECT_NEAR(BrightestPoint(x), PointOf(hz), 1.0) << "column " << x;
     }
+    // The newest columns, from `count` columns before the newest on, are black.
+    static bool NewestBlack(uint32_t count) {
+        for (uint32_t x = frmMain->Cols - 1 - count; x < frmMain->Cols; ++x)
+            for (uint32_t y = 0; y < frmMain->Rows; y += 5)
+                if (Pixel(Left + int(x), int(y)) != 0) return false;
+        return true;
+    }
+    static constexpr const char* Lost =
+        "kavrel: the sound capture device stopped delivering sound; it is looked for again "
+        "every second, and the picture goes on in black meanwhile\n";
+    static constexpr const char* Back =
+        "kavrel: sound comes again from the capture device; the picture goes on\n";
     // Every pixel of the spectrogram, for comparing pictures.
     static std::vector<uint32_t> Picture() {
         std::vector<uint32_t> pixels;
@@ -58,7 +77,10 @@ protected:
 };
 
 TEST_F(Sound, TheBrightestRowFollowsTheChosenChannelsTone) {
-    VirtualSetCaptureSource(Tones(440, 880));
+    VirtualCaptureSource source = Tones(440, 880);
+    source.stopAt = 0; // the first sound comes late, as it may from a sound server
+    source.resumeAt = 2000;
+    VirtualSetCaptureSource(source);
     Pass(3000);
     At([] {
         EXPECT_EQ(frmMain->ChannelCount, 2u);
@@ -127,30 +149,90 @@ TEST_F(Sound, PauseFreezesThePictureAndContinueReadsOnFromTheKeptOffset) {
     EXPECT_EQ(RunProgram(), 0);
 }
 
-TEST_F(Sound, ADeviceThatStopsDeliveringLeavesTicksWithoutNewData) {
+TEST_F(Sound, ADeviceSilentForASecondIsReopenedAndBlackColumnsStandForTheTimeBetween) {
     VirtualCaptureSource source = Tones(440, 880);
     source.stopAt = 2000;
-    source.resumeAt = 5000;
+    source.resumeAt = 4500;
     VirtualSetCaptureSource(source);
     Pass(2500);
-    std::vector<uint32_t> stopped;
-    float peak = 0;
-    At([&] {
-        stopped = Picture();
-        peak = frmMain->Peak;
-    });
-    Pass(1000); // twenty ticks with nothing new
-    At([&] {
-        EXPECT_EQ(Picture(), stopped);
-        EXPECT_NEAR(frmMain->Peak, peak * std::pow(0.95, 20), peak * 1e-5);
+    At([] { EXPECT_FALSE(NewestBlack(0)); });
+    Pass(600); // lost at 3 s: a second of black columns at once, and more every tick
+    At([] {
+        EXPECT_EQ(frmMain->CaptureBuffer, nullptr);
+        EXPECT_TRUE(NewestBlack(60));
+        EXPECT_NEAR(BrightestPoint(frmMain->Cols - 70), PointOf(440), 1.0);
         EXPECT_EQ(Pixel(2, 2), 0u); // the scale bands are still drawn: black with green marks
     });
-    Pass(2500); // delivering again from 5 s on
+    Pass(1000); // open again from 4 s, still silent
+    At([] {
+        EXPECT_NE(frmMain->CaptureBuffer, nullptr);
+        EXPECT_TRUE(NewestBlack(60));
+    });
+    Pass(1500); // delivering again from 4.5 s on
+    At([] { ExpectNewestAt(440); });
+    EXPECT_EQ(RunProgram(), 0);
+    EXPECT_EQ(said, std::string(Lost) + Back);
+}
+
+TEST_F(Sound, AGoneDeviceIsReopenedWithTheChannelAndPauseKept) {
+    VirtualSetCaptureSource(Gone(2000, 3500));
+    Pass(1000);
+    At([] { ClickRight(); });
+    Pass(1500); // gone at 2 s, found gone at once
+    std::vector<uint32_t> paused;
     At([&] {
-        EXPECT_NE(Picture(), stopped);
-        ExpectNewestAt(440);
+        EXPECT_EQ(frmMain->CaptureBuffer, nullptr);
+        EXPECT_TRUE(NewestBlack(25));
+        ClickPause();
+        paused = Picture();
+    });
+    Pass(2000); // back at 3.5 s, opened at 4 s but not started
+    At([&] {
+        EXPECT_NE(frmMain->CaptureBuffer, nullptr);
+        EXPECT_FALSE(frmMain->tmrShow->Enabled());
+        EXPECT_EQ(Picture(), paused);
+        ClickPause();
+    });
+    Pass(2000);
+    At([] { ExpectNewestAt(880); });
+    EXPECT_EQ(RunProgram(), 0);
+    EXPECT_EQ(said, std::string(Lost) + Back);
+}
+
+TEST_F(Sound, ADeviceAppearingAfterAnAnswerOfNoneIsTakenUp) {
+    VirtualCaptureSource source = Gone(0, 2500);
+    source.answerAt = 500;
+    VirtualSetCaptureSource(source);
+    At([] { EXPECT_EQ(frmMain->Device, TfrmMain::TDevice::Asking); });
+    Pass(1000);
+    At([] {
+        EXPECT_EQ(frmMain->Device, TfrmMain::TDevice::Absent);
+        EXPECT_FALSE(frmMain->tmrShow->Enabled());
+    });
+    Pass(3000);
+    At([] { ExpectNewestAt(440); });
+    EXPECT_EQ(RunProgram(), 0);
+    EXPECT_EQ(said, "kavrel: no sound capture device was found; the picture stays empty\n"
+                    "kavrel: a sound capture device was found; the picture starts\n");
+}
+
+TEST_F(Sound, ADeviceThatNeverAnswersHoldsNothingUp) {
+    VirtualCaptureSource source = Tones(440, 880);
+    source.answerAt = UINT64_MAX;
+    VirtualSetCaptureSource(source);
+    Pass(3000);
+    At([] {
+        EXPECT_EQ(frmMain->Device, TfrmMain::TDevice::Asking);
+        EXPECT_TRUE(IsWindowVisible(frmIzobragenie->Handle()));
+        uint32_t marks = 0; // the time scale's, green on black
+        for (int x = 70; x < 670; ++x)
+            marks += Pixel(x, 281) != 0;
+        EXPECT_GT(marks, 0u);
+        ClickPause();
+        EXPECT_EQ(frmMain->bnPauza->Caption(), "Continue");
     });
     EXPECT_EQ(RunProgram(), 0);
+    EXPECT_EQ(said, "");
 }
 
 TEST_F(Sound, WithoutADeviceThePictureStaysAsCreatedAndPauseOnlyTogglesItsCaption) {

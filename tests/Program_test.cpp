@@ -1,6 +1,7 @@
 #include "ProgramRun.h"
 
 #include <cmath>
+#include <new>
 #include <vector>
 
 namespace {
@@ -66,8 +67,9 @@ TEST_F(Program, WithoutSettingsFileTheDefaultsHold) {
 }
 
 TEST_F(Program, SettingsFileLinesEndAtCrLfOrCrLfAndTheLastNeedsNoEnding) {
-    WriteSettings("Fmin = 55.125\rfmax=3000\nsize=50 %\r\nheight=300.9\r\n"
-                  "colour=5\n\nFmax=1000\rwidth=400");
+    WriteSettings("\xEF\xBB\xBF" // a UTF-8 mark, as Notepad writes it
+                  "Fmin = 55.125\rfmax=3000\nsize=50 %\r\nheight=300.9\r\n"
+                  "colour=5\n; Fmin = 2\n# Fmin = 3\n= 4\n\nFmax=1000\rwidth=400");
     const Derived d = RunAndSnapshot();
     EXPECT_DOUBLE_EQ(d.fmin, 55.125);
     EXPECT_EQ(d.fmax, 1000.0); // the lower-case key is ignored
@@ -80,7 +82,16 @@ TEST_F(Program, SettingsFileLinesEndAtCrLfOrCrLfAndTheLastNeedsNoEnding) {
     EXPECT_EQ(d.clientWidth, 470);
     EXPECT_EQ(d.lags, 51u);
     EXPECT_NEAR(d.timeFrom, -67.0 / 11025 * 399, 1e-12);
-    EXPECT_EQ(said, "");
+    EXPECT_EQ(Count(said, "kavrel.ini: the key \"fmax\" is not known"), 1) << said;
+    EXPECT_EQ(Count(said, "kavrel.ini: the key \"colour\" is not known"), 1) << said;
+    EXPECT_EQ(Count(said, "\n"), 2) << said; // comments and a line without a key pass silently
+}
+
+TEST_F(Program, AUtf16SettingsFileIsNotReadAndSaidToBeSavedAnew) {
+    WriteSettings(std::string("\xFF\xFEw\0i\0d\0t\0h\0=\0004\0\r\0\n\0", 22));
+    EXPECT_EQ(RunAndSnapshot().cols, 600u);
+    EXPECT_EQ(said, "kavrel.ini: the file is saved as UTF-16 (Unicode) and is not read; save it "
+                    "as ANSI or UTF-8\n");
 }
 
 TEST_F(Program, EveryValueOutOfRangeKeepsItsDefaultAndIsNamedOnce) {
@@ -92,11 +103,23 @@ TEST_F(Program, EveryValueOutOfRangeKeepsItsDefaultAndIsNamedOnce) {
     EXPECT_EQ(d.h, 183u);
     EXPECT_EQ(d.rows, 280u);
     EXPECT_EQ(d.cols, 600u);
-    for (const char* key :
-         {"Fmin = 0 ", "Fmax = 6000 ", "step = 2 ", "size = 0 ", "height = 1 ", "width = 5000 "})
+    for (const char* key : {"Fmin = abc is not", "Fmax = 6000 ", "step = 2 ", "size = 0 ",
+                            "height = 1 ", "width = 5000 "})
         EXPECT_EQ(Count(said, std::string("kavrel.ini: ") + key), 1) << key << said;
     EXPECT_EQ(Count(said, "\n"), 6) << said;
     EXPECT_TRUE(TakeRecordedMessageBoxes().empty());
+}
+
+TEST_F(Program, MemoryRunningOutEndsWithAnErrorBoxAndStatusTwo) {
+    Pass(100);
+    At([] { throw std::bad_alloc(); }); // as a failing new in a tick or a click throws it
+    EXPECT_EQ(RunProgram(), 2);
+    EXPECT_EQ(said, "kavrel: out of memory; the program ends\n");
+    const std::vector<RecordedMessageBox> boxes = TakeRecordedMessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text.substr(0, 20), "\xCD\xE5\xE4\xEE\xF1\xF2\xE0\xF2\xEE\xF7\xED\xEE "
+                                           "\xEF\xE0\xEC\xFF\xF2\xE8:");
+    EXPECT_EQ(boxes[0].style, unsigned(MB_OK | MB_ICONERROR));
 }
 
 TEST_F(Program, WindowsSitInTheCornersOfTheWorkArea) {

@@ -1,3 +1,4 @@
+#include "Preobrazovaniechisel.h"
 #include "Settings.h"
 
 #include <gtest/gtest.h>
@@ -100,31 +101,39 @@ TEST(Settings, ValuesInsideTheLimitsAreKeptSilently) {
 TEST(Settings, EachValueOutsideItsLimitsFallsBackToItsDefaultWithOneLine) {
     struct Case {
         std::string line;
-        std::string key;
+        std::string said; // how the line's complaint starts, after the file's name
         double TSettings::*field;
         double fallback;
     };
+    const std::string range = " is outside its range ", nan = " is not a number; the default ";
     const Case cases[] = {
-        {"Fmin=0", "Fmin", &TSettings::Fmin, 40.0},
-        {"Fmin=1.9", "Fmin", &TSettings::Fmin, 40.0},
-        {"Fmin=abc", "Fmin", &TSettings::Fmin, 40.0},
-        {"Fmin=1300", "Fmin", &TSettings::Fmin, 40.0}, // not below Fmax
-        {"Fmax=0", "Fmax", &TSettings::Fmax, 1200.0},
-        {"Fmax=5513", "Fmax", &TSettings::Fmax, 1200.0},
-        {"Fmax=30", "Fmax", &TSettings::Fmax, 1200.0}, // not above the default Fmin
-        {"size=0", "size", &TSettings::Size, 1.0},
-        {"size=-1", "size", &TSettings::Size, 1.0},
-        {"size=29.7359", "size", &TSettings::Size, 1.0}, // 551 x size = 16384.5: a window of 16388
-        {"size=1e307", "size", &TSettings::Size, 1.0},
-        {"step=0", "step", &TSettings::Step, 0x1.5555555555555p-2},
-        {"step=0.001", "step", &TSettings::Step, 0x1.5555555555555p-2}, // a hop of 0
-        {"step=1.01", "step", &TSettings::Step, 0x1.5555555555555p-2},  // beyond the window
-        {"height=1.9", "height", &TSettings::Height, 280.0},
-        {"height=2001", "height", &TSettings::Height, 280.0},
-        {"height=50%", "height", &TSettings::Height, 280.0},
-        {"width=x", "width", &TSettings::Width, 600.0},
-        {"width=4001", "width", &TSettings::Width, 600.0},
-        {"width=-1e307", "width", &TSettings::Width, 600.0},
+        {"Fmin=0", "Fmin = 0" + range, &TSettings::Fmin, 40.0},
+        {"Fmin=1.9", "Fmin = 1.9" + range, &TSettings::Fmin, 40.0},
+        {"Fmin=abc", "Fmin = abc" + nan, &TSettings::Fmin, 40.0},
+        {"Fmin=100 Hz", "Fmin = 100 Hz" + nan, &TSettings::Fmin, 40.0},
+        {"Fmin=1300", "Fmin = 1300" + range, &TSettings::Fmin, 40.0}, // not below Fmax
+        {"Fmax=0", "Fmax = 0" + range, &TSettings::Fmax, 1200.0},
+        {"Fmax=5513", "Fmax = 5513" + range, &TSettings::Fmax, 1200.0},
+        {"Fmax=+3000", "Fmax = +3000" + nan, &TSettings::Fmax, 1200.0},
+        {"Fmax=1e400", "Fmax = 1e400" + range, &TSettings::Fmax, 1200.0},
+        {"Fmax=30", "Fmax = 30" + range, &TSettings::Fmax, 1200.0}, // not above the default Fmin
+        {"size=0", "size = 0" + range, &TSettings::Size, 1.0},
+        {"size=-1", "size = -1" + range, &TSettings::Size, 1.0},
+        {"size=29.7359", "size = 29.7359" + range, &TSettings::Size, 1.0}, // a window of 16388
+        {"size=1e307", "size = 1e307" + range, &TSettings::Size, 1.0},
+        {"step=0", "step = 0" + range, &TSettings::Step, 0x1.5555555555555p-2},
+        {"step=0.001", "step = 0.001" + range, &TSettings::Step, 0x1.5555555555555p-2}, // hop 0
+        {"step=1.01", "step = 1.01" + range, &TSettings::Step, 0x1.5555555555555p-2},
+        {"height=1.9", "height = 1.9" + range, &TSettings::Height, 280.0},
+        {"height=2001", "height = 2001" + range, &TSettings::Height, 280.0},
+        {"height=50%", "height = 50%" + range, &TSettings::Height, 280.0},
+        {"width=x", "width = x" + nan, &TSettings::Width, 600.0},
+        {"width=400 ; note", "width = 400 ; note" + nan, &TSettings::Width, 600.0},
+        {"width=a\x01\x1B[2Jb", "width = a??[2Jb" + nan, &TSettings::Width, 600.0},
+        {"width=" + std::string(50, '7'), "width = " + std::string(36, '7') + "..." + range,
+         &TSettings::Width, 600.0},
+        {"width=4001", "width = 4001" + range, &TSettings::Width, 600.0},
+        {"width=-1e307", "width = -1e307" + range, &TSettings::Width, 600.0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -132,13 +141,26 @@ TEST(Settings, EachValueOutsideItsLimitsFallsBackToItsDefaultWithOneLine) {
         const TSettings s = Kept(Read({c.line}), said);
         EXPECT_EQ(s.*c.field, c.fallback);
         EXPECT_EQ(Lines(said), 1) << said;
-        EXPECT_EQ(said.find("kavrel.ini: " + c.key + " = "), 0u) << said;
-        EXPECT_NE(said.find("range"), std::string::npos) << said;
+        EXPECT_EQ(said.find("kavrel.ini: " + c.said), 0u) << said;
         const TDerivedSizes d = DeriveSizes(s, 11025);
         EXPECT_GE(d.N, 8u);
         EXPECT_LE(d.N, 16384u);
         EXPECT_GE(d.H, 1u);
         EXPECT_LE(d.H, d.N);
+    }
+}
+
+TEST(Settings, ComplaintsNameTheirFileAndWriteNumbersAsTheLocaleDoes) {
+    for (const char* separator : {",", "."}) {
+        FillNumberSymbols(separator);
+        TSettings s = Read({"Fmax=6000", "step=2"});
+        testing::internal::CaptureStderr();
+        KeepSettingsInLimits(s, 11025, stderr, "my.ini");
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  std::string("my.ini: Fmax = 6000 is outside its range 0 < Fmax <= 5512") +
+                      separator + "5; the default 1200 is used\nmy.ini: step = 2 is outside its " +
+                      "range 0" + separator + "001812 <= step <= 1 (hops of 1 to 552 samples); " +
+                      "the default 0" + separator + "333333 is used\n");
     }
 }
 

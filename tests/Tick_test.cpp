@@ -162,9 +162,11 @@ TEST_F(Tick, WithoutABackBufferLinesWaitAndAtMostColsOfThemAreKept) {
         view.Attach(samples.data(), uint32_t(samples.size()));
         view.Select(0, 1, 0);
         frmMain->SampleFifo.Append(view); // about 57 windows
+        const uint32_t reserved = frmMain->LineFifo.Items().Capacity();
         Tock();
         EXPECT_EQ(frmMain->LineFifo.BlocksAvailable(), 8u);
-        EXPECT_EQ(frmMain->LineFifo.Items().Count(), 8u * 4u); // the dropped lines freed
+        EXPECT_EQ(frmMain->LineFifo.Items().Count(), 8u * 4u);     // the dropped lines freed
+        EXPECT_EQ(frmMain->LineFifo.Items().Capacity(), reserved); // and the store never grew
         EXPECT_EQ(frmMain->Peak, 0.0f); // not decayed or raised without drawing
         surface.CreateBackBuffer(nullptr, -1, -1, true);
         Tock();
@@ -189,7 +191,9 @@ TEST_F(Tick, CompleteWindowsGoToTheEngineAndTheTailWaits) {
         view.Attach(samples.data() + 200, 551);
         view.Select(0, 1, 0);
         frmMain->SampleFifo.Append(view);
-        EXPECT_TRUE(frmMain->RunEngine());
+        // However slow the windows were, a few of them are not skipped.
+        frmMain->WindowTime = std::chrono::seconds(1);
+        EXPECT_TRUE(frmMain->RunEngineInTime());
         EXPECT_EQ(frmMain->LineFifo.BlocksAvailable(), 2u);
         const auto& kept = frmMain->SampleFifo.Items();
         EXPECT_EQ(frmMain->SampleFifo.ReadPos(), 0u); // the samples read are dropped
@@ -197,6 +201,35 @@ TEST_F(Tick, CompleteWindowsGoToTheEngineAndTheTailWaits) {
         EXPECT_EQ(kept[0], samples[366]);
     });
     EXPECT_EQ(RunProgram(), 0);
+}
+
+TEST_F(Tick, AnalysisThatCannotKeepUpSkipsTheOldestWindowsAndSaysSoOnce) {
+    WriteSettings("Fmin=5\nstep=0.0003\n"); // windows of 4412 samples, one sample apart
+    At([] {
+        ASSERT_EQ(frmMain->SampleFifo.Advance(), 1u);
+        std::vector<short> samples(22050);
+        for (size_t i = 0; i < samples.size(); ++i)
+            samples[i] = short(8000 * std::sin(2 * M_PI * 440.0 * double(i) / 11025));
+        TOdnomernayaViborkaElementov<short> view(16);
+        view.Attach(samples.data(), uint32_t(samples.size()));
+        view.Select(0, 1, 0);
+        for (int tick = 0; tick < 3; ++tick) {
+            frmMain->SampleFifo.Append(view); // two seconds: 17639 windows and more
+            frmMain->LineFifo.Skip(UINT32_MAX);
+            frmMain->RunEngineInTime();
+            // One tick's share of time analyses a few of them, the newest after the first.
+            EXPECT_LT(frmMain->LineFifo.BlocksAvailable(), frmMain->Cols / 2);
+            if (tick > 0) {
+                EXPECT_LT(frmMain->SampleFifo.Items().Count(), 4412u + 1000u);
+            }
+        }
+    });
+    EXPECT_EQ(RunProgram(), 0);
+    const std::string skipping = "kavrel: these settings ask for more analysis than this machine "
+                                 "keeps up with; windows are being skipped so that the picture "
+                                 "shows the newest sound\n";
+    EXPECT_NE(said.find(skipping), std::string::npos) << said;
+    EXPECT_EQ(said.find(skipping), said.rfind(skipping));
 }
 
 } // namespace

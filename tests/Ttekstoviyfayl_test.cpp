@@ -50,6 +50,11 @@ TEST(Ttekstoviyfayl, EveryLineEndingEndsALineAndTheLastLineNeedsNone) {
         {std::string("zero\0ends", 9), {"zero", "ends"}},
         {"a\n\r", {"a", ""}},
         {"a\rb\nc", {"a", "b", "c"}},
+        {"\xEF\xBB\xBF"
+         "Fmin=40\r\nx",
+         {"Fmin=40", "x"}}, // a UTF-8 mark is skipped
+        {"\xEF\xBB\xBF", {}},
+        {"x\xEF\xBB\xBF", {"x\xEF\xBB\xBF"}}, // only at the start
     };
     for (const auto& [bytes, lines] : cases) {
         const Result r = ReadFile(dir.Write("lines.ini", bytes));
@@ -113,6 +118,17 @@ TEST(Ttekstoviyfayl, MissingEmptyUnreadableAndStoppedReads) {
     EXPECT_FALSE(stopped.ok);
     EXPECT_EQ(stopped.lines, (Lines{"a", "b"}));
 
+    // UTF-16 of either byte order gives no lines and says so.
+    for (const char* mark : {"\xFF\xFE", "\xFE\xFF"}) {
+        Reading unread;
+        TTekstoviyFayl wide{
+            TAnsiString(dir.Write("wide.ini", std::string(mark) + "Fmin=2\r\n").c_str())};
+        wide.SetLineHandler(Collect, &unread);
+        EXPECT_FALSE(wide.ReadLines());
+        EXPECT_TRUE(wide.Utf16());
+        EXPECT_TRUE(unread.lines.empty());
+    }
+
     TTekstoviyFayl noHandler{TAnsiString(dir.File("three.ini").c_str())};
     EXPECT_FALSE(noHandler.ReadLines());
 
@@ -122,6 +138,7 @@ TEST(Ttekstoviyfayl, MissingEmptyUnreadableAndStoppedReads) {
     twice.SetLineHandler(Collect, &reading);
     EXPECT_TRUE(twice.ReadLines());
     EXPECT_TRUE(twice.ReadLines());
+    EXPECT_FALSE(twice.Utf16());
     EXPECT_EQ(reading.lines, (Lines{"a", "b", "c", "a", "b", "c"}));
 }
 

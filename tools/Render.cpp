@@ -198,11 +198,18 @@ void OverrideSettings(TfrmMain& form, const RenderJob& job) {
     const SettingsOverride& o = job.settings;
     if (!o.fmin && !o.fmax && !o.step && !o.size && !o.height) return;
     TSettings& s = form.Settings;
-    s.Fmin = o.fmin.value_or(s.Fmin);
-    s.Fmax = o.fmax.value_or(s.Fmax);
-    s.Step = o.step.value_or(s.Step);
-    s.Size = o.size.value_or(s.Size);
-    s.Height = o.height.value_or(s.Height);
+    // A value given here replaces the file's, whose text a complaint would otherwise name.
+    const auto take = [&s](int field, double& value, const std::optional<double>& given) {
+        if (!given) return;
+        value = *given;
+        s.Written[field][0] = 0;
+        s.NotANumber[field] = false;
+    };
+    take(0, s.Fmin, o.fmin);
+    take(1, s.Fmax, o.fmax);
+    take(2, s.Step, o.step);
+    take(3, s.Size, o.size);
+    take(4, s.Height, o.height);
     KeepSettingsInLimits(s, form.SampleRate, job.complaints, "kavrel-render: command line");
     form.ApplySettings();
 }

@@ -38,7 +38,7 @@ class VirtualCaptureBuffer : public CaptureBuffer {
 public:
     VirtualCaptureBuffer(IDirectSoundCapture* device, const WAVEFORMATEX& f, DWORD bytes,
                          Source script)
-        : CaptureBuffer(device, f, bytes), source(std::move(script)),
+        : CaptureBuffer(device, f, bytes), source(std::move(script)), made(VirtualNow()),
           gapFirst(FramesBy(source->stopAt, f.nSamplesPerSec)),
           gapEnd(std::max(gapFirst, FramesBy(source->resumeAt, f.nSamplesPerSec))) {}
 
@@ -71,6 +71,10 @@ private:
 
     uint64_t Now() const { return FramesBy(VirtualNow(), format.nSamplesPerSec); }
 
+    bool SourceLost() const override {
+        return made < source->lostAt && VirtualNow() >= source->lostAt;
+    }
+
     // Frames [from, to) into the ring; of more than it holds only the last ones are computed.
     void Deliver(uint64_t from, uint64_t to) {
         const uint64_t ringFrames = ring.Size() / format.nBlockAlign;
@@ -96,7 +100,7 @@ private:
     }
 
     Source source;
-    uint64_t next = 0, gapFirst, gapEnd;
+    uint64_t made, next = 0, gapFirst, gapEnd;
     unsigned locks = 0;
 };
 
@@ -105,7 +109,12 @@ public:
     explicit VirtualCaptureDevice(Source script) : source(std::move(script)) {}
 
 private:
-    WORD OpenDefault() override { return std::clamp<WORD>(source->channels, 1, 2); }
+    bool DefaultKnown() override { return VirtualNow() >= source->answerAt; }
+    WORD OpenDefault() override {
+        const uint64_t now = VirtualNow();
+        if (now >= source->lostAt && now < source->backAt) return 0;
+        return std::clamp<WORD>(source->channels, 1, 2);
+    }
 
     CaptureBuffer* MakeBuffer(const WAVEFORMATEX& asked, DWORD bytes, HRESULT*) override {
         WAVEFORMATEX granted = asked;

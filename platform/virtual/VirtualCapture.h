@@ -34,6 +34,12 @@ struct VirtualCaptureSource {
     // From stopAt (virtual ms) on the device delivers nothing, and from resumeAt on again: the
     // frames of that time are lost, the positions stand still meanwhile.
     uint64_t stopAt = UINT64_MAX, resumeAt = UINT64_MAX;
+    // From lostAt (virtual ms) on the device is gone: buffers made before fail with
+    // DSERR_NODRIVER for good and Initialize finds no device, until backAt, from which a new
+    // device object opens it again. A lostAt of 0: no device at start, one appearing at backAt.
+    uint64_t lostAt = UINT64_MAX, backAt = UINT64_MAX;
+    // Initialize answers E_PENDING before this virtual time (UINT64_MAX: a server that hangs).
+    uint64_t answerAt = 0;
     VirtualCaptureChannel channel[2];
 };
 
