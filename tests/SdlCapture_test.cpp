@@ -19,8 +19,11 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -47,11 +50,25 @@ protected:
         return result;
     }
 
+    // A new device object initialised as the program does it: asked again while the answer
+    // is pending, each answer within a few milliseconds.
+    HRESULT Initialise() {
+        if (device != nullptr) device->Release();
+        EXPECT_EQ(Create(), S_OK);
+        for (const auto end = Clock::now() + 15s; device != nullptr && Clock::now() < end;) {
+            const auto asked = Clock::now();
+            const HRESULT result = device->Initialize(nullptr);
+            EXPECT_LT(Clock::now() - asked, 500ms);
+            if (result != E_PENDING) return result;
+            std::this_thread::sleep_for(10ms);
+        }
+        return E_FAIL;
+    }
+
     // The program's steps: the default device, its channels, a looping buffer of the given
     // frames at 11025 Hz, started.
     void Start(DWORD frames) {
-        ASSERT_EQ(Create(), S_OK);
-        ASSERT_EQ(device->Initialize(nullptr), DS_OK);
+        ASSERT_EQ(Initialise(), DS_OK);
         DSCCAPS caps{sizeof caps, 0, 0, 0};
         ASSERT_EQ(device->GetCaps(&caps), DS_OK);
         ASSERT_TRUE(caps.dwChannels == 1 || caps.dwChannels == 2) << caps.dwChannels;
@@ -71,6 +88,16 @@ protected:
         DWORD read = 0;
         EXPECT_EQ(buffer->GetCurrentPosition(nullptr, &read), DS_OK);
         return read;
+    }
+
+    // True once the read position moved within ten seconds.
+    bool Delivers() {
+        const DWORD first = ReadPosition();
+        for (const auto end = Clock::now() + 10s; Clock::now() < end;) {
+            if (ReadPosition() != first) return true;
+            std::this_thread::sleep_for(10ms);
+        }
+        return false;
     }
 
     // Appends what was captured since the last read, in one or two regions.
@@ -165,8 +192,7 @@ TEST_F(SdlCaptureTest, LeavesSdlVideoAlone) {
 
 TEST_F(SdlCaptureTest, NoDriverIsNoDevice) {
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-    EXPECT_EQ(Create(), DSERR_NODRIVER);
-    EXPECT_EQ(device, nullptr);
+    EXPECT_EQ(Initialise(), DSERR_NODRIVER);
     EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
 }
 
@@ -203,6 +229,7 @@ public:
         }
         Stop();
     }
+    void Signal(int signal) { kill(pid, signal); }
 };
 
 // SDL's PulseAudio driver crashes in its start-up against a server without any sink; only the
@@ -214,8 +241,7 @@ TEST_F(SdlCaptureTest, PulseServerWithoutSinkFailsCleanly) {
     PulseServer server(runtime.Dir());
     ASSERT_TRUE(server.Running());
     setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
-    EXPECT_EQ(Create(), DSERR_NODRIVER);
-    EXPECT_EQ(device, nullptr);
+    EXPECT_EQ(Initialise(), DSERR_NODRIVER);
     EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
 }
 
@@ -231,10 +257,99 @@ TEST_F(SdlCaptureTest, PulseMonoSourceIsOneChannelDevice) {
     setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
     Start(Rate);
     EXPECT_EQ(format.nChannels, 1);
-    const auto end = Clock::now() + 10s;
-    while (ReadPosition() == 0 && Clock::now() < end)
+    EXPECT_TRUE(Delivers());
+}
+
+bool HasPulse() {
+    return std::system("command -v pulseaudio >/dev/null 2>&1") == 0;
+}
+// A server whose default source is the monitor of its one sink (SDL's driver needs a sink);
+// null when it did not start.
+std::unique_ptr<PulseServer> MonitorServer(const TempDir& runtime, const std::string& sink) {
+    auto server = std::make_unique<PulseServer>(
+        runtime.Dir(), std::vector<std::string>{"module-null-sink sink_name=" + sink});
+    if (!server->Running() ||
+        std::system(("pactl set-default-source " + sink + ".monitor").c_str()))
+        return nullptr;
+    return server;
+}
+
+// Waits until the buffer says its device is gone, for Lock as for the positions.
+void ExpectGone(IDirectSoundCaptureBuffer* buffer) {
+    DWORD read = 0;
+    for (const auto end = Clock::now() + 5s; Clock::now() < end;) {
+        if (buffer->GetCurrentPosition(nullptr, &read) == DSERR_NODRIVER) break;
         std::this_thread::sleep_for(10ms);
-    EXPECT_NE(ReadPosition(), 0u);
+    }
+    EXPECT_EQ(buffer->GetCurrentPosition(nullptr, &read), DSERR_NODRIVER);
+    void* region = nullptr;
+    DWORD bytes = 0;
+    EXPECT_EQ(buffer->Lock(0, 4, &region, &bytes, nullptr, nullptr, 0), DSERR_NODRIVER);
+}
+
+// The server killed while capturing: the buffer says the device is gone. A new server with
+// another default source is started while the old device object is still held: a new object
+// opens that source, its driver started afresh. Then the source is unloaded (as a USB
+// microphone unplugged): gone again.
+TEST_F(SdlCaptureTest, LostDeviceIsNoDriverAndANewObjectFindsANewServer) {
+    if (!HasPulse()) GTEST_SKIP() << "pulseaudio is not installed";
+    TempDir runtime;
+    auto server = MonitorServer(runtime, "spk");
+    ASSERT_NE(server, nullptr);
+    setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+    Start(Rate);
+    ASSERT_TRUE(Delivers());
+    server->Signal(SIGKILL);
+    ExpectGone(buffer);
+
+    buffer->Release();
+    buffer = nullptr;
+    IDirectSoundCapture* old = std::exchange(device, nullptr);
+    server.reset();
+    server = MonitorServer(runtime, "out");
+    ASSERT_NE(server, nullptr);
+    Start(Rate);
+    EXPECT_TRUE(Delivers());
+    old->Release();
+    ASSERT_EQ(std::system("pactl unload-module module-null-sink"), 0);
+    ExpectGone(buffer);
+}
+
+// A stopped server holds the driver's start-up: meanwhile Initialize answers E_PENDING at once,
+// and the answer comes when the server goes on.
+TEST_F(SdlCaptureTest, HungServerLeavesInitializePending) {
+    if (!HasPulse()) GTEST_SKIP() << "pulseaudio is not installed";
+    TempDir runtime;
+    auto server = MonitorServer(runtime, "spk");
+    ASSERT_NE(server, nullptr);
+    setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+    server->Signal(SIGSTOP);
+    ASSERT_EQ(Create(), S_OK);
+    for (int i = 0; i < 10; ++i) {
+        const auto asked = Clock::now();
+        EXPECT_EQ(device->Initialize(nullptr), E_PENDING);
+        EXPECT_LT(Clock::now() - asked, 100ms);
+        std::this_thread::sleep_for(100ms);
+    }
+    server->Signal(SIGCONT);
+    EXPECT_EQ(Initialise(), DS_OK);
+}
+
+// Without a sound server SDL falls back to ALSA, whose library prints its own errors: none of
+// them reach stderr.
+TEST_F(SdlCaptureTest, NoSoundServerPrintsNothing) {
+    TempDir runtime;
+    setenv("XDG_RUNTIME_DIR", runtime.Dir().c_str(), 1);
+    unsetenv("PULSE_SERVER");
+    unsetenv("SDL_AUDIODRIVER");
+    std::fflush(stderr);
+    const int saved = dup(2), file = open(runtime.File("said").c_str(), O_CREAT | O_WRONLY, 0600);
+    dup2(file, 2);
+    Initialise();
+    dup2(saved, 2);
+    close(saved);
+    close(file);
+    EXPECT_EQ(std::ifstream(runtime.File("said")).peek(), EOF);
 }
 
 // Zero crossings per second of one channel's samples.
@@ -275,12 +390,11 @@ TEST_F(SdlCaptureTest, RealPulseToneArrivesAndAVanishedServerStopsThePositions) 
         peak = std::max(peak, std::abs(int(int16_t(last[i] | last[i + 1] << 8))));
     EXPECT_GT(peak, 8000);
 
-    // The server goes away: SDL reports the device removed; nothing more is captured.
+    // The server goes away: SDL reports the device removed, and the buffer says so.
     ASSERT_EQ(kill(pid_t(std::atoi(server)), SIGKILL), 0);
     std::this_thread::sleep_for(1500ms);
-    const DWORD gone = ReadPosition();
-    std::this_thread::sleep_for(500ms);
-    EXPECT_EQ(ReadPosition(), gone);
+    DWORD read = 0;
+    EXPECT_EQ(buffer->GetCurrentPosition(nullptr, &read), DSERR_NODRIVER);
 }
 
 } // namespace

@@ -56,6 +56,7 @@ CaptureBuffer::~CaptureBuffer() {
 // Everything written is readable at once: the capture and the read position are one.
 HRESULT CaptureBuffer::GetCurrentPosition(DWORD* capturePosition, DWORD* readPosition) {
     if (capturePosition == nullptr && readPosition == nullptr) return DSERR_INVALIDPARAM;
+    if (SourceLost()) return DSERR_NODRIVER;
     CatchUp();
     const DWORD position = ring.Position();
     if (capturePosition != nullptr) *capturePosition = position;
@@ -89,6 +90,7 @@ HRESULT CaptureBuffer::Lock(DWORD offset, DWORD bytes, void** region1, DWORD* by
     if (region1 == nullptr || bytes1 == nullptr || (flags & ~DSCBLOCK_ENTIREBUFFER) != 0 ||
         offset >= size || bytes > size)
         return DSERR_INVALIDPARAM;
+    if (SourceLost()) return DSERR_NODRIVER;
     CatchUp();
     *region1 = ring.Data() + offset;
     *bytes1 = std::min(bytes, size - offset);
@@ -129,6 +131,7 @@ HRESULT CaptureBuffer::Unlock(void* region1, DWORD bytes1, void* region2, DWORD 
 HRESULT CaptureDevice::Initialize(const GUID* id) {
     if (channels != 0) return DSERR_ALREADYINITIALIZED;
     if (id != nullptr) return DSERR_NODRIVER;
+    if (!DefaultKnown()) return E_PENDING;
     channels = OpenDefault();
     return channels != 0 ? DS_OK : DSERR_NODRIVER;
 }

@@ -59,6 +59,9 @@ protected:
     virtual void StopSource() = 0;
     // Brings the ring up to date before positions are read (for sources computed on demand).
     virtual void CatchUp() {}
+    // True once the device behind the source is gone (unplugged, its server ended): positions
+    // and Lock then fail with DSERR_NODRIVER for good.
+    virtual bool SourceLost() const { return false; }
 
     CaptureRing ring;
     WAVEFORMATEX format;
@@ -84,6 +87,9 @@ protected:
     CaptureDevice() = default;
     ~CaptureDevice() override = default;
 
+    // False while the backend is still finding out whether there is a default device, without
+    // waiting for it: Initialize then answers E_PENDING and may be asked again.
+    virtual bool DefaultKnown() { return true; }
     // The default device's channel count (1 or 2), or 0 when there is no default device.
     virtual WORD OpenDefault() = 0;
     // A buffer for a checked format and ring size, or null; *result says why not.

@@ -5,17 +5,24 @@
 
 #include <SDL.h>
 
+#include <dlfcn.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstring>
 #include <new>
+#include <utility>
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 // How long the child that tries the audio driver may take.
-constexpr int ProbeMilliseconds = 10000;
+constexpr auto ProbeTime = std::chrono::seconds(10);
 
 // SDL's callback period: the power of two of frames nearest below a twentieth of a second.
 Uint16 CallbackFrames(DWORD rate) {
@@ -47,28 +54,103 @@ WORD DefaultChannels() {
     return spec.channels >= 2 ? 2 : 1;
 }
 
-// An audio driver can crash inside its start-up (SDL 2.26's PulseAudio driver does when the
-// server has no sink at all), so a child process starts it and opens the default device first:
-// only the child dies then. True when the child found a device.
-bool DeviceOpensInChild() {
-    const pid_t child = fork();
-    if (child < 0) return false;
-    if (child == 0) {
-        for (int s : {SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL})
-            signal(s, SIG_DFL);
-        const bool found = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 && DefaultChannels() != 0;
-        _exit(found ? 0 : 1);
-    }
-    int status = 0;
-    for (int waited = 0; waitpid(child, &status, WNOHANG) == 0; waited += 5) {
-        if (waited >= ProbeMilliseconds) {
-            kill(child, SIGKILL);
-            waitpid(child, &status, 0);
-            return false;
+// ALSA's library prints its own errors on stderr (SDL falls back to it without a sound server):
+// a handler that drops them is set before SDL loads the library, which then stays loaded, so that
+// the handler holds whenever SDL loads it again.
+void Silent(const char*, int, const char*, int, const char*, ...) {}
+
+void SilenceAlsa() {
+    static bool done = false;
+    if (std::exchange(done, true)) return;
+    void* alsa = dlopen("libasound.so.2", RTLD_NOW);
+    if (alsa == nullptr) return;
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    if (auto set = reinterpret_cast<int (*)(Handler)>(dlsym(alsa, "snd_lib_error_set_handler")))
+        set(Silent);
+}
+
+// The name under which this program runs as a probe process (its argv[0]).
+constexpr char ProbeName[] = "kavrel-audio-probe";
+
+// A probe process answers by its status whether the audio driver starts and finds a default
+// capture device, before anything else of the program runs. It is the program started afresh:
+// a forked copy could not use the sound server's client library once the program has used it.
+[[gnu::constructor]] void RunProbe(int argc, char** argv, char**) {
+    if (argc != 1 || std::strcmp(argv[0], ProbeName) != 0) return;
+    SilenceAlsa();
+    _exit(SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 && DefaultChannels() != 0 ? 0 : 1);
+}
+
+// Whether a default capture device exists, found out by a probe process: an audio driver can
+// crash inside its start-up (SDL 2.26's PulseAudio driver does when the server has no sink at
+// all) or wait on a hung server, and only the probe dies or waits then. The window thread only
+// looks in on it; an answer is handed out once, so that each later question is asked anew.
+class DeviceProbe {
+public:
+    enum class Answer { Pending, Found, None };
+
+    Answer Ask() {
+        if (child > 0 && !Ended()) return Answer::Pending;
+        if (answer == Answer::Pending) {
+            Begin();
+            return answer;
         }
-        usleep(5000);
+        return std::exchange(answer, Answer::Pending);
     }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+
+private:
+    // Between fork and exec only calls that are safe in a copy of a threaded process.
+    void Begin() {
+        SilenceAlsa();
+        const pid_t parent = getpid();
+        began = Clock::now();
+        child = fork();
+        if (child < 0) answer = Answer::None;
+        if (child != 0) return;
+        // Ends with the program, even when it is killed while the driver waits.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        char* argv[] = {const_cast<char*>(ProbeName), nullptr};
+        if (getppid() == parent) execv("/proc/self/exe", argv);
+        _exit(1);
+    }
+
+    // Collects the child's answer once it ended, or ends it when it took too long.
+    bool Ended() {
+        int status = 0;
+        pid_t ended = waitpid(child, &status, WNOHANG);
+        if (ended == 0) {
+            if (Clock::now() - began < ProbeTime) return false;
+            kill(child, SIGKILL);
+            ended = waitpid(child, &status, 0);
+        }
+        const bool found = ended == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        answer = found ? Answer::Found : Answer::None;
+        child = -1;
+        return true;
+    }
+
+    pid_t child = -1;
+    Clock::time_point began;
+    Answer answer = Answer::Pending;
+};
+
+// SDL's audio subsystem as the layer holds it: started for the device objects that found a
+// device, quit with the last of them. A driver that lost a device or failed to open one may have
+// lost its server: it is quit once no device is open, so that the next device object asks a
+// probe again and starts the driver afresh against the server as it is now.
+struct AudioState {
+    int users = 0;
+    int openDevices = 0;
+    bool started = false;
+    bool lost = false;
+    DeviceProbe probe;
+};
+AudioState audio;
+
+void StopAudio() {
+    if (audio.started) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    audio.started = false;
+    audio.lost = false;
 }
 
 class SdlCaptureBuffer : public CaptureBuffer {
@@ -86,17 +168,28 @@ public:
         want.callback = Receive;
         want.userdata = this;
         id = SDL_OpenAudioDevice(nullptr, 1, &want, &have, 0);
+        audio.openDevices += id != 0;
+        audio.lost |= id == 0;
         return id != 0;
     }
 
     // Closing waits for SDL's audio thread, so no callback runs once the ring goes.
     ~SdlCaptureBuffer() override {
-        if (id != 0) SDL_CloseAudioDevice(id);
+        if (id == 0) return;
+        SDL_CloseAudioDevice(id);
+        --audio.openDevices;
     }
 
 private:
     void StartSource() override { SDL_PauseAudioDevice(id, 0); }
     void StopSource() override { SDL_PauseAudioDevice(id, 1); }
+
+    // SDL reports a device removed (server gone, source unloaded, unplugged) by stopping it.
+    bool SourceLost() const override {
+        if (SDL_GetAudioDeviceStatus(id) != SDL_AUDIO_STOPPED) return false;
+        audio.lost = true;
+        return true;
+    }
 
     // On SDL's audio thread. A removed device goes on calling with silence: none of it is
     // captured, so the positions stand still.
@@ -109,15 +202,33 @@ private:
     SDL_AudioDeviceID id = 0;
 };
 
-// Holds SDL's audio subsystem (and only it) from creation to the last release.
 class SdlCaptureDevice : public CaptureDevice {
 public:
     ~SdlCaptureDevice() override {
-        if (SDL_WasInit(SDL_INIT_AUDIO)) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        if (user && --audio.users == 0) StopAudio();
     }
 
 private:
-    WORD OpenDefault() override { return DefaultChannels(); }
+    // A probe is asked only while SDL's audio subsystem is not started, so that the window
+    // thread never waits on a driver that may hang.
+    bool DefaultKnown() override {
+        if (audio.lost && audio.openDevices == 0) StopAudio();
+        if (!audio.started) answer = audio.probe.Ask();
+        return audio.started || answer != DeviceProbe::Answer::Pending;
+    }
+
+    WORD OpenDefault() override {
+        if (!audio.started) {
+            if (answer != DeviceProbe::Answer::Found || SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+                return 0;
+            audio.started = true;
+        }
+        if (!user) ++audio.users;
+        user = true;
+        const WORD channels = DefaultChannels();
+        audio.lost |= channels == 0;
+        return channels;
+    }
 
     CaptureBuffer* MakeBuffer(const WAVEFORMATEX& f, DWORD bytes, HRESULT* result) override {
         auto* buffer = new (std::nothrow) SdlCaptureBuffer(this, f, bytes);
@@ -126,18 +237,18 @@ private:
         *result = DSERR_NODRIVER;
         return nullptr;
     }
+
+    DeviceProbe::Answer answer = DeviceProbe::Answer::Pending;
+    // Holds SDL's audio subsystem from a successful start to the last release.
+    bool user = false;
 };
 
 } // namespace
 
+// The driver is tried only when the object is initialised.
 HRESULT CreateCaptureObject(void** object) {
-    if (!SDL_WasInit(SDL_INIT_AUDIO) && !DeviceOpensInChild()) return DSERR_NODRIVER;
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return DSERR_NODRIVER;
     auto* device = new (std::nothrow) SdlCaptureDevice;
-    if (device == nullptr) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        return E_OUTOFMEMORY;
-    }
+    if (device == nullptr) return E_OUTOFMEMORY;
     *object = static_cast<IDirectSoundCapture*>(device);
     return S_OK;
 }
