@@ -232,11 +232,28 @@ public:
     void Signal(int signal) { kill(pid, signal); }
 };
 
+bool HasPulse() {
+    return std::system("command -v pulseaudio >/dev/null 2>&1") == 0;
+}
+// A server with the modules given and its default source; null when it did not start.
+std::unique_ptr<PulseServer> ServerWith(const TempDir& runtime,
+                                        const std::vector<std::string>& modules,
+                                        const std::string& source) {
+    auto server = std::make_unique<PulseServer>(runtime.Dir(), modules);
+    if (!server->Running() || std::system(("pactl set-default-source " + source).c_str()) != 0)
+        return nullptr;
+    return server;
+}
+// The monitor of the server's one sink (SDL's driver needs a sink) as the default source.
+const std::vector<std::string> Sink = {"module-null-sink sink_name=spk"};
+// A one-channel null source "mic" beside the sink.
+const std::vector<std::string> MonoSource = {"module-null-sink sink_name=spk",
+                                             "module-null-source source_name=mic channels=1"};
+
 // SDL's PulseAudio driver crashes in its start-up against a server without any sink; only the
 // child that tries it first dies, and creating the capture object fails cleanly.
 TEST_F(SdlCaptureTest, PulseServerWithoutSinkFailsCleanly) {
-    if (std::system("command -v pulseaudio >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "pulseaudio is not installed";
+    if (!HasPulse()) GTEST_SKIP() << "pulseaudio is not installed";
     TempDir runtime;
     PulseServer server(runtime.Dir());
     ASSERT_TRUE(server.Running());
@@ -247,31 +264,14 @@ TEST_F(SdlCaptureTest, PulseServerWithoutSinkFailsCleanly) {
 
 // A one-channel default source is a one-channel device, captured as such.
 TEST_F(SdlCaptureTest, PulseMonoSourceIsOneChannelDevice) {
-    if (std::system("command -v pulseaudio >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "pulseaudio is not installed";
+    if (!HasPulse()) GTEST_SKIP() << "pulseaudio is not installed";
     TempDir runtime;
-    PulseServer server(runtime.Dir(), {"module-null-sink sink_name=spk",
-                                       "module-null-source source_name=mic channels=1"});
-    ASSERT_TRUE(server.Running());
-    ASSERT_EQ(std::system("pactl set-default-source mic"), 0);
+    auto server = ServerWith(runtime, MonoSource, "mic");
+    ASSERT_NE(server, nullptr);
     setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
     Start(Rate);
     EXPECT_EQ(format.nChannels, 1);
     EXPECT_TRUE(Delivers());
-}
-
-bool HasPulse() {
-    return std::system("command -v pulseaudio >/dev/null 2>&1") == 0;
-}
-// A server whose default source is the monitor of its one sink (SDL's driver needs a sink);
-// null when it did not start.
-std::unique_ptr<PulseServer> MonitorServer(const TempDir& runtime, const std::string& sink) {
-    auto server = std::make_unique<PulseServer>(
-        runtime.Dir(), std::vector<std::string>{"module-null-sink sink_name=" + sink});
-    if (!server->Running() ||
-        std::system(("pactl set-default-source " + sink + ".monitor").c_str()))
-        return nullptr;
-    return server;
 }
 
 // Waits until the buffer says its device is gone, for Lock as for the positions.
@@ -288,13 +288,13 @@ void ExpectGone(IDirectSoundCaptureBuffer* buffer) {
 }
 
 // The server killed while capturing: the buffer says the device is gone. A new server with
-// another default source is started while the old device object is still held: a new object
-// opens that source, its driver started afresh. Then the source is unloaded (as a USB
-// microphone unplugged): gone again.
+// another default source, of one channel, is started while the old device object is still held:
+// a new object opens that source as it is, its driver started afresh. Then the sources are
+// unloaded (as a USB microphone unplugged): gone again.
 TEST_F(SdlCaptureTest, LostDeviceIsNoDriverAndANewObjectFindsANewServer) {
     if (!HasPulse()) GTEST_SKIP() << "pulseaudio is not installed";
     TempDir runtime;
-    auto server = MonitorServer(runtime, "spk");
+    auto server = ServerWith(runtime, Sink, "spk.monitor");
     ASSERT_NE(server, nullptr);
     setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
     Start(Rate);
@@ -306,12 +306,15 @@ TEST_F(SdlCaptureTest, LostDeviceIsNoDriverAndANewObjectFindsANewServer) {
     buffer = nullptr;
     IDirectSoundCapture* old = std::exchange(device, nullptr);
     server.reset();
-    server = MonitorServer(runtime, "out");
+    server = ServerWith(runtime, MonoSource, "mic");
     ASSERT_NE(server, nullptr);
     Start(Rate);
+    EXPECT_EQ(format.nChannels, 1);
     EXPECT_TRUE(Delivers());
     old->Release();
-    ASSERT_EQ(std::system("pactl unload-module module-null-sink"), 0);
+    ASSERT_EQ(std::system("pactl unload-module module-null-sink && "
+                          "pactl unload-module module-null-source"),
+              0);
     ExpectGone(buffer);
 }
 
@@ -320,7 +323,7 @@ TEST_F(SdlCaptureTest, LostDeviceIsNoDriverAndANewObjectFindsANewServer) {
 TEST_F(SdlCaptureTest, HungServerLeavesInitializePending) {
     if (!HasPulse()) GTEST_SKIP() << "pulseaudio is not installed";
     TempDir runtime;
-    auto server = MonitorServer(runtime, "spk");
+    auto server = ServerWith(runtime, Sink, "spk.monitor");
     ASSERT_NE(server, nullptr);
     setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
     server->Signal(SIGSTOP);

@@ -136,8 +136,9 @@ private:
 
 // SDL's audio subsystem as the layer holds it: started for the device objects that found a
 // device, quit with the last of them. A driver that lost a device or failed to open one may have
-// lost its server: it is quit once no device is open, so that the next device object asks a
-// probe again and starts the driver afresh against the server as it is now.
+// lost its server, and with it what it knew of the default device (PulseAudio's goes on
+// describing the old server's): it is quit once no device is open, so that the next device
+// object asks a probe again and starts the driver afresh against the server as it is now.
 struct AudioState {
     int users = 0;
     int openDevices = 0;
