@@ -9,6 +9,8 @@ packages=(cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libben
 packages+=(libsndfile1-dev libsoxr-dev)
 # The sound-capture tests' own PulseAudio server and its tone.
 packages+=(pulseaudio pulseaudio-utils sox)
+# The viewer on PipeWire: its services of their own under a D-Bus session of their own.
+packages+=(pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon)
 # The desktop tests: Xlib, a window manager, and tools that drive and read the X server.
 packages+=(libx11-dev openbox xdotool x11-utils imagemagick)
 packages+=("$@")
