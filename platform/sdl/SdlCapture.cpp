@@ -12,8 +12,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <utility>
 
@@ -142,16 +144,44 @@ private:
 struct AudioState {
     int users = 0;
     int openDevices = 0;
+    // Devices being closed on threads of their own.
+    std::atomic<int> closing{0};
     bool started = false;
     bool lost = false;
     DeviceProbe probe;
 };
 AudioState audio;
 
+// True once no device is being closed, after waiting a moment for closes that are quick.
+bool Closed() {
+    for (int i = 0; i < 40 && audio.closing > 0; ++i)
+        SDL_Delay(5);
+    return audio.closing == 0;
+}
+
+// Left for a later call while a device is still being closed.
 void StopAudio() {
+    if (!Closed()) return;
     if (audio.started) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     audio.started = false;
     audio.lost = false;
+}
+
+// What SDL's audio thread writes into: the ring, while its buffer lives. Closing a device waits
+// for that thread, which on a hung server waits for data that never comes; so a device is
+// closed on a thread of its own, after its buffer let go of the ring, and the feed goes with it.
+struct Feed {
+    std::mutex lock;
+    CaptureRing* ring = nullptr;
+    SDL_AudioDeviceID id = 0;
+};
+
+int SDLCALL Close(void* data) {
+    auto* feed = static_cast<Feed*>(data);
+    SDL_CloseAudioDevice(feed->id);
+    delete feed;
+    --audio.closing;
+    return 0;
 }
 
 class SdlCaptureBuffer : public CaptureBuffer {
@@ -167,40 +197,58 @@ public:
         want.channels = Uint8(format.nChannels);
         want.samples = CallbackFrames(format.nSamplesPerSec);
         want.callback = Receive;
-        want.userdata = this;
-        id = SDL_OpenAudioDevice(nullptr, 1, &want, &have, 0);
-        audio.openDevices += id != 0;
-        audio.lost |= id == 0;
-        return id != 0;
+        feed = new (std::nothrow) Feed;
+        if (feed == nullptr || !Closed()) return false;
+        feed->ring = &ring;
+        want.userdata = feed;
+        feed->id = SDL_OpenAudioDevice(nullptr, 1, &want, &have, 0);
+        audio.openDevices += feed->id != 0;
+        audio.lost |= feed->id == 0;
+        return feed->id != 0;
     }
 
-    // Closing waits for SDL's audio thread, so no callback runs once the ring goes.
     ~SdlCaptureBuffer() override {
-        if (id == 0) return;
-        SDL_CloseAudioDevice(id);
+        if (feed == nullptr) return;
+        {
+            const std::lock_guard hold(feed->lock);
+            feed->ring = nullptr;
+        }
+        if (feed->id == 0) {
+            delete feed;
+            return;
+        }
         --audio.openDevices;
+        ++audio.closing;
+        SDL_Thread* closer = SDL_CreateThread(Close, "kavrel-close", feed);
+        if (closer != nullptr)
+            SDL_DetachThread(closer);
+        else
+            Close(feed);
     }
 
 private:
-    void StartSource() override { SDL_PauseAudioDevice(id, 0); }
-    void StopSource() override { SDL_PauseAudioDevice(id, 1); }
+    void StartSource() override { SDL_PauseAudioDevice(feed->id, 0); }
+    void StopSource() override { SDL_PauseAudioDevice(feed->id, 1); }
 
     // SDL reports a device removed (server gone, source unloaded, unplugged) by stopping it.
     bool SourceLost() const override {
-        if (SDL_GetAudioDeviceStatus(id) != SDL_AUDIO_STOPPED) return false;
+        if (SDL_GetAudioDeviceStatus(feed->id) != SDL_AUDIO_STOPPED) return false;
         audio.lost = true;
         return true;
     }
 
     // On SDL's audio thread. A removed device goes on calling with silence: none of it is
     // captured, so the positions stand still.
-    static void SDLCALL Receive(void* self, Uint8* stream, int length) {
-        auto* buffer = static_cast<SdlCaptureBuffer*>(self);
-        if (length <= 0 || SDL_GetAudioDeviceStatus(buffer->id) != SDL_AUDIO_PLAYING) return;
-        buffer->ring.Write(stream, uint64_t(length));
+    static void SDLCALL Receive(void* data, Uint8* stream, int length) {
+        auto* feed = static_cast<Feed*>(data);
+        const std::lock_guard hold(feed->lock);
+        if (length <= 0 || feed->ring == nullptr ||
+            SDL_GetAudioDeviceStatus(feed->id) != SDL_AUDIO_PLAYING)
+            return;
+        feed->ring->Write(stream, uint64_t(length));
     }
 
-    SDL_AudioDeviceID id = 0;
+    Feed* feed = nullptr;
 };
 
 class SdlCaptureDevice : public CaptureDevice {
@@ -213,7 +261,8 @@ private:
     // A probe is asked only while SDL's audio subsystem is not started, so that the window
     // thread never waits on a driver that may hang.
     bool DefaultKnown() override {
-        if (audio.lost && audio.openDevices == 0) StopAudio();
+        if (audio.closing > 0) return false;
+        if ((audio.lost || audio.users == 0) && audio.openDevices == 0) StopAudio();
         if (!audio.started) answer = audio.probe.Ask();
         return audio.started || answer != DeviceProbe::Answer::Pending;
     }
