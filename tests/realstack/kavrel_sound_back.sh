@@ -5,8 +5,9 @@
 #                                        played after the restart shows within 5 s
 #   kavrel_sound_back.sh unload KAVREL   the source's module unloaded, then loaded again: the same
 #   kavrel_sound_back.sh stopped KAVREL  a stopped server (SIGSTOP) at start: both windows show
-#                                        their scales within 5 s; once the server goes on, the
-#                                        440 Hz tone shows
+#                                        their scales within 6 s; once the server goes on, the
+#                                        440 Hz tone shows; stopped again, the picture goes on
+#                                        and the tone comes back when the server does
 # Exits 77 (skipped) where Xvfb or PulseAudio is not installed.
 set -u
 mode=${1:-}
@@ -73,12 +74,23 @@ stopped)
     start_viewer
     until import -window "$PICTURE" "$PICTURE_SHOT" 2>/dev/null && scales_drawn "$PICTURE_SHOT" >/dev/null &&
         xdotool search --name '^Vespira 1.2$' >/dev/null 2>&1; do
-        [ "$(since "$started" | cut -d. -f1)" -lt 5 ] || fail "no windows with scales within 5 s"
+        [ "$(since "$started" | cut -d. -f1)" -lt 6 ] || fail "no windows with scales within 6 s"
         sleep 0.2
     done
     echo "both windows and the scales $(since "$started") s after start"
     kill -CONT "$KAVREL_PULSE_PID"
     tone_shown 440 15 || fail "the tone did not show once the server went on"
+    # Stopped while capturing: the picture goes on (dark columns come in), and the tone comes
+    # back once the server goes on.
+    kill -STOP "$KAVREL_PULSE_PID"
+    stopped=$(date +%s.%N)
+    until import -window "$PICTURE" "$PICTURE_SHOT" 2>/dev/null &&
+        [ "$(brightest "$PICTURE_SHOT" | cut -d' ' -f2)" -lt 50 ]; do
+        [ "$(since "$stopped" | cut -d. -f1)" -lt 5 ] || fail "the picture stood still"
+        sleep 0.2
+    done
+    kill -CONT "$KAVREL_PULSE_PID"
+    tone_shown 440 15 || fail "the tone did not come back once the server went on"
     ;;
 *)
     echo "usage: $0 restart|unload|stopped KAVREL" >&2
