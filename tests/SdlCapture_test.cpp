@@ -233,43 +233,46 @@ public:
     void Signal(int signal) { kill(pid, signal); }
 };
 
-bool HasPulse() {
-    return std::system("command -v pulseaudio >/dev/null 2>&1") == 0;
-}
-// A server with the modules given and its default source; null when it did not start.
-std::unique_ptr<PulseServer> ServerWith(const TempDir& runtime,
-                                        const std::vector<std::string>& modules,
-                                        const std::string& source) {
-    auto server = std::make_unique<PulseServer>(runtime.Dir(), modules);
-    if (!server->Running() || std::system(("pactl set-default-source " + source).c_str()) != 0)
-        return nullptr;
-    return server;
-}
 // The monitor of the server's one sink (SDL's driver needs a sink) as the default source.
 const std::vector<std::string> Sink = {"module-null-sink sink_name=spk"};
 // A one-channel null source "mic" beside the sink.
 const std::vector<std::string> MonoSource = {"module-null-sink sink_name=spk",
                                              "module-null-source source_name=mic channels=1"};
 
-// SDL's PulseAudio driver crashes in its start-up against a server without any sink; only the
-// child that tries it first dies, and creating the capture object fails cleanly.
-TEST_F(SdlCaptureTest, PulseServerWithoutSinkFailsCleanly) {
-    if (!HasPulse()) GTEST_SKIP() << "pulseaudio is not installed";
+// Against a PulseAudio server of the test's own through SDL's PulseAudio driver; skipped where
+// pulseaudio is not installed.
+class SdlPulseTest : public SdlCaptureTest {
+protected:
+    void SetUp() override {
+        if (std::system("command -v pulseaudio >/dev/null 2>&1") != 0)
+            GTEST_SKIP() << "pulseaudio is not installed";
+        SdlCaptureTest::SetUp();
+        setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+    }
+    // A server with the modules given and its default source; null when it did not start.
+    std::unique_ptr<PulseServer> Serve(const std::vector<std::string>& modules,
+                                       const std::string& source) {
+        auto server = std::make_unique<PulseServer>(runtime.Dir(), modules);
+        if (!server->Running() || std::system(("pactl set-default-source " + source).c_str()) != 0)
+            return nullptr;
+        return server;
+    }
     TempDir runtime;
+};
+
+// SDL's PulseAudio driver crashes in its start-up against a server without any sink; only the
+// probe process dies, and Initialize says there is no device.
+TEST_F(SdlPulseTest, PulseServerWithoutSinkFailsCleanly) {
     PulseServer server(runtime.Dir());
     ASSERT_TRUE(server.Running());
-    setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
     EXPECT_EQ(Initialise(), DSERR_NODRIVER);
     EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
 }
 
 // A one-channel default source is a one-channel device, captured as such.
-TEST_F(SdlCaptureTest, PulseMonoSourceIsOneChannelDevice) {
-    if (!HasPulse()) GTEST_SKIP() << "pulseaudio is not installed";
-    TempDir runtime;
-    auto server = ServerWith(runtime, MonoSource, "mic");
+TEST_F(SdlPulseTest, PulseMonoSourceIsOneChannelDevice) {
+    auto server = Serve(MonoSource, "mic");
     ASSERT_NE(server, nullptr);
-    setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
     Start(Rate);
     EXPECT_EQ(format.nChannels, 1);
     EXPECT_TRUE(Delivers());
@@ -292,12 +295,9 @@ void ExpectGone(IDirectSoundCaptureBuffer* buffer) {
 // another default source, of one channel, is started while the old device object is still held:
 // a new object opens that source as it is, its driver started afresh. Then the sources are
 // unloaded (as a USB microphone unplugged): gone again.
-TEST_F(SdlCaptureTest, LostDeviceIsNoDriverAndANewObjectFindsANewServer) {
-    if (!HasPulse()) GTEST_SKIP() << "pulseaudio is not installed";
-    TempDir runtime;
-    auto server = ServerWith(runtime, Sink, "spk.monitor");
+TEST_F(SdlPulseTest, LostDeviceIsNoDriverAndANewObjectFindsANewServer) {
+    auto server = Serve(Sink, "spk.monitor");
     ASSERT_NE(server, nullptr);
-    setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
     Start(Rate);
     ASSERT_TRUE(Delivers());
     server->Signal(SIGKILL);
@@ -307,7 +307,7 @@ TEST_F(SdlCaptureTest, LostDeviceIsNoDriverAndANewObjectFindsANewServer) {
     buffer = nullptr;
     IDirectSoundCapture* old = std::exchange(device, nullptr);
     server.reset();
-    server = ServerWith(runtime, MonoSource, "mic");
+    server = Serve(MonoSource, "mic");
     ASSERT_NE(server, nullptr);
     Start(Rate);
     EXPECT_EQ(format.nChannels, 1);
@@ -323,12 +323,9 @@ TEST_F(SdlCaptureTest, LostDeviceIsNoDriverAndANewObjectFindsANewServer) {
 // and the answer comes when the server goes on. Stopped again while capturing, it holds SDL's
 // audio thread: releasing the buffer and the device object does not wait for it, and a new
 // object answers E_PENDING until the old device is closed, once the server goes on.
-TEST_F(SdlCaptureTest, HungServerHoldsNothingUp) {
-    if (!HasPulse()) GTEST_SKIP() << "pulseaudio is not installed";
-    TempDir runtime;
-    auto server = ServerWith(runtime, Sink, "spk.monitor");
+TEST_F(SdlPulseTest, HungServerHoldsNothingUp) {
+    auto server = Serve(Sink, "spk.monitor");
     ASSERT_NE(server, nullptr);
-    setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
     server->Signal(SIGSTOP);
     ASSERT_EQ(Create(), S_OK);
     for (int i = 0; i < 10; ++i) {
@@ -389,7 +386,7 @@ double Crossings(const std::vector<uint8_t>& bytes, int channel, int channels) {
 
 // Run by tests/realstack/pulse_tone.sh, which starts a server whose default source is the
 // monitor of a null sink that a 440 Hz tone plays into, and names the server's process.
-TEST_F(SdlCaptureTest, RealPulseToneArrivesAndAVanishedServerStopsThePositions) {
+TEST_F(SdlCaptureTest, RealPulseToneArrivesAndAVanishedServerIsNoDriver) {
     const char* server = getenv("KAVREL_PULSE_PID");
     if (server == nullptr) GTEST_SKIP() << "run by tests/realstack/pulse_tone.sh";
     Start(10 * Rate);

@@ -12,26 +12,10 @@
 set -u
 mode=${1:-}
 program=$(realpath "${2:-}")
-here=$(cd "$(dirname "$0")" && pwd)
-source "$here/pulse_tone.sh"
-source "$here/desktop.sh"
-source "$here/picture.sh"
-for tool in Xvfb pulseaudio pactl pacat sox xdotool import "$convert"; do
-    command -v "$tool" >/dev/null || { echo "kavrel_sound_back: $tool is not installed; skipped"; exit 77; }
-done
-
-work=$(mktemp -d)
-kavrel=
-finish() {
-    [ -n "$kavrel" ] && stop_process "$kavrel"
-    desktop_stop
-    [ -n "${KAVREL_PULSE_PID:-}" ] && kill -CONT "$KAVREL_PULSE_PID" 2>/dev/null
-    pulse_stop
-    rm -rf "$work" "$PICTURE_SHOT"
-}
-trap finish EXIT
+name=kavrel_sound_back
+source "$(dirname "$0")/viewer.sh"
 fail() {
-    echo "kavrel_sound_back: $*"
+    echo "$name: $*"
     cat "$work/said"
     exit 1
 }

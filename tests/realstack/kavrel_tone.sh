@@ -14,23 +14,8 @@ set -u
 mode=${1:-}
 program=$(realpath "${2:-}")
 out=${3:-}
-here=$(cd "$(dirname "$0")" && pwd)
-source "$here/pulse_tone.sh"
-source "$here/desktop.sh"
-source "$here/picture.sh"
-for tool in Xvfb pulseaudio pactl pacat sox xdotool import "$convert"; do
-    command -v "$tool" >/dev/null || { echo "kavrel_tone: $tool is not installed; skipped"; exit 77; }
-done
-
-work=$(mktemp -d)
-kavrel=
-finish() {
-    [ -n "$kavrel" ] && stop_process "$kavrel"
-    desktop_stop
-    pulse_stop
-    rm -rf "$work" "$PICTURE_SHOT"
-}
-trap finish EXIT
+name=kavrel_tone
+source "$(dirname "$0")/viewer.sh"
 
 # A screen just large enough for both windows: the picture at the top left, the control window
 # below it at the bottom right.
