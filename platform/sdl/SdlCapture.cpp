@@ -23,7 +23,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How long the child that tries the audio driver may take.
+// How long a probe process may take.
 constexpr auto ProbeTime = std::chrono::seconds(10);
 
 // SDL's callback period: the power of two of frames nearest below a twentieth of a second.
@@ -259,7 +259,8 @@ public:
 
 private:
     // A probe is asked only while SDL's audio subsystem is not started, so that the window
-    // thread never waits on a driver that may hang.
+    // thread never waits on a driver that may hang; nothing is asked while a device is still
+    // being closed.
     bool DefaultKnown() override {
         if (audio.closing > 0) return false;
         if ((audio.lost || audio.users == 0) && audio.openDevices == 0) StopAudio();
