@@ -79,6 +79,9 @@ constexpr char ProbeName[] = "kavrel-audio-probe";
 // a forked copy could not use the sound server's client library once the program has used it.
 [[gnu::constructor]] void RunProbe(int argc, char** argv, char**) {
     if (argc != 1 || std::strcmp(argv[0], ProbeName) != 0) return;
+    // A driver that crashes ends the probe quietly, also where a sanitizer catches the signal.
+    for (int s : {SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL})
+        signal(s, SIG_DFL);
     SilenceAlsa();
     _exit(SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 && DefaultChannels() != 0 ? 0 : 1);
 }
