@@ -11,6 +11,8 @@ packages+=(libsndfile1-dev libsoxr-dev)
 packages+=(pulseaudio pulseaudio-utils sox)
 # kavrel-render over a folder of files, as its README shows.
 packages+=(parallel)
+# The viewer on PipeWire: its services of their own under a D-Bus session of their own.
+packages+=(pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon)
 # The desktop tests: Xlib, a window manager, and tools that drive and read the X server.
 packages+=(libx11-dev openbox xdotool x11-utils imagemagick)
 packages+=("$@")

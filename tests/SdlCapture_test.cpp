@@ -19,8 +19,11 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -47,11 +50,25 @@ protected:
         return result;
     }
 
+    // A new device object initialised as the program does it: asked again while the answer
+    // is pending, each answer within a few milliseconds.
+    HRESULT Initialise() {
+        if (device != nullptr) device->Release();
+        EXPECT_EQ(Create(), S_OK);
+        for (const auto end = Clock::now() + 15s; device != nullptr && Clock::now() < end;) {
+            const auto asked = Clock::now();
+            const HRESULT result = device->Initialize(nullptr);
+            EXPECT_LT(Clock::now() - asked, 500ms);
+            if (result != E_PENDING) return result;
+            std::this_thread::sleep_for(10ms);
+        }
+        return E_FAIL;
+    }
+
     // The program's steps: the default device, its channels, a looping buffer of the given
     // frames at 11025 Hz, started.
     void Start(DWORD frames) {
-        ASSERT_EQ(Create(), S_OK);
-        ASSERT_EQ(device->Initialize(nullptr), DS_OK);
+        ASSERT_EQ(Initialise(), DS_OK);
         DSCCAPS caps{sizeof caps, 0, 0, 0};
         ASSERT_EQ(device->GetCaps(&caps), DS_OK);
         ASSERT_TRUE(caps.dwChannels == 1 || caps.dwChannels == 2) << caps.dwChannels;
@@ -71,6 +88,16 @@ protected:
         DWORD read = 0;
         EXPECT_EQ(buffer->GetCurrentPosition(nullptr, &read), DS_OK);
         return read;
+    }
+
+    // True once the read position moved within ten seconds.
+    bool Delivers() {
+        const DWORD first = ReadPosition();
+        for (const auto end = Clock::now() + 10s; Clock::now() < end;) {
+            if (ReadPosition() != first) return true;
+            std::this_thread::sleep_for(10ms);
+        }
+        return false;
     }
 
     // Appends what was captured since the last read, in one or two regions.
@@ -139,7 +166,8 @@ TEST_F(SdlCaptureTest, DiskDriverFileArrivesInOrderAcrossWraps) {
     EXPECT_NE(ReadPosition(), stopped);
 
     // Released while capturing, before the device object, as the program does at its end: the
-    // audio thread is gone before the ring (the sanitizer build sees a late write).
+    // audio thread writes nothing into the ring once it is gone (the sanitizer build sees a late
+    // write).
     buffer->Release();
     buffer = nullptr;
     std::this_thread::sleep_for(100ms);
@@ -165,8 +193,7 @@ TEST_F(SdlCaptureTest, LeavesSdlVideoAlone) {
 
 TEST_F(SdlCaptureTest, NoDriverIsNoDevice) {
     setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-    EXPECT_EQ(Create(), DSERR_NODRIVER);
-    EXPECT_EQ(device, nullptr);
+    EXPECT_EQ(Initialise(), DSERR_NODRIVER);
     EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
 }
 
@@ -203,38 +230,145 @@ public:
         }
         Stop();
     }
+    void Signal(int signal) { kill(pid, signal); }
+};
+
+// The monitor of the server's one sink (SDL's driver needs a sink) as the default source.
+const std::vector<std::string> Sink = {"module-null-sink sink_name=spk"};
+// A one-channel null source "mic" beside the sink.
+const std::vector<std::string> MonoSource = {"module-null-sink sink_name=spk",
+                                             "module-null-source source_name=mic channels=1"};
+
+// Against a PulseAudio server of the test's own through SDL's PulseAudio driver; skipped where
+// pulseaudio is not installed.
+class SdlPulseTest : public SdlCaptureTest {
+protected:
+    void SetUp() override {
+        if (std::system("command -v pulseaudio >/dev/null 2>&1") != 0)
+            GTEST_SKIP() << "pulseaudio is not installed";
+        SdlCaptureTest::SetUp();
+        setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+    }
+    // A server with the modules given and its default source; null when it did not start.
+    std::unique_ptr<PulseServer> Serve(const std::vector<std::string>& modules,
+                                       const std::string& source) {
+        auto server = std::make_unique<PulseServer>(runtime.Dir(), modules);
+        if (!server->Running() || std::system(("pactl set-default-source " + source).c_str()) != 0)
+            return nullptr;
+        return server;
+    }
+    TempDir runtime;
 };
 
 // SDL's PulseAudio driver crashes in its start-up against a server without any sink; only the
-// child that tries it first dies, and creating the capture object fails cleanly.
-TEST_F(SdlCaptureTest, PulseServerWithoutSinkFailsCleanly) {
-    if (std::system("command -v pulseaudio >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "pulseaudio is not installed";
-    TempDir runtime;
+// probe process dies, and Initialize says there is no device.
+TEST_F(SdlPulseTest, PulseServerWithoutSinkFailsCleanly) {
     PulseServer server(runtime.Dir());
     ASSERT_TRUE(server.Running());
-    setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
-    EXPECT_EQ(Create(), DSERR_NODRIVER);
-    EXPECT_EQ(device, nullptr);
+    EXPECT_EQ(Initialise(), DSERR_NODRIVER);
     EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
 }
 
 // A one-channel default source is a one-channel device, captured as such.
-TEST_F(SdlCaptureTest, PulseMonoSourceIsOneChannelDevice) {
-    if (std::system("command -v pulseaudio >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "pulseaudio is not installed";
-    TempDir runtime;
-    PulseServer server(runtime.Dir(), {"module-null-sink sink_name=spk",
-                                       "module-null-source source_name=mic channels=1"});
-    ASSERT_TRUE(server.Running());
-    ASSERT_EQ(std::system("pactl set-default-source mic"), 0);
-    setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+TEST_F(SdlPulseTest, PulseMonoSourceIsOneChannelDevice) {
+    auto server = Serve(MonoSource, "mic");
+    ASSERT_NE(server, nullptr);
     Start(Rate);
     EXPECT_EQ(format.nChannels, 1);
-    const auto end = Clock::now() + 10s;
-    while (ReadPosition() == 0 && Clock::now() < end)
+    EXPECT_TRUE(Delivers());
+}
+
+// Waits until the buffer says its device is gone, for Lock as for the positions.
+void ExpectGone(IDirectSoundCaptureBuffer* buffer) {
+    DWORD read = 0;
+    for (const auto end = Clock::now() + 5s; Clock::now() < end;) {
+        if (buffer->GetCurrentPosition(nullptr, &read) == DSERR_NODRIVER) break;
         std::this_thread::sleep_for(10ms);
-    EXPECT_NE(ReadPosition(), 0u);
+    }
+    EXPECT_EQ(buffer->GetCurrentPosition(nullptr, &read), DSERR_NODRIVER);
+    void* region = nullptr;
+    DWORD bytes = 0;
+    EXPECT_EQ(buffer->Lock(0, 4, &region, &bytes, nullptr, nullptr, 0), DSERR_NODRIVER);
+}
+
+// The server killed while capturing: the buffer says the device is gone. A new server with
+// another default source, of one channel, is started while the old device object is still held:
+// a new object opens that source as it is, its driver started afresh. Then the sources are
+// unloaded (as a USB microphone unplugged): gone again.
+TEST_F(SdlPulseTest, LostDeviceIsNoDriverAndANewObjectFindsANewServer) {
+    auto server = Serve(Sink, "spk.monitor");
+    ASSERT_NE(server, nullptr);
+    Start(Rate);
+    ASSERT_TRUE(Delivers());
+    server->Signal(SIGKILL);
+    ExpectGone(buffer);
+
+    buffer->Release();
+    buffer = nullptr;
+    IDirectSoundCapture* old = std::exchange(device, nullptr);
+    server.reset();
+    server = Serve(MonoSource, "mic");
+    ASSERT_NE(server, nullptr);
+    Start(Rate);
+    EXPECT_EQ(format.nChannels, 1);
+    EXPECT_TRUE(Delivers());
+    old->Release();
+    ASSERT_EQ(std::system("pactl unload-module module-null-sink && "
+                          "pactl unload-module module-null-source"),
+              0);
+    ExpectGone(buffer);
+}
+
+// A stopped server holds the driver's start-up: meanwhile Initialize answers E_PENDING at once,
+// and the answer comes when the server goes on. Stopped again while capturing, it holds SDL's
+// audio thread: releasing the buffer and the device object does not wait for it, and a new
+// object answers E_PENDING until the old device is closed, once the server goes on.
+TEST_F(SdlPulseTest, HungServerHoldsNothingUp) {
+    auto server = Serve(Sink, "spk.monitor");
+    ASSERT_NE(server, nullptr);
+    server->Signal(SIGSTOP);
+    ASSERT_EQ(Create(), S_OK);
+    for (int i = 0; i < 10; ++i) {
+        const auto asked = Clock::now();
+        EXPECT_EQ(device->Initialize(nullptr), E_PENDING);
+        EXPECT_LT(Clock::now() - asked, 100ms);
+        std::this_thread::sleep_for(100ms);
+    }
+    server->Signal(SIGCONT);
+    Start(Rate);
+    ASSERT_TRUE(Delivers());
+
+    server->Signal(SIGSTOP);
+    std::thread resume([&server] {
+        std::this_thread::sleep_for(3s);
+        server->Signal(SIGCONT);
+    });
+    std::this_thread::sleep_for(200ms);
+    const auto released = Clock::now();
+    std::exchange(buffer, nullptr)->Release();
+    std::exchange(device, nullptr)->Release();
+    EXPECT_LT(Clock::now() - released, 500ms);
+    ASSERT_EQ(Create(), S_OK);
+    EXPECT_EQ(device->Initialize(nullptr), E_PENDING);
+    EXPECT_EQ(Initialise(), DS_OK);
+    resume.join();
+}
+
+// Without a sound server SDL falls back to ALSA, whose library prints its own errors: none of
+// them reach stderr.
+TEST_F(SdlCaptureTest, NoSoundServerPrintsNothing) {
+    TempDir runtime;
+    setenv("XDG_RUNTIME_DIR", runtime.Dir().c_str(), 1);
+    unsetenv("PULSE_SERVER");
+    unsetenv("SDL_AUDIODRIVER");
+    std::fflush(stderr);
+    const int saved = dup(2), file = open(runtime.File("said").c_str(), O_CREAT | O_WRONLY, 0600);
+    dup2(file, 2);
+    Initialise();
+    dup2(saved, 2);
+    close(saved);
+    close(file);
+    EXPECT_EQ(std::ifstream(runtime.File("said")).peek(), EOF);
 }
 
 // Zero crossings per second of one channel's samples.
@@ -252,7 +386,7 @@ double Crossings(const std::vector<uint8_t>& bytes, int channel, int channels) {
 
 // Run by tests/realstack/pulse_tone.sh, which starts a server whose default source is the
 // monitor of a null sink that a 440 Hz tone plays into, and names the server's process.
-TEST_F(SdlCaptureTest, RealPulseToneArrivesAndAVanishedServerStopsThePositions) {
+TEST_F(SdlCaptureTest, RealPulseToneArrivesAndAVanishedServerIsNoDriver) {
     const char* server = getenv("KAVREL_PULSE_PID");
     if (server == nullptr) GTEST_SKIP() << "run by tests/realstack/pulse_tone.sh";
     Start(10 * Rate);
@@ -275,12 +409,11 @@ TEST_F(SdlCaptureTest, RealPulseToneArrivesAndAVanishedServerStopsThePositions) 
         peak = std::max(peak, std::abs(int(int16_t(last[i] | last[i + 1] << 8))));
     EXPECT_GT(peak, 8000);
 
-    // The server goes away: SDL reports the device removed; nothing more is captured.
+    // The server goes away: SDL reports the device removed, and the buffer says so.
     ASSERT_EQ(kill(pid_t(std::atoi(server)), SIGKILL), 0);
     std::this_thread::sleep_for(1500ms);
-    const DWORD gone = ReadPosition();
-    std::this_thread::sleep_for(500ms);
-    EXPECT_EQ(ReadPosition(), gone);
+    DWORD read = 0;
+    EXPECT_EQ(buffer->GetCurrentPosition(nullptr, &read), DSERR_NODRIVER);
 }
 
 } // namespace

@@ -5,17 +5,26 @@
 
 #include <SDL.h>
 
+#include <dlfcn.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <mutex>
 #include <new>
+#include <utility>
 
 namespace {
 
-// How long the child that tries the audio driver may take.
-constexpr int ProbeMilliseconds = 10000;
+using Clock = std::chrono::steady_clock;
+
+// How long a probe process may take.
+constexpr auto ProbeTime = std::chrono::seconds(10);
 
 // SDL's callback period: the power of two of frames nearest below a twentieth of a second.
 Uint16 CallbackFrames(DWORD rate) {
@@ -47,28 +56,135 @@ WORD DefaultChannels() {
     return spec.channels >= 2 ? 2 : 1;
 }
 
-// An audio driver can crash inside its start-up (SDL 2.26's PulseAudio driver does when the
-// server has no sink at all), so a child process starts it and opens the default device first:
-// only the child dies then. True when the child found a device.
-bool DeviceOpensInChild() {
-    const pid_t child = fork();
-    if (child < 0) return false;
-    if (child == 0) {
-        for (int s : {SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL})
-            signal(s, SIG_DFL);
-        const bool found = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 && DefaultChannels() != 0;
-        _exit(found ? 0 : 1);
-    }
-    int status = 0;
-    for (int waited = 0; waitpid(child, &status, WNOHANG) == 0; waited += 5) {
-        if (waited >= ProbeMilliseconds) {
-            kill(child, SIGKILL);
-            waitpid(child, &status, 0);
-            return false;
+// ALSA's library prints its own errors on stderr (SDL falls back to it without a sound server):
+// a handler that drops them is set before SDL loads the library, which then stays loaded, so that
+// the handler holds whenever SDL loads it again.
+void Silent(const char*, int, const char*, int, const char*, ...) {}
+
+void SilenceAlsa() {
+    static bool done = false;
+    if (std::exchange(done, true)) return;
+    void* alsa = dlopen("libasound.so.2", RTLD_NOW);
+    if (alsa == nullptr) return;
+    using Handler = void (*)(const char*, int, const char*, int, const char*, ...);
+    if (auto set = reinterpret_cast<int (*)(Handler)>(dlsym(alsa, "snd_lib_error_set_handler")))
+        set(Silent);
+}
+
+// The name under which this program runs as a probe process (its argv[0]).
+constexpr char ProbeName[] = "kavrel-audio-probe";
+
+// A probe process answers by its status whether the audio driver starts and finds a default
+// capture device, before anything else of the program runs. It is the program started afresh:
+// a forked copy could not use the sound server's client library once the program has used it.
+[[gnu::constructor]] void RunProbe(int argc, char** argv, char**) {
+    if (argc != 1 || std::strcmp(argv[0], ProbeName) != 0) return;
+    // A driver that crashes ends the probe quietly, also where a sanitizer catches the signal.
+    for (int s : {SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL})
+        signal(s, SIG_DFL);
+    SilenceAlsa();
+    _exit(SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 && DefaultChannels() != 0 ? 0 : 1);
+}
+
+// Whether a default capture device exists, found out by a probe process: an audio driver can
+// crash inside its start-up (SDL 2.26's PulseAudio driver does when the server has no sink at
+// all) or wait on a hung server, and only the probe dies or waits then. The window thread only
+// looks in on it; an answer is handed out once, so that each later question is asked anew.
+class DeviceProbe {
+public:
+    enum class Answer { Pending, Found, None };
+
+    Answer Ask() {
+        if (child > 0 && !Ended()) return Answer::Pending;
+        if (answer == Answer::Pending) {
+            Begin();
+            return answer;
         }
-        usleep(5000);
+        return std::exchange(answer, Answer::Pending);
     }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+
+private:
+    // Between fork and exec only calls that are safe in a copy of a threaded process.
+    void Begin() {
+        SilenceAlsa();
+        const pid_t parent = getpid();
+        began = Clock::now();
+        child = fork();
+        if (child < 0) answer = Answer::None;
+        if (child != 0) return;
+        // Ends with the program, even when it is killed while the driver waits.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        char* argv[] = {const_cast<char*>(ProbeName), nullptr};
+        if (getppid() == parent) execv("/proc/self/exe", argv);
+        _exit(1);
+    }
+
+    // Collects the child's answer once it ended, or ends it when it took too long.
+    bool Ended() {
+        int status = 0;
+        pid_t ended = waitpid(child, &status, WNOHANG);
+        if (ended == 0) {
+            if (Clock::now() - began < ProbeTime) return false;
+            kill(child, SIGKILL);
+            ended = waitpid(child, &status, 0);
+        }
+        const bool found = ended == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        answer = found ? Answer::Found : Answer::None;
+        child = -1;
+        return true;
+    }
+
+    pid_t child = -1;
+    Clock::time_point began;
+    Answer answer = Answer::Pending;
+};
+
+// SDL's audio subsystem as the layer holds it: started for the device objects that found a
+// device, quit with the last of them. A driver that lost a device or failed to open one may have
+// lost its server, and with it what it knew of the default device (PulseAudio's goes on
+// describing the old server's): it is quit once no device is open, so that the next device
+// object asks a probe again and starts the driver afresh against the server as it is now.
+struct AudioState {
+    int users = 0;
+    int openDevices = 0;
+    // Devices being closed on threads of their own.
+    std::atomic<int> closing{0};
+    bool started = false;
+    bool lost = false;
+    DeviceProbe probe;
+};
+AudioState audio;
+
+// True once no device is being closed, after waiting a moment for closes that are quick.
+bool Closed() {
+    for (int i = 0; i < 40 && audio.closing > 0; ++i)
+        SDL_Delay(5);
+    return audio.closing == 0;
+}
+
+// Left for a later call while a device is still being closed.
+void StopAudio() {
+    if (!Closed()) return;
+    if (audio.started) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    audio.started = false;
+    audio.lost = false;
+}
+
+// What SDL's audio thread writes into: the ring, while its buffer lives. Closing a device waits
+// for that thread, which on a hung server waits for data that never comes; so a device is
+// closed on a thread of its own, after its buffer let go of the ring, and the feed goes with it.
+struct Feed {
+    std::mutex lock;
+    CaptureRing* ring = nullptr;
+    SDL_AudioDeviceID id = 0;
+};
+
+int SDLCALL Close(void* data) {
+    auto* feed = static_cast<Feed*>(data);
+    SDL_CloseAudioDevice(feed->id);
+    delete feed;
+    --audio.closing;
+    return 0;
 }
 
 class SdlCaptureBuffer : public CaptureBuffer {
@@ -84,40 +200,89 @@ public:
         want.channels = Uint8(format.nChannels);
         want.samples = CallbackFrames(format.nSamplesPerSec);
         want.callback = Receive;
-        want.userdata = this;
-        id = SDL_OpenAudioDevice(nullptr, 1, &want, &have, 0);
-        return id != 0;
+        feed = new (std::nothrow) Feed;
+        if (feed == nullptr || !Closed()) return false;
+        feed->ring = &ring;
+        want.userdata = feed;
+        feed->id = SDL_OpenAudioDevice(nullptr, 1, &want, &have, 0);
+        audio.openDevices += feed->id != 0;
+        audio.lost |= feed->id == 0;
+        return feed->id != 0;
     }
 
-    // Closing waits for SDL's audio thread, so no callback runs once the ring goes.
     ~SdlCaptureBuffer() override {
-        if (id != 0) SDL_CloseAudioDevice(id);
+        if (feed == nullptr) return;
+        {
+            const std::lock_guard hold(feed->lock);
+            feed->ring = nullptr;
+        }
+        if (feed->id == 0) {
+            delete feed;
+            return;
+        }
+        --audio.openDevices;
+        ++audio.closing;
+        SDL_Thread* closer = SDL_CreateThread(Close, "kavrel-close", feed);
+        if (closer != nullptr)
+            SDL_DetachThread(closer);
+        else
+            Close(feed);
     }
 
 private:
-    void StartSource() override { SDL_PauseAudioDevice(id, 0); }
-    void StopSource() override { SDL_PauseAudioDevice(id, 1); }
+    void StartSource() override { SDL_PauseAudioDevice(feed->id, 0); }
+    void StopSource() override { SDL_PauseAudioDevice(feed->id, 1); }
+
+    // SDL reports a device removed (server gone, source unloaded, unplugged) by stopping it.
+    bool SourceLost() const override {
+        if (SDL_GetAudioDeviceStatus(feed->id) != SDL_AUDIO_STOPPED) return false;
+        audio.lost = true;
+        return true;
+    }
 
     // On SDL's audio thread. A removed device goes on calling with silence: none of it is
     // captured, so the positions stand still.
-    static void SDLCALL Receive(void* self, Uint8* stream, int length) {
-        auto* buffer = static_cast<SdlCaptureBuffer*>(self);
-        if (length <= 0 || SDL_GetAudioDeviceStatus(buffer->id) != SDL_AUDIO_PLAYING) return;
-        buffer->ring.Write(stream, uint64_t(length));
+    static void SDLCALL Receive(void* data, Uint8* stream, int length) {
+        auto* feed = static_cast<Feed*>(data);
+        const std::lock_guard hold(feed->lock);
+        if (length <= 0 || feed->ring == nullptr ||
+            SDL_GetAudioDeviceStatus(feed->id) != SDL_AUDIO_PLAYING)
+            return;
+        feed->ring->Write(stream, uint64_t(length));
     }
 
-    SDL_AudioDeviceID id = 0;
+    Feed* feed = nullptr;
 };
 
-// Holds SDL's audio subsystem (and only it) from creation to the last release.
 class SdlCaptureDevice : public CaptureDevice {
 public:
     ~SdlCaptureDevice() override {
-        if (SDL_WasInit(SDL_INIT_AUDIO)) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        if (user && --audio.users == 0) StopAudio();
     }
 
 private:
-    WORD OpenDefault() override { return DefaultChannels(); }
+    // A probe is asked only while SDL's audio subsystem is not started, so that the window
+    // thread never waits on a driver that may hang; nothing is asked while a device is still
+    // being closed.
+    bool DefaultKnown() override {
+        if (audio.closing > 0) return false;
+        if ((audio.lost || audio.users == 0) && audio.openDevices == 0) StopAudio();
+        if (!audio.started) answer = audio.probe.Ask();
+        return audio.started || answer != DeviceProbe::Answer::Pending;
+    }
+
+    WORD OpenDefault() override {
+        if (!audio.started) {
+            if (answer != DeviceProbe::Answer::Found || SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+                return 0;
+            audio.started = true;
+        }
+        if (!user) ++audio.users;
+        user = true;
+        const WORD channels = DefaultChannels();
+        audio.lost |= channels == 0;
+        return channels;
+    }
 
     CaptureBuffer* MakeBuffer(const WAVEFORMATEX& f, DWORD bytes, HRESULT* result) override {
         auto* buffer = new (std::nothrow) SdlCaptureBuffer(this, f, bytes);
@@ -126,18 +291,18 @@ private:
         *result = DSERR_NODRIVER;
         return nullptr;
     }
+
+    DeviceProbe::Answer answer = DeviceProbe::Answer::Pending;
+    // Holds SDL's audio subsystem from a successful start to the last release.
+    bool user = false;
 };
 
 } // namespace
 
+// The driver is tried only when the object is initialised.
 HRESULT CreateCaptureObject(void** object) {
-    if (!SDL_WasInit(SDL_INIT_AUDIO) && !DeviceOpensInChild()) return DSERR_NODRIVER;
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return DSERR_NODRIVER;
     auto* device = new (std::nothrow) SdlCaptureDevice;
-    if (device == nullptr) {
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        return E_OUTOFMEMORY;
-    }
+    if (device == nullptr) return E_OUTOFMEMORY;
     *object = static_cast<IDirectSoundCapture*>(device);
     return S_OK;
 }

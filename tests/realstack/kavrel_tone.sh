@@ -14,23 +14,8 @@ set -u
 mode=${1:-}
 program=$(realpath "${2:-}")
 out=${3:-}
-here=$(cd "$(dirname "$0")" && pwd)
-source "$here/pulse_tone.sh"
-source "$here/desktop.sh"
-convert=/usr/bin/convert
-for tool in Xvfb pulseaudio pactl pacat sox xdotool import "$convert"; do
-    command -v "$tool" >/dev/null || { echo "kavrel_tone: $tool is not installed; skipped"; exit 77; }
-done
-
-work=$(mktemp -d)
-kavrel=
-finish() {
-    [ -n "$kavrel" ] && stop_process "$kavrel"
-    desktop_stop
-    pulse_stop
-    rm -rf "$work"
-}
-trap finish EXIT
+name=kavrel_tone
+source "$(dirname "$0")/viewer.sh"
 
 # A screen just large enough for both windows: the picture at the top left, the control window
 # below it at the bottom right.
@@ -40,52 +25,16 @@ pulse_tone 440
 
 (cd "$work" && exec ${KAVREL_LAUNCHER:-} "$program") >"$work/said" 2>&1 &
 kavrel=$!
-picture=
-for i in $(seq 300); do
-    picture=$(xdotool search --name '^Ornalux$' 2>/dev/null | head -1)
-    [ -n "$picture" ] && break
-    sleep 0.1
-done
-[ -n "$picture" ] || { echo "kavrel_tone: no picture window"; cat "$work/said"; exit 1; }
-
-# The brightest row of a column near the newest one, as the middle of the run of its largest
-# grey level (the grey scale saturates around a strong tone); prints "row level".
-brightest() {
-    "$convert" "$1" -crop "1x280+667+0" -depth 8 txt:- | awk -F'[,:() ]+' '
-        NR > 1 { y = $2; v = $4; if (v > best) { best = v; first = y } if (v == best) last = y }
-        END { printf "%.1f %d\n", (first + last) / 2, best }'
-}
-# Pure green pixels (the scales' marks and labels) in a rectangle WxH+X+Y.
-greens() {
-    "$convert" "$1" -crop "$2" -depth 8 txt:- | grep -c '#00FF00'
-}
-
-# Point k of 280 between 40 and 1200 Hz lies at row 279 - k: 440 Hz at row 182.8.
-want=$(awk 'BEGIN { printf "%.2f", 279 - (440 - 40) * 279 / 1160 }')
-shot="$work/picture.png"
-found=
-for i in $(seq 60); do
-    sleep 0.5
-    import -window "$picture" "$shot" 2>/dev/null || continue
-    read -r row level < <(brightest "$shot")
-    if [ "${level:-0}" -ge 200 ] && awk -v r="$row" -v w="$want" 'BEGIN { exit !(r - w <= 1 && w - r <= 1) }'; then
-        found=1
-        break
-    fi
-done
-if [ -z "$found" ]; then
-    echo "kavrel_tone: no bright line at 440 Hz (row $want); last brightest row ${row:-?} level ${level:-?}"
+picture_wait || { echo "kavrel_tone: no picture window"; cat "$work/said"; exit 1; }
+if ! tone_shown 440 30; then
     cat "$work/said"
     exit 1
 fi
-echo "bright line at row $row (440 Hz is row $want), level $level"
+echo "bright line at row $TONE_ROW, level $TONE_LEVEL"
 
 case "$mode" in
 check)
-    frequency=$(greens "$shot" 70x280+0+0)
-    time=$(greens "$shot" 600x50+70+280)
-    echo "scale pixels: frequency $frequency, time $time"
-    [ "$frequency" -gt 50 ] && [ "$time" -gt 50 ] || { echo "kavrel_tone: a scale is missing"; exit 1; }
+    scales_drawn "$PICTURE_SHOT" || { echo "kavrel_tone: a scale is missing"; exit 1; }
     # A plain SIGTERM ends the viewer, as it ends any program.
     kill "$kavrel"
     for i in $(seq 30); do kill -0 "$kavrel" 2>/dev/null || break; sleep 0.1; done
@@ -96,7 +45,7 @@ screenshot)
     import -window root "$out" && echo "saved $out"
     ;;
 windows)
-    mkdir -p "$out" && import -window "$picture" "$out/picture.png" &&
+    mkdir -p "$out" && import -window "$PICTURE" "$out/picture.png" &&
         import -window "$(xdotool search --name '^Vespira 1.2$' | head -1)" "$out/control.png" &&
         echo "saved $out/picture.png and $out/control.png"
     ;;

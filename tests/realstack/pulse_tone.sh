@@ -5,6 +5,8 @@
 #
 # As helpers:  source tests/realstack/pulse_tone.sh
 #              pulse_start             server in a fresh XDG_RUNTIME_DIR, exports KAVREL_PULSE_PID
+#              pulse_serve             server in the same directory again (after it ended)
+#              pulse_sink_load         loads the sink again (after its module was unloaded)
 #              pulse_tone [hz]         plays a sine (440 Hz) into the sink until pulse_stop
 #              pulse_stop              stops the tone and the server by their process ids
 # As a runner: tests/realstack/pulse_tone.sh run COMMAND [ARGS...]
@@ -13,12 +15,23 @@
 # The first captured data can come a second or two late and in bursts: wait for data, not for a
 # fixed time.
 
+# The null sink; its monitor is the default source.
+pulse_sink=(module-null-sink sink_name=spk rate=44100 channels=2)
+
+pulse_sink_load() {
+    pactl load-module "${pulse_sink[@]}" >/dev/null && pactl set-default-source spk.monitor
+}
+
 pulse_start() {
     PULSE_RUNTIME_DIR=$(mktemp -d)
     export XDG_RUNTIME_DIR=$PULSE_RUNTIME_DIR
     unset PULSE_SERVER
+    pulse_serve
+}
+
+pulse_serve() {
     pulseaudio -n --daemonize=no --exit-idle-time=-1 --load=module-native-protocol-unix \
-        --load="module-null-sink sink_name=spk rate=44100 channels=2" >"$PULSE_RUNTIME_DIR/log" 2>&1 &
+        --load="${pulse_sink[*]}" >"$PULSE_RUNTIME_DIR/log" 2>&1 &
     KAVREL_PULSE_PID=$!
     export KAVREL_PULSE_PID
     local i
