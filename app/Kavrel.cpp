@@ -20,25 +20,32 @@ bool DisplayAvailable() {
     return display != nullptr;
 }
 
+int NoDisplay() {
+    std::fputs("kavrel: no display is available to show the viewer's windows on\n", stderr);
+    return 1;
+}
+
 } // namespace
 
 int WinMain(HINSTANCE, HINSTANCE, char*, int) {
-    if (!DisplayAvailable()) {
-        std::fputs("kavrel: no display is available to show the viewer's windows on\n", stderr);
-        return 1;
-    }
+    if (!DisplayAvailable()) return NoDisplay();
     TApplication application;
+    int status = 0;
     try {
         application.Initialize();
         application.Title = "Vespira";
         frmMain = new TfrmMain(&application);
         application.CreateForm(frmMain);
-        application.Run();
+        // A desktop may grant a display object and still refuse windows (Wine without X).
+        if (frmMain->Handle() != nullptr)
+            application.Run();
+        else
+            status = NoDisplay();
     } catch (const std::exception& error) {
         application.ShowException(error.what());
     } catch (...) {
         application.ShowException("");
     }
     frmMain = nullptr;
-    return 0;
+    return status;
 }

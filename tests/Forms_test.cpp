@@ -64,10 +64,12 @@ TEST_F(FormsTest, ControlsAreDrawnInTheClassicLook) {
     Run();
     HWND w = f.Handle();
     EXPECT_EQ(f.ClientWidth(), 307);
-    EXPECT_EQ(VirtualClientPixel(w, 5, 5), 0xC0C0C0u);    // form face
-    EXPECT_EQ(VirtualClientPixel(w, 192, 15), 0xFFFFFFu); // button: light top left
-    EXPECT_EQ(VirtualClientPixel(w, 287, 39), 0x000000u); // dark bottom right
-    EXPECT_EQ(VirtualClientPixel(w, 286, 38), 0x808080u); // inner shadow
+    EXPECT_EQ(VirtualClientPixel(w, 5, 5), 0xC0C0C0u); // form face
+    // The button has the keyboard from the start: a black frame round its raised edges.
+    EXPECT_EQ(VirtualClientPixel(w, 192, 15), 0x000000u);
+    EXPECT_EQ(VirtualClientPixel(w, 193, 16), 0xFFFFFFu); // light top left
+    EXPECT_EQ(VirtualClientPixel(w, 286, 38), 0x000000u); // dark bottom right
+    EXPECT_EQ(VirtualClientPixel(w, 285, 37), 0x808080u); // inner shadow
     EXPECT_EQ(VirtualClientPixel(w, 16, 48), 0xFFFFFFu);  // etched group frame, bottom
     EXPECT_EQ(VirtualClientPixel(w, 16, 47), 0x808080u);
     EXPECT_EQ(VirtualClientPixel(w, 32 + 5, 24 + 2 + 5), 0x000000u); // the checked dot
@@ -133,8 +135,7 @@ TEST_F(FormsTest, MouseClicksButtonsAndChecksRadioButtons) {
 
 TEST_F(FormsTest, KeyboardMovesFocusAndActsOnTheFocusedControl) {
     ControlForm f;
-    f.Show();
-    Key(VK_TAB); // the button
+    f.Show(); // the first control in tab order, the button, has the keyboard
     Key(VK_SPACE);
     Key(VK_TAB); // the checked radio button of the group
     Key(VK_RIGHT);
@@ -152,8 +153,7 @@ TEST_F(FormsTest, ShiftTabMovesTheFocusBackwards) {
     auto* stop = new TButton(&f, &f);
     stop->SetBounds(192, 42, 96, 12);
     stop->TabOrder = 2;
-    f.Show();
-    Key(VK_TAB); // the button
+    f.Show(); // the button has the keyboard
     VirtualQueueKey(WM_KEYDOWN, VK_SHIFT);
     Key(VK_TAB); // back round to the last
     VirtualQueueKey(WM_KEYUP, VK_SHIFT);

@@ -99,6 +99,13 @@ TEST_F(Program, EveryValueOutOfRangeKeepsItsDefaultAndIsNamedOnce) {
     EXPECT_TRUE(TakeRecordedMessageBoxes().empty());
 }
 
+// Wine without X grants a display object and then refuses every window.
+TEST_F(Program, WindowsThatCannotBeMadeEndItAsNoDisplayDoes) {
+    VirtualRefuseWindows(true);
+    EXPECT_EQ(RunProgram(), 1);
+    EXPECT_EQ(said, "kavrel: no display is available to show the viewer's windows on\n");
+}
+
 TEST_F(Program, WindowsSitInTheCornersOfTheWorkArea) {
     RECT control{}, picture{}, work{};
     std::string caption, group, pause, left, right;

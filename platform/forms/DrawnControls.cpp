@@ -243,23 +243,6 @@ void TForm::SetActiveControl(TControl* control) {
     Invalidate();
 }
 
-// The controls that take the keyboard, in tab order, the group's before its members.
-std::vector<TControl*> TForm::TabControls() const {
-    std::vector<TControl*> order;
-    std::function<void(const TControl*)> walk = [&](const TControl* parent) {
-        std::vector<TControl*> kids = parent->Children;
-        std::stable_sort(kids.begin(), kids.end(), [](const TControl* a, const TControl* b) {
-            return a->TabOrder < b->TabOrder;
-        });
-        for (TControl* c : kids) {
-            if (c->TabStop) order.push_back(c);
-            walk(c);
-        }
-    };
-    walk(this);
-    return order;
-}
-
 void TForm::MoveFocus(bool backwards) {
     const auto order = TabControls();
     if (order.empty()) return;

@@ -5,6 +5,7 @@
 #include "platform/Forms.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
 
 TApplication* Application = nullptr;
@@ -243,9 +244,31 @@ void TForm::SetFont(const char* face, int height) {
     DeleteObject(old);
 }
 
+// As a dialog does, the form opens with the keyboard on its first control in tab order.
 void TForm::Show() {
     ShowWindow(window, SW_SHOW);
+    if (active != nullptr) return;
+    const std::vector<TControl*> order = TabControls();
+    if (!order.empty()) SetActiveControl(order.front());
 }
+
+// The controls that take the keyboard, in tab order, the group's before its members.
+std::vector<TControl*> TForm::TabControls() const {
+    std::vector<TControl*> order;
+    std::function<void(const TControl*)> walk = [&](const TControl* parent) {
+        std::vector<TControl*> kids = parent->Children;
+        std::stable_sort(kids.begin(), kids.end(), [](const TControl* a, const TControl* b) {
+            return a->TabOrder < b->TabOrder;
+        });
+        for (TControl* c : kids) {
+            if (c->TabStop) order.push_back(c);
+            walk(c);
+        }
+    };
+    walk(this);
+    return order;
+}
+
 void TForm::Hide() {
     ShowWindow(window, SW_HIDE);
 }

@@ -131,6 +131,22 @@ bool HasWindowManager(SDL_Window* sdl) {
     return status == 0 && count > 0;
 }
 
+// A fixed frame offers moving, minimising and closing only; SDL asks the window manager for
+// every decoration, and some (openbox) then show a maximise button on a window that cannot grow.
+void TellFixedFrame(SDL_Window* sdl) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(sdl, &info) || info.subsystem != SDL_SYSWM_X11) return;
+    Display* display = info.info.x11.display;
+    enum : long { Functions = 1, Decorations = 2, Move = 4, Minimise = 8, Close = 32 };
+    enum : long { Border = 2, Title = 8, Menu = 16, MinimiseButton = 32 };
+    const long hints[5] = {Functions | Decorations, Move | Minimise | Close,
+                           Border | Title | Menu | MinimiseButton, 0, 0};
+    const Atom motif = XInternAtom(display, "_MOTIF_WM_HINTS", False);
+    XChangeProperty(display, info.info.x11.window, motif, motif, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(hints), 5);
+}
+
 // A window manager frames a mapped window a little later: its frame is waited for a while.
 RECT MappedBorders(SDL_Window* sdl) {
     RECT borders = Borders(sdl);
@@ -257,6 +273,7 @@ public:
             SDL_SetWindowData(n->sdl, "hwnd", window);
             n->renderer = SDL_CreateRenderer(n->sdl, -1, 0);
             if (ownFrame) SDL_SetWindowHitTest(n->sdl, HitTestOf, window);
+            if (!ownFrame && !(style & WS_THICKFRAME)) TellFixedFrame(n->sdl);
         }
         if (n->sdl == nullptr || n->renderer == nullptr) {
             Destroy(n);

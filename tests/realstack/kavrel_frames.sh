@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The viewer's windows under a window manager that frames them (openbox on Xvfb): the control
 # window's frame in the bottom-right corner of the work area, the picture window's frame in its
-# top-left corner. kavrel_frames.sh KAVREL; exits 77 (skipped) where Xvfb or openbox is missing.
+# top-left corner; both frames fixed (the window manager is told they cannot be resized or
+# maximised). kavrel_frames.sh KAVREL; exits 77 (skipped) where Xvfb or openbox is missing.
 set -u
 program=$(realpath "${1:-}")
 here=$(cd "$(dirname "$0")" && pwd)
@@ -57,3 +58,12 @@ read -r pl pt pr pb <<<"$picture"
 [ "$cr" = $((wl + ww)) ] && [ "$cb" = $((wt + wh)) ] || { echo "control window not in the bottom-right corner"; exit 1; }
 [ "$pl" = "$wl" ] && [ "$pt" = "$wt" ] || { echo "picture window not in the top-left corner"; exit 1; }
 echo "both frames sit in their corners of the work area"
+
+# The Motif hints name the functions a frame offers: moving, minimising and closing only.
+for name in 'Vespira 1.2' Ornalux; do
+    read -r flags functions < <(xprop -id "$(xdotool search --name "^$name\$" | head -1)" \
+        _MOTIF_WM_HINTS | sed -n 's/.*= //p' | tr -d , | awk '{print $1, $2}')
+    (( ${flags:-0} & 1 )) && ! (( ${functions:-0} & (1 | 2 | 16) )) ||
+        { echo "$name: the window manager may resize or maximise it (hints $flags $functions)"; exit 1; }
+done
+echo "both frames offer no resizing and no maximising"
