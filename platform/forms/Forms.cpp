@@ -5,6 +5,11 @@
 #include "platform/Forms.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
+#ifndef _WIN32
+#include <fcntl.h>
+#endif
 #include <functional>
 #include <map>
 
@@ -51,6 +56,21 @@ TMouseButton ButtonOf(UINT message) {
     default:
         return mbLeft;
     }
+}
+
+std::string& KeptMessages() {
+    static std::string kept;
+    return kept;
+}
+
+bool ErrorStreamLeadsNowhere() {
+#ifdef _WIN32
+    const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    return error == nullptr || error == INVALID_HANDLE_VALUE ||
+           GetFileType(error) == FILE_TYPE_UNKNOWN;
+#else
+    return fcntl(2, F_GETFD) == -1;
+#endif
 }
 
 } // namespace
@@ -391,4 +411,26 @@ void TApplication::Run() {
 void TApplication::ShowException(const std::string& message) {
     MessageBoxA(mainForm != nullptr ? mainForm->Handle() : nullptr, message.c_str(), Title.c_str(),
                 MB_OK | MB_ICONERROR);
+}
+
+void ProgramMessage(const char* line) {
+    constexpr size_t Kept = 8192;
+    if (line == nullptr) return;
+    if (!ErrorStreamLeadsNowhere()) {
+        std::fprintf(stderr, "%s\n", line);
+        return;
+    }
+    std::string& kept = KeptMessages();
+    if (kept.size() + std::strlen(line) + 2 > Kept) return;
+    if (!kept.empty()) kept += "\r\n";
+    kept += line;
+}
+
+void ShowProgramMessages() {
+    std::string kept;
+    kept.swap(KeptMessages());
+    if (kept.empty()) return;
+    MessageBoxA(nullptr, kept.c_str(),
+                Application != nullptr ? Application->Title.c_str() : nullptr,
+                MB_OK | MB_ICONWARNING);
 }

@@ -2,6 +2,7 @@
 // streaming texture, the desktop's drag of caption bars through SDL's hit test, input
 // translated into window messages.
 #include "SdlForms.h"
+#include "platform/forms/DrawnMessageBox.h"
 #include "platform/window/WindowBackend.h"
 
 #include <SDL.h>
@@ -351,12 +352,11 @@ public:
 
     uint32_t Now() override { return SDL_GetTicks(); }
 
+    // Drawn by the layer: SDL's own box draws with X core fonts, which lack code page 1251.
     int ShowSystemMessage(const char* text, const char* caption, UINT) override {
-        const std::string title = caption != nullptr ? Utf8Of(caption) : "Error";
-        const std::string body = Utf8Of(text);
-        if (!HasDisplay() || SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title.c_str(),
-                                                      body.c_str(), nullptr) != 0)
-            std::fprintf(stderr, "%s: %s\n", title.c_str(), body.c_str());
+        if (HasDisplay() && DrawnMessageBox(text, caption) == IDOK) return IDOK;
+        std::fprintf(stderr, "%s: %s\n", caption != nullptr ? Utf8Of(caption).c_str() : "Error",
+                     Utf8Of(text).c_str());
         return IDOK;
     }
 
