@@ -1,5 +1,6 @@
-// The real desktop through SDL2: a window per window, its pixels presented through a
-// streaming texture, the desktop's drag of caption bars through SDL's hit test, input
+// The real desktop through SDL2: a window per window, its pixels copied into SDL's window surface
+// (X11 fills the window from shared memory; no GL renderer, whose threads and libraries cost more
+// than the copy), the desktop's drag of caption bars through SDL's hit test, input
 // translated into window messages.
 #include "SdlForms.h"
 #include "platform/forms/DrawnMessageBox.h"
@@ -19,9 +20,6 @@ struct NativeWindow {
     DWORD style = 0;
     bool mapped = false;
     SDL_Window* sdl = nullptr;
-    SDL_Renderer* renderer = nullptr;
-    SDL_Texture* texture = nullptr;
-    int textureWidth = 0, textureHeight = 0;
 };
 
 namespace {
@@ -183,15 +181,12 @@ SDL_HitTestResult HitTestOf(SDL_Window* sdl, const SDL_Point* p, void* data) {
                : SDL_HITTEST_NORMAL;
 }
 
-bool Texture(NativeWindow* n, int width, int height) {
-    if (n->texture != nullptr && n->textureWidth == width && n->textureHeight == height)
-        return true;
-    if (n->texture != nullptr) SDL_DestroyTexture(n->texture);
-    n->texture = SDL_CreateTexture(n->renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
-                                   width, height);
-    n->textureWidth = width;
-    n->textureHeight = height;
-    return n->texture != nullptr;
+// The rows of a picture into a surface, as far as both reach.
+void CopyInto(SDL_Surface* surface, const uint32_t* pixels, int width, int height) {
+    const int w = std::min(width, surface->w), h = std::min(height, surface->h);
+    if (w <= 0 || h <= 0) return;
+    SDL_ConvertPixels(w, h, SDL_PIXELFORMAT_RGB888, pixels, width * 4, surface->format->format,
+                      surface->pixels, surface->pitch);
 }
 
 class SdlBackend : public WindowBackend {
@@ -212,6 +207,8 @@ public:
         // SIGINT and SIGTERM end the program as they end any other, instead of becoming a
         // quit event that nothing asked for.
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        // The window surface stays the desktop's own (X11 shared memory), not a renderer's.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         started = SDL_Init(SDL_INIT_VIDEO) == 0;
         const char* driver = started ? SDL_GetCurrentVideoDriver() : nullptr;
         display = driver != nullptr &&
@@ -272,11 +269,10 @@ public:
                              std::max(rect.bottom - rect.top, 1), Flags(style) | SDL_WINDOW_HIDDEN);
         if (n->sdl != nullptr) {
             SDL_SetWindowData(n->sdl, "hwnd", window);
-            n->renderer = SDL_CreateRenderer(n->sdl, -1, 0);
             if (ownFrame) SDL_SetWindowHitTest(n->sdl, HitTestOf, window);
             if (!ownFrame && !(style & WS_THICKFRAME)) TellFixedFrame(n->sdl);
         }
-        if (n->sdl == nullptr || n->renderer == nullptr) {
+        if (n->sdl == nullptr) {
             Destroy(n);
             return nullptr;
         }
@@ -285,8 +281,6 @@ public:
 
     void Destroy(NativeWindow* n) override {
         if (n == nullptr) return;
-        if (n->texture != nullptr) SDL_DestroyTexture(n->texture);
-        if (n->renderer != nullptr) SDL_DestroyRenderer(n->renderer);
         if (n->sdl != nullptr) SDL_DestroyWindow(n->sdl);
         delete n;
     }
@@ -327,11 +321,10 @@ public:
     }
 
     void Present(NativeWindow* n, const uint32_t* pixels, int width, int height) override {
-        if (n == nullptr || width <= 0 || height <= 0 || !Texture(n, width, height)) return;
-        SDL_UpdateTexture(n->texture, nullptr, pixels, width * 4);
-        SDL_RenderClear(n->renderer);
-        SDL_RenderCopy(n->renderer, n->texture, nullptr, nullptr);
-        SDL_RenderPresent(n->renderer);
+        SDL_Surface* surface = n != nullptr ? SDL_GetWindowSurface(n->sdl) : nullptr;
+        if (surface == nullptr || pixels == nullptr) return;
+        CopyInto(surface, pixels, width, height);
+        SDL_UpdateWindowSurface(n->sdl);
     }
 
     bool Poll() override {
