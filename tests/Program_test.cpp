@@ -143,3 +143,19 @@ TEST_F(Program, WindowsSitInTheCornersOfTheWorkArea) {
 }
 
 } // namespace
+
+// A picture wider than the screen: its part on the screen is presented (the display refuses a
+// destination past the screen, as Wine's does), and the viewer says so once.
+TEST_F(Program, APictureWiderThanTheScreenShowsItsPartOnTheScreen) {
+    WriteSettings("width = 960\r\n");
+    int green = 0;
+    Pass(1000);
+    At([&] {
+        for (int y = 0; y < 280; ++y)
+            for (int x = 0; x < 70; ++x)
+                green += VirtualClientPixel(frmIzobragenie->Handle(), x, y) == 0x00FF00;
+    });
+    EXPECT_EQ(RunProgram(), 0);
+    EXPECT_GT(green, 50);
+    EXPECT_EQ(Count(said, "larger than the work area"), 1) << said;
+}

@@ -191,9 +191,11 @@ void CopyInto(SDL_Surface* surface, const uint32_t* pixels, int width, int heigh
 
 class SdlBackend : public WindowBackend {
 public:
-    // Only the video part is ours: capture may still hold SDL's audio part.
+    // Only the video part is ours: capture may still hold SDL's audio part. Once no part is in
+    // use, SDL lets go of what it keeps for the whole process (its D-Bus connection among them).
     ~SdlBackend() override {
         if (started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
     }
 
     // SDL falls back to drivers that show nothing when there is no desktop; only a real one

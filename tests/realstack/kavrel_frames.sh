@@ -2,7 +2,8 @@
 # The viewer's windows under a window manager that frames them (openbox on Xvfb): the control
 # window's frame in the bottom-right corner of the work area, the picture window's frame in its
 # top-left corner; both frames fixed (the window manager is told they cannot be resized or
-# maximised). kavrel_frames.sh KAVREL; exits 77 (skipped) where Xvfb or openbox is missing.
+# maximised); a click on the control window's close button ends the viewer with status 0 and,
+# in the sanitizer build, no leak report. kavrel_frames.sh KAVREL; exits 77 (skipped) where Xvfb or openbox is missing.
 set -u
 program=$(realpath "${1:-}")
 here=$(cd "$(dirname "$0")" && pwd)
@@ -67,3 +68,14 @@ for name in 'Vespira 1.2' Ornalux; do
         { echo "$name: the window manager may resize or maximise it (hints $flags $functions)"; exit 1; }
 done
 echo "both frames offer no resizing and no maximising"
+
+# The close button sits at the right end of the title bar of openbox's theme.
+xdotool mousemove $((cr - 11)) $((ct + 10)) click 1
+for i in $(seq 50); do kill -0 "$kavrel" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$kavrel" 2>/dev/null && { echo "the close button did not end kavrel"; exit 1; }
+wait "$kavrel"
+status=$?
+kavrel=
+[ "$status" = 0 ] || { echo "closed, kavrel ended with status $status:"; cat "$work/said"; exit 1; }
+grep -q Sanitizer "$work/said" && { echo "closed, kavrel reported:"; cat "$work/said"; exit 1; }
+echo "the close button ends kavrel with status 0"
