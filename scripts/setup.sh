@@ -11,6 +11,8 @@ packages+=(libsndfile1-dev libsoxr-dev)
 packages+=(pulseaudio pulseaudio-utils sox)
 # The desktop tests: Xlib, a window manager, and tools that drive and read the X server.
 packages+=(libx11-dev openbox xdotool x11-utils imagemagick)
+# A Wayland desktop without a screen (weston's headless backend) with XWayland beside it.
+packages+=(weston xwayland)
 packages+=("$@")
 
 missing=()

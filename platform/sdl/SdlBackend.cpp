@@ -3,6 +3,7 @@
 // than the copy), the desktop's drag of caption bars through SDL's hit test, input
 // translated into window messages.
 #include "SdlForms.h"
+#include "SdlProbe.h"
 #include "platform/forms/DrawnMessageBox.h"
 #include "platform/window/WindowBackend.h"
 
@@ -189,6 +190,23 @@ void CopyInto(SDL_Surface* surface, const uint32_t* pixels, int width, int heigh
                       surface->pixels, surface->pitch);
 }
 
+// How long the child trying SDL's video start-up may take.
+constexpr int ProbeMilliseconds = 10000;
+
+// Whether SDL's video runs on a real desktop, not a fallback that shows nothing.
+bool RealDriver() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver != nullptr &&
+           (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
+}
+
+// SDL's video start-up and a window, as the program makes them.
+bool VideoStarts() {
+    if (SDL_Init(SDL_INIT_VIDEO) != 0 || !RealDriver()) return false;
+    SDL_Window* window = SDL_CreateWindow("", 0, 0, 32, 32, SDL_WINDOW_HIDDEN);
+    return window != nullptr && SDL_GetWindowSurface(window) != nullptr;
+}
+
 class SdlBackend : public WindowBackend {
 public:
     // Only the video part is ours: capture may still hold SDL's audio part. Once no part is in
@@ -200,11 +218,18 @@ public:
 
     // SDL falls back to drivers that show nothing when there is no desktop; only a real one
     // counts. Without a desktop named in the environment SDL is not asked at all, so that no
-    // library it loads complains on its own; the program says what is missing.
+    // library it loads complains on its own; the program says what is missing. Only X11 lets a
+    // window place itself (in the corners of the work area), so X11 (XWayland on a Wayland
+    // desktop) serves whenever there is one, whatever SDL_VIDEODRIVER asks; SDL's Wayland
+    // start-up, where it is the only way, can crash (2.26 under weston), so a child tries it.
     bool HasDisplay() override {
         if (checked) return display;
         checked = true;
-        if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr)
+        const bool x11 = std::getenv("DISPLAY") != nullptr;
+        if (!x11 && std::getenv("WAYLAND_DISPLAY") == nullptr) return display = false;
+        if (x11)
+            SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
+        else if (!SucceedsInChild(VideoStarts, ProbeMilliseconds))
             return display = false;
         // SIGINT and SIGTERM end the program as they end any other, instead of becoming a
         // quit event that nothing asked for.
@@ -212,10 +237,7 @@ public:
         // The window surface stays the desktop's own (X11 shared memory), not a renderer's.
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         started = SDL_Init(SDL_INIT_VIDEO) == 0;
-        const char* driver = started ? SDL_GetCurrentVideoDriver() : nullptr;
-        display = driver != nullptr &&
-                  (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
-        return display;
+        return display = started && RealDriver();
     }
 
     RECT Screen() override {
