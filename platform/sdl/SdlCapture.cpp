@@ -1,13 +1,10 @@
 // Sound capture from SDL2's default capture device: the asked rate, signed 16-bit little-endian,
 // one or two channels; SDL's audio thread writes what it captures into the buffer's ring.
+#include "SdlProbe.h"
 #include "platform/capture/CaptureObjects.h"
 #include "platform/com/ComClasses.h"
 
 #include <SDL.h>
-
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <new>
@@ -47,28 +44,15 @@ WORD DefaultChannels() {
     return spec.channels >= 2 ? 2 : 1;
 }
 
+bool DeviceOpens() {
+    return SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 && DefaultChannels() != 0;
+}
+
 // An audio driver can crash inside its start-up (SDL 2.26's PulseAudio driver does when the
 // server has no sink at all), so a child process starts it and opens the default device first:
 // only the child dies then. True when the child found a device.
 bool DeviceOpensInChild() {
-    const pid_t child = fork();
-    if (child < 0) return false;
-    if (child == 0) {
-        for (int s : {SIGSEGV, SIGBUS, SIGABRT, SIGFPE, SIGILL})
-            signal(s, SIG_DFL);
-        const bool found = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 && DefaultChannels() != 0;
-        _exit(found ? 0 : 1);
-    }
-    int status = 0;
-    for (int waited = 0; waitpid(child, &status, WNOHANG) == 0; waited += 5) {
-        if (waited >= ProbeMilliseconds) {
-            kill(child, SIGKILL);
-            waitpid(child, &status, 0);
-            return false;
-        }
-        usleep(5000);
-    }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return SucceedsInChild(DeviceOpens, ProbeMilliseconds);
 }
 
 class SdlCaptureBuffer : public CaptureBuffer {
