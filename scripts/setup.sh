@@ -13,6 +13,8 @@ packages+=(pulseaudio pulseaudio-utils sox)
 packages+=(libx11-dev openbox xdotool x11-utils imagemagick)
 # A Wayland desktop without a screen (weston's headless backend) with XWayland beside it.
 packages+=(weston xwayland)
+# A D-Bus session for the viewer under test, as a desktop session has.
+packages+=(dbus-daemon)
 packages+=("$@")
 
 missing=()
