@@ -3,8 +3,8 @@
 # scale band, the time scale band, the control window and the error message window.
 #   compare_builds.sh LINUX_BUILD WINDOWS_BIN OUT_DIR [PART...]
 # LINUX_BUILD holds kavrel and tests/windows/message_window_show, WINDOWS_BIN kavrel.exe and
-# message_window_show.exe. Both viewers run in the Russian locale (Wine needs it for code page 1251;
-# both then write the decimal comma), the Windows message window in C.UTF-8; Wine in its prefix of classic colours
+# message_window_show.exe. Both builds run in the Russian locale (Wine needs it for code page 1251;
+# both then write the decimal comma), Wine in its prefix of classic colours
 # (tests/windows/wine_desktop.sh). OUT_DIR gets each part as linux-PART.png and wine-PART.png and
 # their difference, PART-difference.png (differing pixels red over the Linux picture, pale). Prints
 # the count of differing pixels per part; fails when a PART named (all four when none is named:
@@ -61,9 +61,7 @@ KAVREL_LAUNCHER="env LC_ALL=ru_RU.UTF-8" "$realstack/kavrel_tone.sh" windows "$l
 message_window "$work/linux/message.png" env LC_ALL=ru_RU.UTF-8 \
     "$linux/tests/windows/message_window_show" || exit 1
 wine_desktop_prefix "$windows/../wine-viewer" || exit 1
-# Its texts are code page 1251 whatever the system's code page: Wine runs it in a locale of
-# another one.
-message_window "$work/wine/message.png" env LC_ALL=C.UTF-8 wine "$windows/message_window_show.exe" ||
+message_window "$work/wine/message.png" $WINE_DESKTOP_RUN "$windows/message_window_show.exe" ||
     exit 1
 wine_desktop_stop
 
