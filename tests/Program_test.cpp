@@ -144,8 +144,9 @@ TEST_F(Program, WindowsSitInTheCornersOfTheWorkArea) {
 
 } // namespace
 
-// A picture wider than the screen: its part on the screen is presented (the display refuses a
-// destination past the screen, as Wine's does), and the viewer says so once.
+// A picture wider than the screen: its part on the screen is presented, and the viewer says so
+// once (Wine's DirectDraw, which refuses a destination past the screen, is tried by
+// kavrel_wine_wide_picture).
 TEST_F(Program, APictureWiderThanTheScreenShowsItsPartOnTheScreen) {
     WriteSettings("width = 960\r\n");
     int green = 0;

@@ -210,16 +210,8 @@ void Stretch(const PixelView& dst, Area d, const PixelView& src, Area s) {
     }
 }
 
-// The primary surface is the screen: a destination reaching past it is refused (as Wine's
-// DirectDraw refuses it, clipper or not).
-bool OnScreen(const RECT* r) {
-    const RECT screen = Backend().Screen();
-    return r == nullptr || (r->left >= screen.left && r->top >= screen.top &&
-                            r->right <= screen.right && r->bottom <= screen.bottom);
-}
-
 // A source rectangle must lie inside its surface and both must be non-empty, as DirectDraw
-// requires; the destination is clipped to the window.
+// requires; the destination is clipped.
 HRESULT Surface::Blt(RECT* destination, IDirectDrawSurface* source, RECT* sourceRect, DWORD,
                      DDBLTFX*) {
     if (source == nullptr) return DDERR_INVALIDPARAMS;
@@ -233,7 +225,6 @@ HRESULT Surface::Blt(RECT* destination, IDirectDrawSurface* source, RECT* source
     if (d.Width() <= 0 || d.Height() <= 0 || s.left < 0 || s.top < 0 || s.right > from.width ||
         s.bottom > from.height || s.Width() <= 0 || s.Height() <= 0)
         return DDERR_INVALIDRECT;
-    if (primary && !OnScreen(destination)) return DDERR_INVALIDRECT;
     Stretch(dst, d, from, s);
     if (HWND w = Window()) WindowPixelsChanged(w);
     return DD_OK;

@@ -11,30 +11,10 @@ seconds=${2:-60}
 cpu_limit=${3:-}
 rss_limit=${4:-}
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/pulse_tone.sh"
-source "$here/desktop.sh"
-for tool in Xvfb pulseaudio pactl pacat sox xdotool; do
-    command -v "$tool" >/dev/null || { echo "kavrel_cost: $tool is not installed; skipped"; exit 77; }
-done
-work=$(mktemp -d)
-kavrel=
-finish() {
-    [ -n "$kavrel" ] && stop_process "$kavrel"
-    desktop_stop
-    pulse_stop
-    rm -rf "$work"
-}
-trap finish EXIT
-
-desktop_start 680x400 || exit 1
-pulse_start || exit 1
-pulse_tone 440
-(cd "$work" && exec "$program") >"$work/said" 2>&1 &
-kavrel=$!
-for i in $(seq 300); do
-    xdotool search --name '^Ornalux$' >/dev/null 2>&1 && break
-    sleep 0.1
-done
+source "$here/viewer.sh"
+viewer_require kavrel_cost Xvfb pulseaudio pactl pacat sox xdotool
+viewer_start "$program" || exit 1
+work=$VIEWER_WORK kavrel=$VIEWER_PID
 sleep 3 # past start-up and the first sound
 
 # utime + stime of the process (all its threads), in clock ticks; and per thread, "name ticks".

@@ -16,39 +16,11 @@ mode=${1:-}
 program=$(realpath "${2:-}")
 out=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/pulse_tone.sh"
-source "$here/desktop.sh"
+source "$here/viewer.sh"
 convert=/usr/bin/convert
-for tool in Xvfb pulseaudio pactl pacat sox xdotool import "$convert"; do
-    command -v "$tool" >/dev/null || { echo "kavrel_tone: $tool is not installed; skipped"; exit 77; }
-done
-
-work=$(mktemp -d)
-kavrel=
-finish() {
-    [ -n "$kavrel" ] && stop_process "$kavrel"
-    desktop_stop
-    pulse_stop
-    rm -rf "$work"
-}
-trap finish EXIT
-
-# A screen just large enough for both windows: the picture at the top left, the control window
-# below it at the bottom right.
-desktop_start "${KAVREL_SCREEN:-680x400}" || exit 1
-pulse_start || exit 1
-pulse_tone 440
-
-[ -n "${KAVREL_SETTINGS:-}" ] && printf '%s\r\n' "$KAVREL_SETTINGS" >"$work/kavrel.ini"
-(cd "$work" && exec ${KAVREL_LAUNCHER:-} "$program") >"$work/said" 2>&1 &
-kavrel=$!
-picture=
-for i in $(seq 300); do
-    picture=$(xdotool search --name '^Ornalux$' 2>/dev/null | head -1)
-    [ -n "$picture" ] && break
-    sleep 0.1
-done
-[ -n "$picture" ] || { echo "kavrel_tone: no picture window"; cat "$work/said"; exit 1; }
+viewer_require kavrel_tone Xvfb pulseaudio pactl pacat sox xdotool import "$convert"
+viewer_start "$program" || exit 1
+work=$VIEWER_WORK kavrel=$VIEWER_PID picture=$VIEWER_PICTURE
 
 # The brightest row of a column near the newest one, as the middle of the run of its largest
 # grey level (the grey scale saturates around a strong tone); prints "row level".
