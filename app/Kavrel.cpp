@@ -37,20 +37,27 @@ int OutOfMemory(TApplication& application) noexcept {
     return 2;
 }
 
+int NoDisplay() {
+    std::fputs("kavrel: no display is available to show the viewer's windows on\n", stderr);
+    return 1;
+}
+
 } // namespace
 
 int WinMain(HINSTANCE, HINSTANCE, char*, int) {
     TApplication application;
+    int status = 0;
     try {
-        if (!DisplayAvailable()) {
-            std::fputs("kavrel: no display is available to show the viewer's windows on\n", stderr);
-            return 1;
-        }
+        if (!DisplayAvailable()) return NoDisplay();
         application.Initialize();
         application.Title = "Vespira";
         frmMain = new TfrmMain(&application, SettingsFilePath().c_str());
         application.CreateForm(frmMain);
-        application.Run();
+        // A desktop may grant a display object and still refuse windows (Wine without X).
+        if (frmMain->Handle() != nullptr)
+            application.Run();
+        else
+            status = NoDisplay();
     } catch (const std::bad_alloc&) {
         frmMain = nullptr;
         return OutOfMemory(application);
@@ -60,5 +67,5 @@ int WinMain(HINSTANCE, HINSTANCE, char*, int) {
         application.ShowException("");
     }
     frmMain = nullptr;
-    return 0;
+    return status;
 }

@@ -106,6 +106,12 @@ void TfrmMain::CreatePicture() {
     CreatePictureWindow(&frmIzobragenie, int(Rows + ScaleHeight), int(Cols + ScaleWidth),
                         TAnsiString("Ornalux"), true, false, true, true);
     PictureRect = {LONG(ScaleWidth), 0, LONG(ScaleWidth + Cols), LONG(Rows)};
+    RECT area{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+    if (frmIzobragenie != nullptr && (frmIzobragenie->Width > area.right - area.left ||
+                                      frmIzobragenie->Height > area.bottom - area.top))
+        ProgramMessage("kavrel: the picture window is larger than the work area; the part past "
+                       "the screen's edge is not shown");
 }
 
 void TfrmMain::CreateComponents() {

@@ -2,6 +2,7 @@
 
 #include "Toknosoobzheniy.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -33,6 +34,28 @@ template <size_t N> std::array<WCHAR, N> Wide(const char (&ascii)[N]) {
     for (size_t i = 0; i < N; ++i)
         wide[i] = WCHAR(ascii[i]);
     return wide;
+}
+
+// One side of a Blt's source cut down as its destination [d0, d1) is cut to [c0, c1): at the same
+// size by the same pixels, stretched in proportion.
+void CutSource(LONG& s0, LONG& s1, LONG d0, LONG d1, LONG c0, LONG c1) {
+    const int64_t sw = s1 - s0, dw = d1 - d0, from = s0;
+    s0 = LONG(from + int64_t(c0 - d0) * sw / dw);
+    s1 = LONG(from + (int64_t(c1 - d0) * sw + dw - 1) / dw);
+}
+
+// A Blt onto the primary of only the part of dest on the screen: Wine's DirectDraw refuses a
+// destination that reaches past it, and a window may (a picture wider than the screen).
+void BltOnScreen(IDirectDrawSurface* primary, RECT dest, IDirectDrawSurface* source, RECT from,
+                 DDBLTFX* fx) {
+    const RECT on{std::max<LONG>(dest.left, 0), std::max<LONG>(dest.top, 0),
+                  std::min<LONG>(dest.right, GetSystemMetrics(SM_CXSCREEN)),
+                  std::min<LONG>(dest.bottom, GetSystemMetrics(SM_CYSCREEN))};
+    if (on.left >= on.right || on.top >= on.bottom) return;
+    CutSource(from.left, from.right, dest.left, dest.right, on.left, on.right);
+    CutSource(from.top, from.bottom, dest.top, dest.bottom, on.top, on.bottom);
+    RECT to = on;
+    primary->Blt(&to, source, &from, DDBLT_WAIT, fx);
 }
 
 TGraficheskoeOkno* Self(void* context) {
@@ -233,21 +256,18 @@ void TGraficheskoeOkno::Present(IDirectDrawSurface* surface) {
     POINT bottomRight{client.right - gx, client.bottom - gy};
     ClientToScreen(WindowHandle, &topLeft);
     ClientToScreen(WindowHandle, &bottomRight);
-    RECT dest{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
-    RECT picture{Margin, Margin, Margin + Width, Margin + Height};
-    Primary->Blt(&dest, surface, &picture, DDBLT_WAIT, &fx);
-    RECT corner{0, 0, 1, 1};
+    const RECT dest{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
+    BltOnScreen(Primary, dest, surface, {Margin, Margin, Margin + Width, Margin + Height}, &fx);
+    const RECT corner{0, 0, 1, 1};
     if (gx > 0) {
-        RECT left{0, dest.top, dest.left, dest.bottom};
-        RECT right{dest.right, dest.top, dest.right + gx, dest.bottom};
-        Primary->Blt(&left, surface, &corner, DDBLT_WAIT, &fx);
-        Primary->Blt(&right, surface, &corner, DDBLT_WAIT, &fx);
+        BltOnScreen(Primary, {0, dest.top, dest.left, dest.bottom}, surface, corner, &fx);
+        BltOnScreen(Primary, {dest.right, dest.top, dest.right + gx, dest.bottom}, surface, corner,
+                    &fx);
     }
     if (gy > 0) {
-        RECT top{dest.left, 0, dest.right, dest.top};
-        RECT bottom{dest.left, dest.bottom, dest.right, dest.bottom + gy};
-        Primary->Blt(&top, surface, &corner, DDBLT_WAIT, &fx);
-        Primary->Blt(&bottom, surface, &corner, DDBLT_WAIT, &fx);
+        BltOnScreen(Primary, {dest.left, 0, dest.right, dest.top}, surface, corner, &fx);
+        BltOnScreen(Primary, {dest.left, dest.bottom, dest.right, dest.bottom + gy}, surface,
+                    corner, &fx);
     }
     LeaveCriticalSection(&RectLock);
     LeaveCriticalSection(&DrawLock);

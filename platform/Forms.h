@@ -192,6 +192,7 @@ inline const char* const IDC_ARROW = reinterpret_cast<const char*>(uintptr_t{325
 
 constexpr UINT MB_OK = 0x00000000;
 constexpr UINT MB_ICONERROR = 0x00000010;
+constexpr UINT MB_ICONWARNING = 0x00000030;
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 #endif
@@ -511,3 +512,12 @@ private:
 };
 
 extern TApplication* Application;
+
+// A line the program says to its user (without line end), such as a settings complaint: written
+// to standard error at once, or, where standard error leads nowhere (a Windows program started
+// from Explorer has none), kept for ShowProgramMessages (up to 8 KB, later lines dropped).
+void ProgramMessage(const char* line);
+// The lines kept so far, one per line, in one message box under the application's title, then
+// forgotten; nothing when none are kept. The program calls it where it wants the user to see
+// them: after start-up's complaints, after a failure it has just described.
+void ShowProgramMessages();

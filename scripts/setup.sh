@@ -15,6 +15,10 @@ packages+=(parallel)
 packages+=(pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon)
 # The desktop tests: Xlib, a window manager, and tools that drive and read the X server.
 packages+=(libx11-dev openbox xdotool x11-utils imagemagick)
+# A Wayland desktop without a screen (weston's headless backend) with XWayland beside it.
+packages+=(weston xwayland)
+# A D-Bus session for the viewer under test, as a desktop session has.
+packages+=(dbus-daemon)
 packages+=("$@")
 
 missing=()

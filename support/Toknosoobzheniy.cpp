@@ -95,7 +95,7 @@ TOknoSoobzheniy::TOknoSoobzheniy(TAnsiString captionText, TAnsiString body, uint
     LOGFONTA f{};
     f.lfHeight = 15;
     f.lfWeight = FW_NORMAL;
-    f.lfCharSet = DEFAULT_CHARSET;
+    f.lfCharSet = RUSSIAN_CHARSET; // the texts are code page 1251 whatever the system's is
     const char face[] = "MS Sans Serif";
     std::copy(face, face + sizeof face, f.lfFaceName);
     font = CreateFontIndirectA(&f);

@@ -1,9 +1,13 @@
 #include "VirtualDesktop.h"
 #include "platform/Forms.h"
+#include "platform/forms/DrawnMessageBox.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -64,10 +68,12 @@ TEST_F(FormsTest, ControlsAreDrawnInTheClassicLook) {
     Run();
     HWND w = f.Handle();
     EXPECT_EQ(f.ClientWidth(), 307);
-    EXPECT_EQ(VirtualClientPixel(w, 5, 5), 0xC0C0C0u);    // form face
-    EXPECT_EQ(VirtualClientPixel(w, 192, 15), 0xFFFFFFu); // button: light top left
-    EXPECT_EQ(VirtualClientPixel(w, 287, 39), 0x000000u); // dark bottom right
-    EXPECT_EQ(VirtualClientPixel(w, 286, 38), 0x808080u); // inner shadow
+    EXPECT_EQ(VirtualClientPixel(w, 5, 5), 0xC0C0C0u); // form face
+    // The button has the keyboard from the start: a black frame round its raised edges.
+    EXPECT_EQ(VirtualClientPixel(w, 192, 15), 0x000000u);
+    EXPECT_EQ(VirtualClientPixel(w, 193, 16), 0xFFFFFFu); // light top left
+    EXPECT_EQ(VirtualClientPixel(w, 286, 38), 0x000000u); // dark bottom right
+    EXPECT_EQ(VirtualClientPixel(w, 285, 37), 0x808080u); // inner shadow
     EXPECT_EQ(VirtualClientPixel(w, 16, 48), 0xFFFFFFu);  // etched group frame, bottom
     EXPECT_EQ(VirtualClientPixel(w, 16, 47), 0x808080u);
     EXPECT_EQ(VirtualClientPixel(w, 32 + 5, 24 + 2 + 5), 0x000000u); // the checked dot
@@ -133,8 +139,7 @@ TEST_F(FormsTest, MouseClicksButtonsAndChecksRadioButtons) {
 
 TEST_F(FormsTest, KeyboardMovesFocusAndActsOnTheFocusedControl) {
     ControlForm f;
-    f.Show();
-    Key(VK_TAB); // the button
+    f.Show(); // the first control in tab order, the button, has the keyboard
     Key(VK_SPACE);
     Key(VK_TAB); // the checked radio button of the group
     Key(VK_RIGHT);
@@ -152,8 +157,7 @@ TEST_F(FormsTest, ShiftTabMovesTheFocusBackwards) {
     auto* stop = new TButton(&f, &f);
     stop->SetBounds(192, 42, 96, 12);
     stop->TabOrder = 2;
-    f.Show();
-    Key(VK_TAB); // the button
+    f.Show(); // the button has the keyboard
     VirtualQueueKey(WM_KEYDOWN, VK_SHIFT);
     Key(VK_TAB); // back round to the last
     VirtualQueueKey(WM_KEYUP, VK_SHIFT);
@@ -326,3 +330,79 @@ TEST_F(FormsTest, DesktopFactsComeFromTheBackend) {
 }
 
 } // namespace
+
+// The system message box as the layer draws it: Russian lines in the form's font (the same
+// pixels as that font's own text on the face colour), an OK button under them, and every way of
+// answering it ends it with IDOK.
+TEST(DrawnMessageBox, ShowsItsLinesAndEndsOnEveryAnswer) {
+    const char* text = "\xD7\xE8\xF1\xEB\xEE \xE7\xE0 \xEF\xF0\xE5\xE4\xE5\xEB\xE0\xEC\xE8\r\n"
+                       "\xD8\xE8\xF0\xE8\xED\xE0"; // "Число за пределами", "Ширина" in 1251
+    const std::vector<std::function<void(HWND)>> answers = {
+        [](HWND) { QueueKeyPress(VK_RETURN); }, [](HWND) { QueueKeyPress(VK_SPACE); },
+        [](HWND) { QueueKeyPress(VK_ESCAPE); }, [](HWND w) { VirtualQueueClose(w); },
+        [](HWND w) {
+            RECT r{};
+            GetWindowRect(w, &r);
+            VirtualQueueMouse(WM_LBUTTONDOWN, (r.left + r.right) / 2, r.bottom - 20);
+            VirtualQueueMouse(WM_LBUTTONUP, (r.left + r.right) / 2, r.bottom - 20);
+        }};
+    for (size_t i = 0; i < answers.size(); ++i) {
+        CleanDesktop();
+        int ink = 0, differing = -1;
+        bool stillOpen = false;
+        VirtualQueueCall([&] {
+            HWND w = VirtualFindWindow("Caption");
+            ASSERT_NE(w, nullptr);
+            // The same text drawn by GDI on its own.
+            std::vector<uint32_t> own(200 * 40, 0xC0C0C0);
+            HDC dc = CreatePixelDC(own.data(), 200, 40, 800, PixelLayout{16, 8, 0});
+            LOGFONTA f{};
+            f.lfHeight = -11;
+            std::snprintf(f.lfFaceName, LF_FACESIZE, "MS Sans Serif");
+            HFONT font = CreateFontIndirectA(&f);
+            SelectObject(dc, font);
+            SetBkMode(dc, TRANSPARENT);
+            RECT r{0, 0, 200, 40};
+            DrawTextA(dc, text, -1, &r, DT_LEFT);
+            DeleteDC(dc);
+            DeleteObject(font);
+            RECT client{};
+            GetClientRect(w, &client);
+            differing = 0;
+            for (int y = 0; y < 2 * 13; ++y) // two lines of the 13-pixel strike
+                for (int x = 0; x < client.right - 24; ++x) {
+                    ink += own[size_t(y * 200 + x)] == 0;
+                    differing += VirtualClientPixel(w, 12 + x, 12 + y) != own[size_t(y * 200 + x)];
+                }
+            answers[i](w);
+            // Runs only if the box's loop still waits once the answer is in.
+            VirtualQueueCall([&] { stillOpen = true; });
+        });
+        EXPECT_EQ(DrawnMessageBox(text, "Caption"), IDOK) << i;
+        EXPECT_GT(ink, 150) << i;
+        EXPECT_EQ(differing, 0) << i;
+        EXPECT_FALSE(stillOpen) << i;
+        EXPECT_EQ(VirtualFindWindow("Caption"), nullptr) << i;
+    }
+}
+
+// Program messages go to standard error; with standard error closed (as a Windows program
+// started from Explorer has none) they are kept and shown together in one message box.
+TEST(ProgramMessages, GoToStandardErrorOrTogetherIntoOneBox) {
+    CleanDesktop();
+    TakeRecordedMessageBoxes();
+    testing::internal::CaptureStderr();
+    ProgramMessage("first");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "first\n");
+    const int error = dup(2);
+    close(2);
+    ProgramMessage("kavrel.ini: one");
+    ProgramMessage("kavrel.ini: two");
+    dup2(error, 2);
+    close(error);
+    ShowProgramMessages();
+    ShowProgramMessages(); // nothing kept any more
+    const auto boxes = TakeRecordedMessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "kavrel.ini: one\r\nkavrel.ini: two");
+}

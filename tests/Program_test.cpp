@@ -122,6 +122,13 @@ TEST_F(Program, MemoryRunningOutEndsWithAnErrorBoxAndStatusTwo) {
     EXPECT_EQ(boxes[0].style, unsigned(MB_OK | MB_ICONERROR));
 }
 
+// Wine without X grants a display object and then refuses every window.
+TEST_F(Program, WindowsThatCannotBeMadeEndItAsNoDisplayDoes) {
+    VirtualRefuseWindows(true);
+    EXPECT_EQ(RunProgram(), 1);
+    EXPECT_EQ(said, "kavrel: no display is available to show the viewer's windows on\n");
+}
+
 TEST_F(Program, WindowsSitInTheCornersOfTheWorkArea) {
     RECT control{}, picture{}, work{};
     std::string caption, group, pause, left, right;
@@ -171,3 +178,20 @@ TEST_F(Program, WithoutSettingsFileHereTheUsersConfigFolderIsRead) {
 }
 
 } // namespace
+
+// A picture wider than the screen: its part on the screen is presented, and the viewer says so
+// once (Wine's DirectDraw, which refuses a destination past the screen, is tried by
+// kavrel_wine_wide_picture).
+TEST_F(Program, APictureWiderThanTheScreenShowsItsPartOnTheScreen) {
+    WriteSettings("width = 960\r\n");
+    int green = 0;
+    Pass(1000);
+    At([&] {
+        for (int y = 0; y < 280; ++y)
+            for (int x = 0; x < 70; ++x)
+                green += VirtualClientPixel(frmIzobragenie->Handle(), x, y) == 0x00FF00;
+    });
+    EXPECT_EQ(RunProgram(), 0);
+    EXPECT_GT(green, 50);
+    EXPECT_EQ(Count(said, "larger than the work area"), 1) << said;
+}

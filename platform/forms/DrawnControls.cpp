@@ -46,15 +46,18 @@ void Dot(HDC dc, int x, int y, COLORREF colour) {
     DeleteObject(b);
 }
 
-// The classic dotted focus rectangle.
+// The classic dotted focus rectangle: DrawFocusRect inverts the pixels of its edges where x + y
+// is even (its brush's checkerboard), which on the face colour gives the face's inverse.
 void FocusRect(HDC dc, RECT r) {
-    for (int x = r.left; x < r.right; x += 2) {
-        Dot(dc, x, r.top, 0);
-        Dot(dc, x, r.bottom - 1, 0);
+    const COLORREF dot = GetSysColor(COLOR_BTNFACE) ^ 0xFFFFFF;
+    const auto even = [](int x, int y) { return (x + y) % 2 == 0; };
+    for (int x = r.left; x < r.right; ++x) {
+        if (even(x, r.top)) Dot(dc, x, r.top, dot);
+        if (even(x, r.bottom - 1)) Dot(dc, x, r.bottom - 1, dot);
     }
-    for (int y = r.top; y < r.bottom; y += 2) {
-        Dot(dc, r.left, y, 0);
-        Dot(dc, r.right - 1, y, 0);
+    for (int y = r.top + 1; y < r.bottom - 1; ++y) {
+        if (even(r.left, y)) Dot(dc, r.left, y, dot);
+        if (even(r.right - 1, y)) Dot(dc, r.right - 1, y, dot);
     }
 }
 
@@ -104,7 +107,8 @@ TButton::TButton(TComponent* owner, TControl* parent) : TControl(owner, parent) 
 }
 
 void TButton::Paint(HDC dc) {
-    RECT r = FormRect();
+    const RECT outer = FormRect();
+    RECT r = outer;
     FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
     if (Focused()) {
         FrameRect(dc, &r, GetSysColorBrush(COLOR_3DDKSHADOW));
@@ -116,7 +120,8 @@ void TButton::Paint(HDC dc) {
     SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
     TextOutA(dc, (r.left + r.right - s.cx) / 2 + shift, (r.top + r.bottom - s.cy) / 2 + shift,
              Caption().c_str(), int(Caption().size()));
-    if (Focused()) FocusRect(dc, {r.left + 3, r.top + 3, r.right - 3, r.bottom - 3});
+    if (Focused())
+        FocusRect(dc, {outer.left + 3, outer.top + 3, outer.right - 3, outer.bottom - 3});
 }
 
 void TButton::MouseDown(int, int) {
@@ -241,23 +246,6 @@ void TForm::FontChanged() {
 void TForm::SetActiveControl(TControl* control) {
     active = control;
     Invalidate();
-}
-
-// The controls that take the keyboard, in tab order, the group's before its members.
-std::vector<TControl*> TForm::TabControls() const {
-    std::vector<TControl*> order;
-    std::function<void(const TControl*)> walk = [&](const TControl* parent) {
-        std::vector<TControl*> kids = parent->Children;
-        std::stable_sort(kids.begin(), kids.end(), [](const TControl* a, const TControl* b) {
-            return a->TabOrder < b->TabOrder;
-        });
-        for (TControl* c : kids) {
-            if (c->TabStop) order.push_back(c);
-            walk(c);
-        }
-    };
-    walk(this);
-    return order;
 }
 
 void TForm::MoveFocus(bool backwards) {

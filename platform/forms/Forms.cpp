@@ -5,6 +5,12 @@
 #include "platform/Forms.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
+#ifndef _WIN32
+#include <fcntl.h>
+#endif
+#include <functional>
 #include <map>
 
 TApplication* Application = nullptr;
@@ -50,6 +56,21 @@ TMouseButton ButtonOf(UINT message) {
     default:
         return mbLeft;
     }
+}
+
+std::string& KeptMessages() {
+    static std::string kept;
+    return kept;
+}
+
+bool ErrorStreamLeadsNowhere() {
+#ifdef _WIN32
+    const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    return error == nullptr || error == INVALID_HANDLE_VALUE ||
+           GetFileType(error) == FILE_TYPE_UNKNOWN;
+#else
+    return fcntl(2, F_GETFD) == -1;
+#endif
 }
 
 } // namespace
@@ -243,9 +264,31 @@ void TForm::SetFont(const char* face, int height) {
     DeleteObject(old);
 }
 
+// As a dialog does, the form opens with the keyboard on its first control in tab order.
 void TForm::Show() {
     ShowWindow(window, SW_SHOW);
+    if (active != nullptr) return;
+    const std::vector<TControl*> order = TabControls();
+    if (!order.empty()) SetActiveControl(order.front());
 }
+
+// The controls that take the keyboard, in tab order, the group's before its members.
+std::vector<TControl*> TForm::TabControls() const {
+    std::vector<TControl*> order;
+    std::function<void(const TControl*)> walk = [&](const TControl* parent) {
+        std::vector<TControl*> kids = parent->Children;
+        std::stable_sort(kids.begin(), kids.end(), [](const TControl* a, const TControl* b) {
+            return a->TabOrder < b->TabOrder;
+        });
+        for (TControl* c : kids) {
+            if (c->TabStop) order.push_back(c);
+            walk(c);
+        }
+    };
+    walk(this);
+    return order;
+}
+
 void TForm::Hide() {
     ShowWindow(window, SW_HIDE);
 }
@@ -368,4 +411,26 @@ void TApplication::Run() {
 void TApplication::ShowException(const std::string& message) {
     MessageBoxA(mainForm != nullptr ? mainForm->Handle() : nullptr, message.c_str(), Title.c_str(),
                 MB_OK | MB_ICONERROR);
+}
+
+void ProgramMessage(const char* line) {
+    constexpr size_t Kept = 8192;
+    if (line == nullptr) return;
+    if (!ErrorStreamLeadsNowhere()) {
+        std::fprintf(stderr, "%s\n", line);
+        return;
+    }
+    std::string& kept = KeptMessages();
+    if (kept.size() + std::strlen(line) + 2 > Kept) return;
+    if (!kept.empty()) kept += "\r\n";
+    kept += line;
+}
+
+void ShowProgramMessages() {
+    std::string kept;
+    kept.swap(KeptMessages());
+    if (kept.empty()) return;
+    MessageBoxA(nullptr, kept.c_str(),
+                Application != nullptr ? Application->Title.c_str() : nullptr,
+                MB_OK | MB_ICONWARNING);
 }

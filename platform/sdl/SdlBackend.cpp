@@ -1,7 +1,10 @@
-// The real desktop through SDL2: a window per window, its pixels presented through a
-// streaming texture, the desktop's drag of caption bars through SDL's hit test, input
+// The real desktop through SDL2: a window per window, its pixels copied into SDL's window surface
+// (X11 fills the window from shared memory; no GL renderer, whose threads and libraries cost more
+// than the copy), the desktop's drag of caption bars through SDL's hit test, input
 // translated into window messages.
 #include "SdlForms.h"
+#include "SdlProbe.h"
+#include "platform/forms/DrawnMessageBox.h"
 #include "platform/window/WindowBackend.h"
 
 #include <SDL.h>
@@ -18,9 +21,6 @@ struct NativeWindow {
     DWORD style = 0;
     bool mapped = false;
     SDL_Window* sdl = nullptr;
-    SDL_Renderer* renderer = nullptr;
-    SDL_Texture* texture = nullptr;
-    int textureWidth = 0, textureHeight = 0;
 };
 
 namespace {
@@ -131,6 +131,22 @@ bool HasWindowManager(SDL_Window* sdl) {
     return status == 0 && count > 0;
 }
 
+// A fixed frame offers moving, minimising and closing only; SDL asks the window manager for
+// every decoration, and some (openbox) then show a maximise button on a window that cannot grow.
+void TellFixedFrame(SDL_Window* sdl) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(sdl, &info) || info.subsystem != SDL_SYSWM_X11) return;
+    Display* display = info.info.x11.display;
+    enum : long { Functions = 1, Decorations = 2, Move = 4, Minimise = 8, Close = 32 };
+    enum : long { Border = 2, Title = 8, Menu = 16, MinimiseButton = 32 };
+    const long hints[5] = {Functions | Decorations, Move | Minimise | Close,
+                           Border | Title | Menu | MinimiseButton, 0, 0};
+    const Atom motif = XInternAtom(display, "_MOTIF_WM_HINTS", False);
+    XChangeProperty(display, info.info.x11.window, motif, motif, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(hints), 5);
+}
+
 // A window manager frames a mapped window a little later: its frame is waited for a while.
 RECT MappedBorders(SDL_Window* sdl) {
     RECT borders = Borders(sdl);
@@ -166,40 +182,62 @@ SDL_HitTestResult HitTestOf(SDL_Window* sdl, const SDL_Point* p, void* data) {
                : SDL_HITTEST_NORMAL;
 }
 
-bool Texture(NativeWindow* n, int width, int height) {
-    if (n->texture != nullptr && n->textureWidth == width && n->textureHeight == height)
-        return true;
-    if (n->texture != nullptr) SDL_DestroyTexture(n->texture);
-    n->texture = SDL_CreateTexture(n->renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
-                                   width, height);
-    n->textureWidth = width;
-    n->textureHeight = height;
-    return n->texture != nullptr;
+// The rows of a picture into a surface, as far as both reach.
+void CopyInto(SDL_Surface* surface, const uint32_t* pixels, int width, int height) {
+    const int w = std::min(width, surface->w), h = std::min(height, surface->h);
+    if (w <= 0 || h <= 0) return;
+    SDL_ConvertPixels(w, h, SDL_PIXELFORMAT_RGB888, pixels, width * 4, surface->format->format,
+                      surface->pixels, surface->pitch);
+}
+
+// How long the child trying SDL's video start-up may take.
+constexpr int ProbeMilliseconds = 10000;
+
+// Whether SDL's video runs on a real desktop, not a fallback that shows nothing.
+bool RealDriver() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    return driver != nullptr &&
+           (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
+}
+
+// SDL's video start-up and a window, as the program makes them.
+bool VideoStarts() {
+    if (SDL_Init(SDL_INIT_VIDEO) != 0 || !RealDriver()) return false;
+    SDL_Window* window = SDL_CreateWindow("", 0, 0, 32, 32, SDL_WINDOW_HIDDEN);
+    return window != nullptr && SDL_GetWindowSurface(window) != nullptr;
 }
 
 class SdlBackend : public WindowBackend {
 public:
-    // Only the video part is ours: capture may still hold SDL's audio part.
+    // Only the video part is ours: capture may still hold SDL's audio part. Once no part is in
+    // use, SDL lets go of what it keeps for the whole process (its D-Bus connection among them).
     ~SdlBackend() override {
         if (started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
     }
 
     // SDL falls back to drivers that show nothing when there is no desktop; only a real one
     // counts. Without a desktop named in the environment SDL is not asked at all, so that no
-    // library it loads complains on its own; the program says what is missing.
+    // library it loads complains on its own; the program says what is missing. Only X11 lets a
+    // window place itself (in the corners of the work area), so X11 (XWayland on a Wayland
+    // desktop) serves whenever there is one, whatever SDL_VIDEODRIVER asks; SDL's Wayland
+    // start-up, where it is the only way, can crash (2.26 under weston), so a child tries it.
     bool HasDisplay() override {
         if (checked) return display;
         checked = true;
-        if (std::getenv("DISPLAY") == nullptr && std::getenv("WAYLAND_DISPLAY") == nullptr)
+        const bool x11 = std::getenv("DISPLAY") != nullptr;
+        if (!x11 && std::getenv("WAYLAND_DISPLAY") == nullptr) return display = false;
+        if (x11)
+            SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
+        else if (!SucceedsInChild(VideoStarts, ProbeMilliseconds))
             return display = false;
         // SIGINT and SIGTERM end the program as they end any other, instead of becoming a
         // quit event that nothing asked for.
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        // The window surface stays the desktop's own (X11 shared memory), not a renderer's.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         started = SDL_Init(SDL_INIT_VIDEO) == 0;
-        const char* driver = started ? SDL_GetCurrentVideoDriver() : nullptr;
-        display = driver != nullptr &&
-                  (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
-        return display;
+        return display = started && RealDriver();
     }
 
     RECT Screen() override {
@@ -255,10 +293,10 @@ public:
                              std::max(rect.bottom - rect.top, 1), Flags(style) | SDL_WINDOW_HIDDEN);
         if (n->sdl != nullptr) {
             SDL_SetWindowData(n->sdl, "hwnd", window);
-            n->renderer = SDL_CreateRenderer(n->sdl, -1, 0);
             if (ownFrame) SDL_SetWindowHitTest(n->sdl, HitTestOf, window);
+            if (!ownFrame && !(style & WS_THICKFRAME)) TellFixedFrame(n->sdl);
         }
-        if (n->sdl == nullptr || n->renderer == nullptr) {
+        if (n->sdl == nullptr) {
             Destroy(n);
             return nullptr;
         }
@@ -267,8 +305,6 @@ public:
 
     void Destroy(NativeWindow* n) override {
         if (n == nullptr) return;
-        if (n->texture != nullptr) SDL_DestroyTexture(n->texture);
-        if (n->renderer != nullptr) SDL_DestroyRenderer(n->renderer);
         if (n->sdl != nullptr) SDL_DestroyWindow(n->sdl);
         delete n;
     }
@@ -309,11 +345,10 @@ public:
     }
 
     void Present(NativeWindow* n, const uint32_t* pixels, int width, int height) override {
-        if (n == nullptr || width <= 0 || height <= 0 || !Texture(n, width, height)) return;
-        SDL_UpdateTexture(n->texture, nullptr, pixels, width * 4);
-        SDL_RenderClear(n->renderer);
-        SDL_RenderCopy(n->renderer, n->texture, nullptr, nullptr);
-        SDL_RenderPresent(n->renderer);
+        SDL_Surface* surface = n != nullptr ? SDL_GetWindowSurface(n->sdl) : nullptr;
+        if (surface == nullptr || pixels == nullptr) return;
+        CopyInto(surface, pixels, width, height);
+        SDL_UpdateWindowSurface(n->sdl);
     }
 
     bool Poll() override {
@@ -334,12 +369,11 @@ public:
 
     uint32_t Now() override { return SDL_GetTicks(); }
 
+    // Drawn by the layer: SDL's own box draws with X core fonts, which lack code page 1251.
     int ShowSystemMessage(const char* text, const char* caption, UINT) override {
-        const std::string title = caption != nullptr ? Utf8Of(caption) : "Error";
-        const std::string body = Utf8Of(text);
-        if (!HasDisplay() || SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title.c_str(),
-                                                      body.c_str(), nullptr) != 0)
-            std::fprintf(stderr, "%s: %s\n", title.c_str(), body.c_str());
+        if (HasDisplay() && DrawnMessageBox(text, caption) == IDOK) return IDOK;
+        std::fprintf(stderr, "%s: %s\n", caption != nullptr ? Utf8Of(caption).c_str() : "Error",
+                     Utf8Of(text).c_str());
         return IDOK;
     }
 

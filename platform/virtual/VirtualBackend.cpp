@@ -1,5 +1,5 @@
-#include "VirtualForms.h"
 #include "VirtualCapture.h"
+#include "VirtualForms.h"
 
 #include <png.h>
 
@@ -65,7 +65,7 @@ public:
         workArea = {0, 0, 1024, 738};
         format = DisplayFormat{};
         readable = true;
-        customFrame = false;
+        customFrame = refuseWindows = false;
         clock = scriptTime = 0;
         held = 0;
         script.clear();
@@ -95,7 +95,7 @@ public:
         return {-r.left, -r.top, r.right, r.bottom};
     }
     NativeWindow* Create(HWND window, const char*, RECT, DWORD) override {
-        return new NativeWindow{window};
+        return refuseWindows ? nullptr : new NativeWindow{window};
     }
     void Destroy(NativeWindow* native) override { delete native; }
     void Show(NativeWindow*, bool) override {}
@@ -145,7 +145,7 @@ public:
 
     RECT screen, workArea, frame{};
     DisplayFormat format;
-    bool readable = true, customFrame = false;
+    bool readable = true, customFrame = false, refuseWindows = false;
     uint32_t clock = 0, scriptTime = 0, idleEnd = 0;
     bool idling = false, bounded = false;
     uint32_t maxPolls = 0, polls = 0;
@@ -261,6 +261,10 @@ void VirtualSetDisplayFormat(const DisplayFormat& format, bool readable) {
 void VirtualSetDesktopFrame(const RECT* frame) {
     Virtual().customFrame = frame != nullptr;
     if (frame != nullptr) Virtual().frame = *frame;
+}
+
+void VirtualRefuseWindows(bool refuse) {
+    Virtual().refuseWindows = refuse;
 }
 
 void VirtualQueueKey(UINT message, UINT key) {

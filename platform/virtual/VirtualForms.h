@@ -31,6 +31,8 @@ void VirtualSetDisplayFormat(const DisplayFormat& format, bool readable = true);
 // The widths of the frames the desktop draws round captioned windows (left, top, right,
 // bottom); null: the classic desktop's, as AdjustWindowRectEx gives them.
 void VirtualSetDesktopFrame(const RECT* frame);
+// refuse: no native window can be made (a display object is granted, windows are not).
+void VirtualRefuseWindows(bool refuse);
 
 // Scripted input, delivered in order at its time on the virtual clock: everything queued
 // together is due at once; a delay moves the time of what is queued after it, and a message

@@ -127,9 +127,14 @@ void TForm::FontChanged() {
     });
 }
 
+// A push button given the keyboard becomes the default one, with its dark frame, as the dialog
+// manager makes it when Tab brings the focus there.
 void TForm::SetActiveControl(TControl* control) {
     active = control;
-    if (control != nullptr && control->handle != nullptr) SetFocus(control->handle);
+    if (control == nullptr || control->handle == nullptr) return;
+    SetFocus(control->handle);
+    if (dynamic_cast<TButton*>(control) != nullptr)
+        SendMessageA(control->handle, BM_SETSTYLE, BS_DEFPUSHBUTTON, 1);
 }
 
 // The real controls take their own mouse input.

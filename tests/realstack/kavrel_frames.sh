@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # The viewer's windows under a window manager that frames them (openbox on Xvfb): the control
 # window's frame in the bottom-right corner of the work area, the picture window's frame in its
-# top-left corner. kavrel_frames.sh KAVREL; exits 77 (skipped) where Xvfb or openbox is missing.
+# top-left corner; both frames fixed (the window manager is told they cannot be resized or
+# maximised); a click on the control window's close button ends the viewer with status 0 and,
+# in the sanitizer build, no leak report. kavrel_frames.sh KAVREL; exits 77 (skipped) where Xvfb or openbox is missing.
 set -u
 program=$(realpath "${1:-}")
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/desktop.sh"
-for tool in Xvfb openbox xdotool xwininfo xprop; do
+for tool in Xvfb openbox xdotool xwininfo xprop dbus-run-session; do
     command -v "$tool" >/dev/null || { echo "kavrel_frames: $tool is not installed; skipped"; exit 77; }
 done
 work=$(mktemp -d)
@@ -28,7 +30,9 @@ read -r wl wt ww wh < <(xprop -root _NET_WORKAREA 2>/dev/null | sed -n 's/.*= //
 [[ "${wl:-}${wt:-}${ww:-}${wh:-}" =~ ^[0-9]+$ ]] ||
     { echo "kavrel_frames: openbox published no work area"; exit 1; }
 
-(cd "$work" && exec "$program") >"$work/said" 2>&1 &
+# In a D-Bus session, as on any desktop: without one libdbus starts a bus through X11 for SDL and
+# leaks a kilobyte doing so, which the sanitizer build would report at the close.
+(cd "$work" && exec dbus-run-session -- "$program") >"$work/said" 2>&1 &
 kavrel=$!
 
 # A window's frame as "left top right bottom", once the window manager has framed it.
@@ -57,3 +61,23 @@ read -r pl pt pr pb <<<"$picture"
 [ "$cr" = $((wl + ww)) ] && [ "$cb" = $((wt + wh)) ] || { echo "control window not in the bottom-right corner"; exit 1; }
 [ "$pl" = "$wl" ] && [ "$pt" = "$wt" ] || { echo "picture window not in the top-left corner"; exit 1; }
 echo "both frames sit in their corners of the work area"
+
+# The Motif hints name the functions a frame offers: moving, minimising and closing only.
+for name in 'Vespira 1.2' Ornalux; do
+    read -r flags functions < <(xprop -id "$(xdotool search --name "^$name\$" | head -1)" \
+        _MOTIF_WM_HINTS | sed -n 's/.*= //p' | tr -d , | awk '{print $1, $2}')
+    (( ${flags:-0} & 1 )) && ! (( ${functions:-0} & (1 | 2 | 16) )) ||
+        { echo "$name: the window manager may resize or maximise it (hints $flags $functions)"; exit 1; }
+done
+echo "both frames offer no resizing and no maximising"
+
+# The close button sits at the right end of the title bar of openbox's theme.
+xdotool mousemove $((cr - 11)) $((ct + 10)) click 1
+for i in $(seq 50); do kill -0 "$kavrel" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$kavrel" 2>/dev/null && { echo "the close button did not end kavrel"; exit 1; }
+wait "$kavrel"
+status=$?
+kavrel=
+[ "$status" = 0 ] || { echo "closed, kavrel ended with status $status:"; cat "$work/said"; exit 1; }
+grep -q Sanitizer "$work/said" && { echo "closed, kavrel reported:"; cat "$work/said"; exit 1; }
+echo "the close button ends kavrel with status 0"

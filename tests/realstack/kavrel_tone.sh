@@ -9,7 +9,8 @@
 #                                            and DIR/control.png
 # Exits 77 (skipped) where Xvfb or PulseAudio is not installed. KAVREL_LAUNCHER, when set, is the
 # command that starts the program (Wine for the Windows viewer, tests/windows/kavrel_wine.sh);
-# KAVREL_SCREEN, when set, the screen's size in place of 680x400.
+# KAVREL_SCREEN, when set, the screen's size in place of 680x400; KAVREL_SETTINGS, when set, the
+# viewer's kavrel.ini.
 set -u
 mode=${1:-}
 program=$(realpath "${2:-}")
@@ -23,6 +24,7 @@ desktop_start "${KAVREL_SCREEN:-680x400}" || exit 1
 pulse_start || exit 1
 pulse_tone 440
 
+[ -n "${KAVREL_SETTINGS:-}" ] && printf '%s\r\n' "$KAVREL_SETTINGS" >"$work/kavrel.ini"
 (cd "$work" && exec ${KAVREL_LAUNCHER:-} "$program") >"$work/said" 2>&1 &
 kavrel=$!
 picture_wait || { echo "kavrel_tone: no picture window"; cat "$work/said"; exit 1; }

@@ -4,6 +4,7 @@
 # (tests/realstack/kavrel_tone.sh, which it runs with Wine as the launcher):
 #   kavrel_wine.sh check KAVREL.EXE               the bright line at 440 Hz and both scales
 #   kavrel_wine.sh screenshot KAVREL.EXE OUT.png  the screen with both windows as a PNG
+#   kavrel_wine.sh nodisplay KAVREL.EXE           without X the no-display line and status 1
 # The Wine prefix is wine-viewer beside the program's folder (KAVREL_WINE_DESKTOP overrides it),
 # made on the first run and reused. Exits 77 (skipped) where Wine or a tool of the Linux test is
 # missing.
@@ -18,5 +19,18 @@ wine_desktop_prefix "${KAVREL_WINE_DESKTOP:-$(dirname "$program")/../wine-viewer
 trap wine_desktop_stop EXIT
 # Without a window manager Wine places each client area where a frame would put it; the screen
 # holds both framed windows (676 x 355 and 313 x 83) apart, so neither hides part of the other.
+if [ "${1:-}" = nodisplay ]; then
+    # Wine grants a display object without X; the windows are refused.
+    work=$(mktemp -d)
+    status=0
+    (cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY timeout 60 $WINE_DESKTOP_RUN "$program") \
+        >"$work/said" 2>&1 || status=$?
+    grep -q "^kavrel: no display" "$work/said" && [ "$status" = 1 ] && rm -rf "$work" &&
+        { echo "without X kavrel.exe says there is no display and ends with status 1"; exit 0; }
+    echo "kavrel_wine: without X kavrel.exe ended with status $status:"
+    grep -a -v -e 'wine32 is missing' -e multiarch -e 'apt-get install' -e syswow64 "$work/said"
+    rm -rf "$work"
+    exit 1
+fi
 export KAVREL_SCREEN=${KAVREL_SCREEN:-676x438}
 KAVREL_LAUNCHER=$WINE_DESKTOP_RUN "$here/../realstack/kavrel_tone.sh" "$@"
