@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
     if (!ParseRenderOptions(argc, argv, options, error)) return Fail(error, true);
     if (options.help) return std::fputs(RenderUsage, stdout), 0;
     StartNumberConversionUnit();
-    StartKernelUnit(GetCommandLineA());
+    StartKernelUnit(GetCommandLineA(), false);
     const int status = Render(options);
     FinishKernelUnit();
     return status;
