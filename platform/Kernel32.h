@@ -85,8 +85,9 @@ DWORD GetFileAttributesA(const char* name);
 BOOL MoveFileExA(const char* existing, const char* newName, DWORD flags);
 DWORD GetCurrentProcessId();
 
-// The command line as one text: the program as it was started, then the arguments, each that
-// holds a blank enclosed in double quotes.
+// The command line as one text: the program as it was started, then the arguments, quoted as
+// Windows' CommandLineToArgvW reads them back (an argument with a blank or a quote in double
+// quotes, its quotes escaped with a backslash, the backslashes before a quote doubled).
 const char* GetCommandLineA();
 // Full path of the running program (module null); the length written, 0 on failure.
 DWORD GetModuleFileNameA(void* module, char* buffer, DWORD size);

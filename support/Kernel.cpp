@@ -3,9 +3,9 @@
 #include "Operaciispamyatyu.h"
 #include "platform/Kernel32.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 namespace {
 
@@ -17,6 +17,42 @@ TAnsiString DirectoryOf(const TAnsiString& path) {
     for (uint32_t i = path.Length(); i > 0; --i)
         if (IsPathSeparator(path.Data()[i - 1])) return path.SubString(1, i);
     return {};
+}
+
+bool Blank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// The first argument of a command line as Windows' CommandLineToArgvW reads it: blanks end it
+// outside double quotes, a quote toggles quoting, and backslashes are literal except before a
+// quote, where each pair gives one backslash and an odd one escapes the quote. Returns the
+// position after it.
+uint32_t FirstArgument(const char* line, TAnsiString& argument) {
+    uint32_t i = 0, n = 0;
+    while (Blank(line[i]))
+        ++i;
+    argument.SetLength(uint32_t(std::strlen(line + i)));
+    char* out = argument.CStr();
+    if (out == nullptr) return i;
+    for (bool quoted = false; line[i] != '\0' && (quoted || !Blank(line[i]));) {
+        uint32_t backslashes = 0;
+        while (line[i + backslashes] == '\\')
+            ++backslashes;
+        if (line[i + backslashes] != '"') {
+            for (const uint32_t end = i + (backslashes > 0 ? backslashes : 1); i < end; ++i)
+                out[n++] = line[i];
+            continue;
+        }
+        for (uint32_t k = 0; k < backslashes / 2; ++k)
+            out[n++] = '\\';
+        i += backslashes + 1;
+        if (backslashes % 2 == 1)
+            out[n++] = '"';
+        else
+            quoted = !quoted;
+    }
+    argument.SetLength(n);
+    return i;
 }
 
 // The directory of the running program, for a command line that names it without one.
@@ -136,11 +172,12 @@ bool Replaceable(const char* fileName) {
 // Writes the bytes to a new file beside fileName, created for this call only (never an existing
 // name, never through a link), and returns its name; empty when none could be written.
 TAnsiString WriteNewFileBeside(const char* fileName, const unsigned char* bytes, DWORD size) {
-    const TAnsiString stem =
-        TAnsiString(fileName) + "." + TAnsiString(std::to_string(GetCurrentProcessId()).c_str());
     // Another thread or a file left by a program that ended early may hold a name: the next.
     for (int attempt = 0; attempt < 16; ++attempt) {
-        TAnsiString name = stem + "-" + TAnsiString(std::to_string(attempt).c_str()) + ".tmp";
+        char suffix[40];
+        std::snprintf(suffix, sizeof suffix, ".%lu-%d.tmp",
+                      static_cast<unsigned long>(GetCurrentProcessId()), attempt);
+        TAnsiString name = TAnsiString(fileName) + TAnsiString(suffix);
         HANDLE file = CreateFileA(name.CStr(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) continue;
@@ -173,13 +210,10 @@ void TAnsi1251::Load(const char* fileName) {
 }
 
 void StartKernelUnit(const char* commandLine, bool tableFile) {
-    const TAnsiString line(commandLine);
-    TAnsiString path, arguments;
-    // A command line without arguments is the program's path alone.
-    if (!SplitAt(path, arguments, line, ' ')) path = line.Trim();
-    Unquote(path);
+    TAnsiString path;
+    const uint32_t rest = FirstArgument(commandLine, path);
     ProgramPath = path;
-    ProgramArguments = arguments;
+    ProgramArguments = TAnsiString(commandLine + rest).Trim();
     ProgramDirectory = DirectoryOf(path);
     if (ProgramDirectory.Length() == 0) ProgramDirectory = RunningProgramDirectory();
     TAnsiString fileName = ProgramDirectory + TAnsiString(TableFileName);

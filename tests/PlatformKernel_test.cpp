@@ -4,9 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <locale.h>
+#include <spawn.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -168,6 +173,38 @@ TEST(PlatformKernel, ProgramCommandLineMemoryAndCodePage) {
     EXPECT_EQ(MultiByteToWideChar(CP_1251, 0, "\x98", 1, units, 1), 1);
     EXPECT_EQ(units[0], WCHAR(0x98));
     EXPECT_EQ(MultiByteToWideChar(65001, 0, "A", 1, units, 1), 0);
+}
+
+// Arguments come back as Windows' CommandLineToArgvW reads them: a program folder with a quote
+// and a blank, escaped quotes, backslashes doubled only before a quote, an empty argument.
+TEST(PlatformKernel, CommandLineQuotesArgumentsAsWindowsReadsThem) {
+    if (const char* to = getenv("KAVREL_COMMAND_LINE_TO")) { // the child: its line, and no more
+        std::ofstream(to) << GetCommandLineA();
+        return;
+    }
+    TempDir dir;
+    const std::string to = dir.File("line.txt");
+    const char* argv[] = {"/d/q\"x y/kavrel",
+                          "--gtest_filter=*CommandLineQuotes*",
+                          "a b",
+                          "c\"d",
+                          "e\\",
+                          "f\\\"g",
+                          "h\\ i\\",
+                          "",
+                          nullptr};
+    setenv("KAVREL_COMMAND_LINE_TO", to.c_str(), 1);
+    pid_t child = -1;
+    const int spawned =
+        posix_spawn(&child, "/proc/self/exe", nullptr, nullptr, const_cast<char**>(argv), environ);
+    unsetenv("KAVREL_COMMAND_LINE_TO");
+    ASSERT_EQ(spawned, 0);
+    int status = -1;
+    waitpid(child, &status, 0);
+    std::ifstream in(to);
+    EXPECT_EQ(
+        std::string(std::istreambuf_iterator<char>(in), {}),
+        R"("/d/q\"x y/kavrel" --gtest_filter=*CommandLineQuotes* "a b" "c\"d" e\ "f\\\"g" "h\ i\\" "")");
 }
 
 // The separator comes from the user's locale settings; the process's C locale stays "C".

@@ -121,7 +121,9 @@ TEST_F(TableFile, IsWrittenOnTheFirstStartAndReadOnTheNext) {
     EXPECT_EQ(bytes.substr(2 * 0xC6, 2), "\x16\x04");
 
     // A file that holds the table is read and kept as it is, also while another program reads it.
-    const auto written = std::filesystem::file_time_type::clock::now() - std::chrono::hours(24);
+    // A day ago in whole seconds, which every file system and Wine keep exactly.
+    const std::filesystem::file_time_type written = std::chrono::floor<std::chrono::seconds>(
+        std::filesystem::file_time_type::clock::now() - std::chrono::hours(24));
     std::filesystem::last_write_time(file, written);
     FinishKernelUnit();
     std::ifstream reader(file, std::ios::binary);
@@ -238,6 +240,12 @@ TEST(SupportKernel, CommandLineGivesPathDirectoryAndArguments) {
     EXPECT_EQ(Text(ProgramPath), "/opt/my apps/kavrel");
     EXPECT_EQ(Text(ProgramDirectory), "/opt/my apps/");
     EXPECT_EQ(Text(ProgramArguments), "one \"two three\"");
+    // Read back as Windows reads a command line: escaped quotes, backslashes before a quote
+    // halved, others kept, blanks around the arguments dropped.
+    StartKernelUnit(R"(  "/tmp/q\"x y\\\"z\/kavrel"   a\\"b c"  )");
+    EXPECT_EQ(Text(ProgramPath), R"(/tmp/q"x y\"z\/kavrel)");
+    EXPECT_EQ(Text(ProgramDirectory), R"(/tmp/q"x y\"z\/)");
+    EXPECT_EQ(Text(ProgramArguments), R"(a\\"b c")");
 
 #ifndef _WIN32
     // Found through PATH: the directory is the running program's own (on Windows:

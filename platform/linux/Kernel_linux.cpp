@@ -29,7 +29,31 @@ HANDLE Handle(int fd) {
     return reinterpret_cast<HANDLE>(intptr_t{fd});
 }
 
-// The command line read once from /proc: arguments joined by blanks, those with blanks quoted.
+// Appends one argument as Windows' CommandLineToArgvW reads it back: as it is when it holds no
+// blank or quote and is not empty; otherwise in double quotes, each quote escaped with a
+// backslash and the backslashes before a quote, or before the closing one, doubled.
+void AppendArgument(std::string& line, const std::string& arg) {
+    if (!arg.empty() && arg.find_first_of(" \t\n\v\"") == std::string::npos) {
+        line += arg;
+        return;
+    }
+    line += '"';
+    size_t backslashes = 0;
+    for (const char c : arg) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        line.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        line += c;
+        backslashes = 0;
+    }
+    line.append(2 * backslashes, '\\');
+    line += '"';
+}
+
+// The command line read once from /proc: the arguments, each as AppendArgument writes it,
+// joined by blanks.
 std::string ReadCommandLine() {
     std::string line;
     const int fd = open("/proc/self/cmdline", O_RDONLY | O_CLOEXEC);
@@ -42,9 +66,8 @@ std::string ReadCommandLine() {
     size_t start = 0;
     while (start < raw.size()) {
         const size_t end = raw.find('\0', start);
-        const std::string arg = raw.substr(start, end - start);
-        if (!line.empty()) line += ' ';
-        line += arg.find(' ') == std::string::npos ? arg : '"' + arg + '"';
+        if (start > 0) line += ' ';
+        AppendArgument(line, raw.substr(start, end - start));
         if (end == std::string::npos) break;
         start = end + 1;
     }
