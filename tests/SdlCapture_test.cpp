@@ -219,18 +219,22 @@ TEST_F(SdlCaptureTest, PulseServerWithoutSinkFailsCleanly) {
     EXPECT_EQ(SDL_WasInit(SDL_INIT_AUDIO), 0u);
 }
 
-// A one-channel default source is a one-channel device, captured as such.
-TEST_F(SdlCaptureTest, PulseMonoSourceIsOneChannelDevice) {
+// A default source that SDL describes is a device of its channels, one or two, captured as such.
+class PulseSource : public SdlCaptureTest, public testing::WithParamInterface<WORD> {};
+INSTANTIATE_TEST_SUITE_P(SdlCaptureTest, PulseSource, testing::Values(WORD{1}, WORD{2}));
+
+TEST_P(PulseSource, DescribedByItsServerGivesItsChannels) {
     if (std::system("command -v pulseaudio >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "pulseaudio is not installed";
     TempDir runtime;
     PulseServer server(runtime.Dir(), {"module-null-sink sink_name=spk",
-                                       "module-null-source source_name=mic channels=1"});
+                                       "module-null-source source_name=mic channels=" +
+                                           std::to_string(GetParam())});
     ASSERT_TRUE(server.Running());
     ASSERT_EQ(std::system("pactl set-default-source mic"), 0);
     setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
     Start(Rate);
-    EXPECT_EQ(format.nChannels, 1);
+    EXPECT_EQ(format.nChannels, GetParam());
     const auto end = Clock::now() + 10s;
     while (ReadPosition() == 0 && Clock::now() < end)
         std::this_thread::sleep_for(10ms);
