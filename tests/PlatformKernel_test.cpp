@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -74,6 +75,35 @@ TEST(PlatformKernel, OnlyRegularFilesOpenAndOpeningNeverWaits) {
     struct stat info;
     ASSERT_EQ(stat(pipe.c_str(), &info), 0);
     EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
+// The name itself is looked at, a link not followed; CREATE_NEW takes no name that exists, a
+// dangling link included; a rename replaces only when told to, and then a link itself.
+TEST(PlatformKernel, NamesAreLookedAtCreatedNewAndRenamedAsOnWindows) {
+    TempDir dir;
+    const std::string file = dir.Write("file", "x"), link = dir.File("link"),
+                      pipe = dir.File("pipe"), moved = dir.File("moved");
+    ASSERT_EQ(symlink(dir.File("missing").c_str(), link.c_str()), 0);
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ(GetFileAttributesA(file.c_str()), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(GetFileAttributesA(dir.Dir().c_str()), FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(GetFileAttributesA(link.c_str()), FILE_ATTRIBUTE_REPARSE_POINT);
+    EXPECT_EQ(GetFileAttributesA(pipe.c_str()), FILE_ATTRIBUTE_DEVICE);
+    EXPECT_EQ(GetFileAttributesA(moved.c_str()), INVALID_FILE_ATTRIBUTES);
+    for (const std::string& name : {file, link})
+        EXPECT_EQ(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr),
+                  INVALID_HANDLE_VALUE)
+            << name;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("missing")));
+    HANDLE made = CreateFileA(moved.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(made, INVALID_HANDLE_VALUE);
+    CloseHandle(made);
+    EXPECT_FALSE(MoveFileExA(moved.c_str(), file.c_str(), 0));
+    EXPECT_TRUE(MoveFileExA(moved.c_str(), link.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(GetFileAttributesA(link.c_str()), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("missing")));
 }
 
 HANDLE OpenToRead(const std::string& name) {
