@@ -42,9 +42,9 @@ bool FitsDouble(long double value) {
 // period's inverse, the block's duration, the angle step per hertz, and the largest angle an
 // evaluation visits (the farthest frequency times the highest term).
 bool DerivedFinite(const ConfigRecord& r) {
-    using Extended = long double;
+    using spectrum_axis::Extended;
     const Extended last = Extended(r.LastPointIndex) * r.FreqStep + r.FreqStart;
-    const Extended w = -6.283185307179586477L * r.SamplePeriod;
+    const Extended w = -spectrum_axis::TwoPi * r.SamplePeriod;
     const Extended farthest = std::max(std::fabs(Extended(r.FreqStart)), std::fabs(last));
     return FitsDouble(last) && FitsDouble(1.0L / r.SamplePeriod) &&
            FitsDouble(Extended(r.LastSampleIndex) * r.SamplePeriod) && FitsDouble(w) &&
