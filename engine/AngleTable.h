@@ -9,6 +9,7 @@
 namespace spectrum_axis {
 
 using Extended = long double;
+constexpr Extended TwoPi = 6.283185307179586477L;
 
 // The number of columns on the frame's frequency axis, or 0 when the axis has none.
 uint32_t ColumnCount(const SpectrumFrameStack& frames);
@@ -17,7 +18,6 @@ uint32_t ColumnCount(const SpectrumFrameStack& frames);
 // FreqStep and theta = f * (-2*pi*dt), rounded to double.
 template <typename Column>
 void ForEachColumn(const SpectrumFrameStack& frames, double dt, uint32_t n, Column column) {
-    constexpr Extended TwoPi = 6.283185307179586477L;
     const auto w = static_cast<double>(-TwoPi * dt);
     double f = frames.FreqFirst;
     for (uint32_t q = 0; q < n; ++q) {

@@ -5,9 +5,14 @@
 #include "Operaciispamyatyu.h"
 #include "Zol_config.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
+
+// The most the signal, correlation and spectrum buffers hold, 192 MB; with the angle table's own
+// 64 MB the engine holds at most 256 MB.
+constexpr uint64_t BufferLimitBytes = uint64_t{192} << 20;
 
 ConfigRecord& EngineConfig = ZolConfig;
 // False: the all-pole model spectrum; true: the correlogram.
@@ -31,6 +36,41 @@ bool Analysable(const ConfigRecord& r) {
     return r.SampleCount > 0 && r.LagCount >= 2 && r.PointCount >= 2 && r.FreqStart != r.FreqStop &&
            std::isfinite(r.FreqStart) && std::isfinite(r.FreqStop) &&
            std::isfinite(r.SamplePeriod) && std::isfinite(r.FreqStep) && r.FreqStep != 0;
+}
+
+bool FitsDouble(long double value) {
+    return std::isfinite(static_cast<double>(value));
+}
+
+// Every value formed from the record is a finite double: the axis' last frequency, the sample
+// period's inverse, the block's duration, the angle step per hertz, and the largest angle an
+// evaluation visits (the farthest frequency times the highest term).
+bool DerivedFinite(const ConfigRecord& r) {
+    using spectrum_axis::Extended;
+    const Extended last = Extended(r.LastPointIndex) * r.FreqStep + r.FreqStart;
+    const Extended w = -spectrum_axis::TwoPi * r.SamplePeriod;
+    const Extended farthest = std::max(std::fabs(Extended(r.FreqStart)), std::fabs(last));
+    return FitsDouble(last) && FitsDouble(1.0L / r.SamplePeriod) &&
+           FitsDouble(Extended(r.LastSampleIndex) * r.SamplePeriod) && FitsDouble(w) &&
+           FitsDouble(farthest * std::fabs(w) * r.LagCount);
+}
+
+// Bytes held once the buffers are sized for the record: storage only grows, so each buffer
+// counts at the larger of what it holds and what the record needs.
+uint64_t BufferBytes(const ConfigRecord& r) {
+    auto held = [](const auto& array, uint64_t count) {
+        return std::max<uint64_t>(array.Capacity(), count) * sizeof(*array.Data());
+    };
+    return held(InputSignal, r.SampleCount) + held(WorkSignal, r.SampleCount) +
+           held(Autocorrelation, r.LagCount) + held(ArCoefficients, r.LagCount) +
+           held(ArScratch, r.LagCount) + held(SpectrumOutput, uint64_t{r.PointCount} + 64);
+}
+
+// Every value of the spectrum is finite.
+bool FiniteSpectrum() {
+    const float* values = SpectrumOutput.CurrentPtr();
+    return std::all_of(values, values + EngineConfig.PointCount,
+                       [](float v) { return std::isfinite(v); });
 }
 
 bool SizeBuffers(const ConfigRecord& r) {
@@ -86,11 +126,21 @@ bool ZOL_DLL_Init(const ConfigRecord* record, uint8_t mode) {
     ConfigRecord candidate;
     CopyBytes(&candidate, record, sizeof candidate, true);
     ValidateConfig(candidate);
-    if (!Analysable(candidate)) return false;
-    EngineConfig = candidate;
+    if (!Analysable(candidate) || !DerivedFinite(candidate) ||
+        BufferBytes(candidate) > BufferLimitBytes)
+        return false;
+    const bool previousMode = EstimatorMode;
     EstimatorMode = mode != 0;
-    Configured = SizeBuffers(EngineConfig);
-    return Configured;
+    if (SizeBuffers(candidate)) {
+        EngineConfig = candidate;
+        Configured = true;
+        return true;
+    }
+    // Storage ran out part way: the previous configuration fits in what is held, so it is sized
+    // again and stays in force.
+    EstimatorMode = previousMode;
+    Configured = Configured && SizeBuffers(EngineConfig);
+    return false;
 }
 
 bool ZOL_DLL_WriteInputArray(const int16_t* samples, int32_t count) {
@@ -107,7 +157,7 @@ bool ZOL_DLL_Run() {
     if (!Configured) return false;
     SseControlScope sse;
     ResetFpu();
-    return Estimate();
+    return Estimate() && FiniteSpectrum();
 }
 
 bool ZOL_DLL_ReadOutputArray(float* dest, int32_t count) {

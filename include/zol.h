@@ -4,8 +4,8 @@
  * copies it, derives the other fields and sizes the engine's buffers; then, block after block,
  * ZOL_DLL_WriteInputArray takes SampleCount 16-bit samples, ZOL_DLL_Run estimates their
  * spectrum and ZOL_DLL_ReadOutputArray copies its PointCount values, lowest frequency first.
- * The engine keeps one configuration per process and is not reentrant. Booleans cross the
- * boundary as one byte. */
+ * The engine keeps one configuration and one block per process: one caller at a time, the calls
+ * never overlapping. Booleans cross the boundary as one byte. */
 #ifndef ZOL_H
 #define ZOL_H
 
@@ -73,12 +73,16 @@ typedef struct ConfigRecord {
 #pragma pack(pop)
 
 /* Copies and validates the record and sizes the buffers; a mode byte of 0 selects the all-pole
- * model, any other the correlogram. False when the record cannot be analysed or a buffer cannot
- * be sized. The caller's floating-point units are left as they were. */
+ * model, any other the correlogram. False, with the previous configuration still in force, when
+ * the record cannot be analysed, a value formed from it (the axis, the angles, the sample
+ * period's products) is not a finite double, the buffers would hold more than 256 MB in all
+ * (refused before anything is allocated) or storage runs out. The caller's floating-point units
+ * are left as they were. */
 ZOL_API bool ZOL_DLL_Init(const ConfigRecord* record, uint8_t mode);
 /* Copies exactly SampleCount samples into the engine; false, copying nothing, otherwise. */
 ZOL_API bool ZOL_DLL_WriteInputArray(const int16_t* samples, int32_t count);
-/* Estimates the spectrum of the block last written; true when every stage succeeded. */
+/* Estimates the spectrum of the block last written; true when every stage succeeded and every
+ * value of the spectrum is finite. */
 ZOL_API bool ZOL_DLL_Run(void);
 /* Copies exactly PointCount values of the last spectrum; false, writing nothing, otherwise. */
 ZOL_API bool ZOL_DLL_ReadOutputArray(float* dest, int32_t count);

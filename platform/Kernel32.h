@@ -46,9 +46,15 @@ constexpr DWORD GENERIC_READ = 0x80000000;
 constexpr DWORD GENERIC_WRITE = 0x40000000;
 constexpr DWORD FILE_SHARE_READ = 0x00000001;
 constexpr DWORD FILE_SHARE_WRITE = 0x00000002;
+constexpr DWORD CREATE_NEW = 1;
 constexpr DWORD CREATE_ALWAYS = 2;
 constexpr DWORD OPEN_EXISTING = 3;
+constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
+constexpr DWORD FILE_ATTRIBUTE_DEVICE = 0x40;
 constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x80;
+constexpr DWORD FILE_ATTRIBUTE_REPARSE_POINT = 0x400;
+constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFF;
+constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x1;
 
 constexpr LCTYPE LOCALE_SDECIMAL = 0x0E;
 
@@ -59,7 +65,8 @@ constexpr bool IsPathSeparator(char c) {
 }
 
 // Files. A handle is valid until CloseHandle. Only regular files open: a directory, a named
-// pipe or a device does not, and opening never waits.
+// pipe or a device does not, and opening never waits. CREATE_NEW makes a new file only: it
+// fails on any name that exists, a symbolic link (even one to nothing) included.
 HANDLE CreateFileA(const char* name, DWORD access, DWORD shareMode, void* security,
                    DWORD disposition, DWORD flags, HANDLE templateFile);
 BOOL ReadFile(HANDLE file, void* buffer, DWORD count, DWORD* read, void* overlapped);
@@ -68,9 +75,19 @@ BOOL WriteFile(HANDLE file, const void* buffer, DWORD count, DWORD* written, voi
 DWORD GetFileSize(HANDLE file, DWORD* high);
 BOOL CloseHandle(HANDLE handle);
 BOOL DeleteFileA(const char* name);
+// What the name itself is, a link not followed: FILE_ATTRIBUTE_NORMAL for a regular file,
+// _DIRECTORY, _REPARSE_POINT for a symbolic link, _DEVICE for a pipe, socket or device;
+// INVALID_FILE_ATTRIBUTES when there is nothing by that name or it cannot be looked at.
+DWORD GetFileAttributesA(const char* name);
+// Renames a file in one step, so that readers of the new name see the old file or the new one,
+// never part of it. A file already at the new name is replaced with MOVEFILE_REPLACE_EXISTING
+// (a link there is replaced itself, its target untouched), else the call fails.
+BOOL MoveFileExA(const char* existing, const char* newName, DWORD flags);
+DWORD GetCurrentProcessId();
 
-// The command line as one text: the program as it was started, then the arguments, each that
-// holds a blank enclosed in double quotes.
+// The command line as one text: the program as it was started, then the arguments, quoted as
+// Windows' CommandLineToArgvW reads them back (an argument with a blank or a quote in double
+// quotes, its quotes escaped with a backslash, the backslashes before a quote doubled).
 const char* GetCommandLineA();
 // Full path of the running program (module null); the length written, 0 on failure.
 DWORD GetModuleFileNameA(void* module, char* buffer, DWORD size);

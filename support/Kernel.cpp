@@ -3,6 +3,7 @@
 #include "Operaciispamyatyu.h"
 #include "platform/Kernel32.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -16,6 +17,42 @@ TAnsiString DirectoryOf(const TAnsiString& path) {
     for (uint32_t i = path.Length(); i > 0; --i)
         if (IsPathSeparator(path.Data()[i - 1])) return path.SubString(1, i);
     return {};
+}
+
+bool Blank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// The first argument of a command line as Windows' CommandLineToArgvW reads it: blanks end it
+// outside double quotes, a quote toggles quoting, and backslashes are literal except before a
+// quote, where each pair gives one backslash and an odd one escapes the quote. Returns the
+// position after it.
+uint32_t FirstArgument(const char* line, TAnsiString& argument) {
+    uint32_t i = 0, n = 0;
+    while (Blank(line[i]))
+        ++i;
+    argument.SetLength(uint32_t(std::strlen(line + i)));
+    char* out = argument.CStr();
+    if (out == nullptr) return i;
+    for (bool quoted = false; line[i] != '\0' && (quoted || !Blank(line[i]));) {
+        uint32_t backslashes = 0;
+        while (line[i + backslashes] == '\\')
+            ++backslashes;
+        if (line[i + backslashes] != '"') {
+            for (const uint32_t end = i + (backslashes > 0 ? backslashes : 1); i < end; ++i)
+                out[n++] = line[i];
+            continue;
+        }
+        for (uint32_t k = 0; k < backslashes / 2; ++k)
+            out[n++] = '\\';
+        i += backslashes + 1;
+        if (backslashes % 2 == 1)
+            out[n++] = '"';
+        else
+            quoted = !quoted;
+    }
+    argument.SetLength(n);
+    return i;
 }
 
 // The directory of the running program, for a command line that names it without one.
@@ -86,24 +123,28 @@ void TAnsi1251::IndexFromWide() {
         if (toWide[b] != 0) fromWide[toWide[b]] = static_cast<unsigned char>(b);
 }
 
-bool TAnsi1251::ReadFromFile(const char* fileName) {
+// The byte table as the file holds it: 256 little-endian UTF-16 units.
+void TAnsi1251::FileBytes(unsigned char* bytes) const {
+    for (uint32_t b = 0; b < 256; ++b) {
+        bytes[2 * b] = static_cast<unsigned char>(toWide[b] & 0xFF);
+        bytes[2 * b + 1] = static_cast<unsigned char>(toWide[b] >> 8);
+    }
+}
+
+bool TAnsi1251::FileAgrees(const char* fileName) const {
     HANDLE file = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD high = 0, read = 0;
-    unsigned char bytes[TableBytes];
-    const bool ok = GetFileSize(file, &high) == TableBytes && high == 0 &&
-                    ReadFile(file, bytes, TableBytes, &read, nullptr) && read == TableBytes;
+    unsigned char bytes[TableBytes], expected[TableBytes];
+    const bool whole = GetFileSize(file, &high) == TableBytes && high == 0 &&
+                       ReadFile(file, bytes, TableBytes, &read, nullptr) && read == TableBytes;
     CloseHandle(file);
-    if (!ok) return false;
-    for (uint32_t b = 0; b < 256; ++b)
-        toWide[b] = static_cast<char16_t>(bytes[2 * b] | bytes[2 * b + 1] << 8);
-    IndexFromWide();
-    return true;
+    FileBytes(expected);
+    return whole && std::memcmp(bytes, expected, TableBytes) == 0;
 }
 
 bool TAnsi1251::BuildFromSystem() {
-    Allocate();
     bool converted = false;
     for (uint32_t b = 0; b < 256; ++b) {
         const char byte = static_cast<char>(b);
@@ -117,41 +158,66 @@ bool TAnsi1251::BuildFromSystem() {
     return converted;
 }
 
-void TAnsi1251::Load(const char* fileName) {
-    ready = false;
-    if (!Allocate()) return;
-    if (FileExists(fileName) && ReadFromFile(fileName)) {
-        ready = true;
-        return;
-    }
-    if (!BuildFromSystem()) return;
-    ready = true;
-    HANDLE file = CreateFileA(fileName, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    unsigned char bytes[TableBytes];
-    for (uint32_t b = 0; b < 256; ++b) {
-        bytes[2 * b] = static_cast<unsigned char>(toWide[b] & 0xFF);
-        bytes[2 * b + 1] = static_cast<unsigned char>(toWide[b] >> 8);
-    }
-    DWORD written = 0;
-    const bool ok = WriteFile(file, bytes, TableBytes, &written, nullptr) && written == TableBytes;
-    CloseHandle(file);
-    if (!ok) DeleteFileA(fileName);
+namespace {
+
+// Nothing at the name, or a regular file: a name the table may be renamed onto. A link, a
+// directory, a pipe or a device there is someone else's.
+bool Replaceable(const char* fileName) {
+    const DWORD attributes = GetFileAttributesA(fileName);
+    return attributes == INVALID_FILE_ATTRIBUTES ||
+           (attributes &
+            (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)) == 0;
 }
 
-void StartKernelUnit(const char* commandLine) {
-    const TAnsiString line(commandLine);
-    TAnsiString path, arguments;
-    // A command line without arguments is the program's path alone.
-    if (!SplitAt(path, arguments, line, ' ')) path = line.Trim();
-    Unquote(path);
+// Writes the bytes to a new file beside fileName, created for this call only (never an existing
+// name, never through a link), and returns its name; empty when none could be written.
+TAnsiString WriteNewFileBeside(const char* fileName, const unsigned char* bytes, DWORD size) {
+    // Another thread or a file left by a program that ended early may hold a name: the next.
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        char suffix[40];
+        std::snprintf(suffix, sizeof suffix, ".%lu-%d.tmp",
+                      static_cast<unsigned long>(GetCurrentProcessId()), attempt);
+        TAnsiString name = TAnsiString(fileName) + TAnsiString(suffix);
+        HANDLE file = CreateFileA(name.CStr(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) continue;
+        DWORD written = 0;
+        const bool ok = WriteFile(file, bytes, size, &written, nullptr) && written == size;
+        if (CloseHandle(file) && ok) return name;
+        DeleteFileA(name.CStr());
+        return {};
+    }
+    return {};
+}
+
+} // namespace
+
+// Readers of the name see the old file or the whole new one, never a part. The name is looked
+// at again just before the rename, so that a link put there meanwhile is left alone.
+void TAnsi1251::Store(const char* fileName) const {
+    if (!Replaceable(fileName) || FileAgrees(fileName)) return;
+    unsigned char bytes[TableBytes];
+    FileBytes(bytes);
+    TAnsiString written = WriteNewFileBeside(fileName, bytes, TableBytes);
+    if (written.Length() == 0) return;
+    if (!Replaceable(fileName) || !MoveFileExA(written.CStr(), fileName, MOVEFILE_REPLACE_EXISTING))
+        DeleteFileA(written.CStr());
+}
+
+void TAnsi1251::Load(const char* fileName) {
+    ready = Allocate() && BuildFromSystem();
+    if (ready && fileName != nullptr) Store(fileName);
+}
+
+void StartKernelUnit(const char* commandLine, bool tableFile) {
+    TAnsiString path;
+    const uint32_t rest = FirstArgument(commandLine, path);
     ProgramPath = path;
-    ProgramArguments = arguments;
+    ProgramArguments = TAnsiString(commandLine + rest).Trim();
     ProgramDirectory = DirectoryOf(path);
     if (ProgramDirectory.Length() == 0) ProgramDirectory = RunningProgramDirectory();
     TAnsiString fileName = ProgramDirectory + TAnsiString(TableFileName);
-    Ansi1251.Load(fileName.CStr());
+    Ansi1251.Load(tableFile ? fileName.CStr() : nullptr);
 }
 
 void FinishKernelUnit() {

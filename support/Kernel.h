@@ -22,9 +22,11 @@ public:
     TAnsi1251& operator=(const TAnsi1251&) = delete;
     ~TAnsi1251() { Free(); }
 
-    // Reads the byte table from fileName when it is a valid table file; otherwise builds the
-    // tables with the system's conversion and writes them there where that is allowed. The
-    // tables are ready when they were read or built, whether or not the file could be written.
+    // Builds the tables with the system's conversion; they are ready when it gave any unit.
+    // The table file at fileName (none when null) is kept when it holds that very table and
+    // otherwise replaced with it, where that is allowed and the name is not someone else's (a
+    // link, directory, pipe or device). Whether or not the file could be written, the tables
+    // in memory are the ones used.
     void Load(const char* fileName);
     void Free();
     bool Ready() const { return ready; }
@@ -33,8 +35,10 @@ public:
 
 private:
     bool Allocate();
-    bool ReadFromFile(const char* fileName);
     bool BuildFromSystem();
+    void FileBytes(unsigned char* bytes) const;
+    bool FileAgrees(const char* fileName) const;
+    void Store(const char* fileName) const;
     void IndexFromWide();
 
     char16_t* toWide = nullptr;
@@ -51,8 +55,9 @@ extern TAnsiString ProgramArguments;
 constexpr const char* TableFileName = "Ansi1251.wcs";
 
 // Start-up of the unit: the program's path, directory and arguments from commandLine, then the
-// tables from (or to) the table file in the program's directory.
-void StartKernelUnit(const char* commandLine);
+// tables, kept in the table file in the program's directory when tableFile is set (a batch
+// tool leaves its folder alone and keeps them in memory only).
+void StartKernelUnit(const char* commandLine, bool tableFile = true);
 // Frees the tables and releases the path strings.
 void FinishKernelUnit();
 

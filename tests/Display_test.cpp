@@ -443,6 +443,14 @@ TEST_F(SurfaceTest, BltWithinOneSurfaceOverlapsInEveryDirection) {
             ASSERT_EQ(s->Blt(&to, s, &from, DDBLT_WAIT, nullptr), DD_OK);
             EXPECT_EQ(Pixels(s), Copied(source, to.left, to.top, 0, 0)) << dx << "," << dy;
         }
+    // Stretched twice over itself: every pixel is the nearest source pixel as it was before.
+    Mark(s, 0);
+    RECT from{4, 4, 10, 10}, to{2, 2, 14, 14};
+    ASSERT_EQ(s->Blt(&to, s, &from, DDBLT_WAIT, nullptr), DD_OK);
+    const std::vector<uint32_t> p = Pixels(s);
+    for (int y = to.top; y < to.bottom; ++y)
+        for (int x = to.left; x < to.right; ++x)
+            ASSERT_EQ(p[y * Side + x], Mark(4 + (x - 2) / 2, 4 + (y - 2) / 2, 0)) << x << "," << y;
 }
 
 TEST_F(SurfaceTest, BltDestinationPastTheSurfaceIsClipped) {

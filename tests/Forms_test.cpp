@@ -126,12 +126,17 @@ TEST_F(FormsTest, MouseClicksButtonsAndChecksRadioButtons) {
     ControlForm f;
     f.Show();
     Click(f, 240, 27);
-    const POINT in = Screen(f, 240, 27), out = Screen(f, 240, 50);
-    VirtualQueueMouse(WM_LBUTTONDOWN, in.x, in.y);
-    VirtualQueueMouse(WM_LBUTTONUP, out.x, out.y);
+    // Released off the button, on the pixel just past its right or bottom edge, or on its last
+    // pixel (the only click of these): the button spans x 192..287 and y 15..39.
+    const POINT in = Screen(f, 240, 27);
+    for (const POINT up : {POINT{240, 50}, POINT{288, 27}, POINT{240, 40}, POINT{287, 39}}) {
+        const POINT out = Screen(f, up.x, up.y);
+        VirtualQueueMouse(WM_LBUTTONDOWN, in.x, in.y);
+        VirtualQueueMouse(WM_LBUTTONUP, out.x, out.y);
+    }
     Click(f, 16 + 64 + 20, 8 + 16 + 8);
     Run();
-    EXPECT_EQ(f.clicks, (std::vector<std::string>{"button", "right"}));
+    EXPECT_EQ(f.clicks, (std::vector<std::string>{"button", "button", "right"}));
     EXPECT_TRUE(f.right->Checked());
     EXPECT_FALSE(f.left->Checked());
     EXPECT_EQ(f.ActiveControl(), f.right);

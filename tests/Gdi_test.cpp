@@ -358,16 +358,20 @@ TEST(Gdi, TextIsMeasuredAndDrawnInItsCell) {
 
 TEST(Gdi, AntialiasedTransparentTextBlendsOverTheBackground) {
     Canvas c(100, 30);
+    std::fill(c.pixels.begin(), c.pixels.end(), 0x00FF0032u); // red 255, green 0, blue 50
     HFONT font = Font(-11, ANTIALIASED_QUALITY, "Tahoma");
     SelectObject(c.dc, font);
     SetBkMode(c.dc, TRANSPARENT);
-    SetTextColor(c.dc, RGB(0, 0, 0));
+    SetTextColor(c.dc, RGB(0, 255, 100));
     TextOutA(c.dc, 2, 2, "Sample 123", 10);
     std::set<uint32_t> shades(c.pixels.begin(), c.pixels.end());
     EXPECT_GT(shades.size(), 4u);
+    // Each channel mixes text and background by the coverage a, rounded to the nearest: green
+    // gives a, red is 255 - a, blue (100 a + 50 (255 - a)) / 255.
     for (uint32_t p : shades) {
-        EXPECT_EQ(p & 0xFF, (p >> 8) & 0xFF); // grey blends of black over white
-        EXPECT_EQ(p & 0xFF, (p >> 16) & 0xFF);
+        const uint32_t a = (p >> 8) & 0xFF;
+        EXPECT_EQ(p >> 16, 255 - a) << std::hex << p;
+        EXPECT_EQ(p & 0xFF, (100 * a + 50 * (255 - a) + 127) / 255) << std::hex << p;
     }
     DeleteObject(font);
 }

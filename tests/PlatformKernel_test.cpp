@@ -4,9 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <locale.h>
+#include <spawn.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -69,6 +75,35 @@ TEST(PlatformKernel, OnlyRegularFilesOpenAndOpeningNeverWaits) {
     struct stat info;
     ASSERT_EQ(stat(pipe.c_str(), &info), 0);
     EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
+// The name itself is looked at, a link not followed; CREATE_NEW takes no name that exists, a
+// dangling link included; a rename replaces only when told to, and then a link itself.
+TEST(PlatformKernel, NamesAreLookedAtCreatedNewAndRenamedAsOnWindows) {
+    TempDir dir;
+    const std::string file = dir.Write("file", "x"), link = dir.File("link"),
+                      pipe = dir.File("pipe"), moved = dir.File("moved");
+    ASSERT_EQ(symlink(dir.File("missing").c_str(), link.c_str()), 0);
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ(GetFileAttributesA(file.c_str()), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(GetFileAttributesA(dir.Dir().c_str()), FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(GetFileAttributesA(link.c_str()), FILE_ATTRIBUTE_REPARSE_POINT);
+    EXPECT_EQ(GetFileAttributesA(pipe.c_str()), FILE_ATTRIBUTE_DEVICE);
+    EXPECT_EQ(GetFileAttributesA(moved.c_str()), INVALID_FILE_ATTRIBUTES);
+    for (const std::string& name : {file, link})
+        EXPECT_EQ(CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr),
+                  INVALID_HANDLE_VALUE)
+            << name;
+    EXPECT_FALSE(std::filesystem::exists(dir.File("missing")));
+    HANDLE made = CreateFileA(moved.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(made, INVALID_HANDLE_VALUE);
+    CloseHandle(made);
+    EXPECT_FALSE(MoveFileExA(moved.c_str(), file.c_str(), 0));
+    EXPECT_TRUE(MoveFileExA(moved.c_str(), link.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(GetFileAttributesA(link.c_str()), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("missing")));
 }
 
 HANDLE OpenToRead(const std::string& name) {
@@ -168,6 +203,38 @@ TEST(PlatformKernel, ProgramCommandLineMemoryAndCodePage) {
     EXPECT_EQ(MultiByteToWideChar(CP_1251, 0, "\x98", 1, units, 1), 1);
     EXPECT_EQ(units[0], WCHAR(0x98));
     EXPECT_EQ(MultiByteToWideChar(65001, 0, "A", 1, units, 1), 0);
+}
+
+// Arguments come back as Windows' CommandLineToArgvW reads them: a program folder with a quote
+// and a blank, escaped quotes, backslashes doubled only before a quote, an empty argument.
+TEST(PlatformKernel, CommandLineQuotesArgumentsAsWindowsReadsThem) {
+    if (const char* to = getenv("KAVREL_COMMAND_LINE_TO")) { // the child: its line, and no more
+        std::ofstream(to) << GetCommandLineA();
+        return;
+    }
+    TempDir dir;
+    const std::string to = dir.File("line.txt");
+    const char* argv[] = {"/d/q\"x y/kavrel",
+                          "--gtest_filter=*CommandLineQuotes*",
+                          "a b",
+                          "c\"d",
+                          "e\\",
+                          "f\\\"g",
+                          "h\\ i\\",
+                          "",
+                          nullptr};
+    setenv("KAVREL_COMMAND_LINE_TO", to.c_str(), 1);
+    pid_t child = -1;
+    const int spawned =
+        posix_spawn(&child, "/proc/self/exe", nullptr, nullptr, const_cast<char**>(argv), environ);
+    unsetenv("KAVREL_COMMAND_LINE_TO");
+    ASSERT_EQ(spawned, 0);
+    int status = -1;
+    waitpid(child, &status, 0);
+    std::ifstream in(to);
+    EXPECT_EQ(
+        std::string(std::istreambuf_iterator<char>(in), {}),
+        R"("/d/q\"x y/kavrel" --gtest_filter=*CommandLineQuotes* "a b" "c\"d" e\ "f\\\"g" "h\ i\\" "")");
 }
 
 // The separator comes from the user's locale settings; the process's C locale stays "C".

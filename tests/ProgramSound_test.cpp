@@ -102,9 +102,15 @@ TEST_F(Sound, TheBrightestRowFollowsTheChosenChannelsTone) {
     EXPECT_EQ(said, "");
 }
 
-TEST_F(Sound, PauseFreezesThePictureAndContinueReadsOnFromTheKeptOffset) {
+// Paused at 2 s, and at 9.99 s, 40 ms after a tick, so that the first read after Continue
+// crosses the end of the 10-second ring (the device stands still while paused).
+class Pause : public Sound, public testing::WithParamInterface<uint32_t> {};
+INSTANTIATE_TEST_SUITE_P(Sound, Pause, testing::Values(2000u, 9990u));
+
+TEST_P(Pause, FreezesThePictureAndContinueReadsOnFromTheKeptOffset) {
     VirtualSetCaptureSource(Tones(440, 880));
-    Pass(2000);
+    Pass(GetParam() / 50 * 50);
+    VirtualQueueDelay(GetParam() % 50);
     std::vector<uint32_t> paused;
     uint32_t offset = 0;
     float peak = 0;
@@ -137,6 +143,7 @@ TEST_F(Sound, PauseFreezesThePictureAndContinueReadsOnFromTheKeptOffset) {
         const uint32_t ring = frmMain->CaptureBufferDesc.dwBufferBytes;
         const uint32_t bytes = (readPos + ring - offset) % ring;
         ASSERT_GT(bytes, 0u);
+        EXPECT_EQ(readPos<offset, GetParam()> 8000u) << "the read wraps the ring's end";
         EXPECT_TRUE(frmMain->ReadCapture());
         EXPECT_EQ(frmMain->SampleFifo.Items().Count(), unread + bytes / 4);
         EXPECT_EQ(frmMain->ReadOffset, readPos);

@@ -504,6 +504,16 @@ TEST_F(RenderProgram, GnuParallelRendersAFolderAndCountsFailures) {
     EXPECT_EQ(Program("--quiet {} -o {.}.png ::: a.wav bad.wav c.wav", parallel).status, 1);
 }
 
+// A batch tool keeps the code-page table in memory: started from a folder, it writes no table
+// file into it.
+TEST_F(RenderProgram, LeavesItsOwnFolderAlone) {
+    WriteSound(dir.File("t.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 11025, 1,
+               Tone(700, 11025, 0.2));
+    std::filesystem::create_symlink(KAVREL_RENDER, dir.File("kavrel-render"));
+    ASSERT_EQ(std::system(("cd " + dir.Dir() + " && ./kavrel-render t.wav --quiet").c_str()), 0);
+    EXPECT_EQ(Files(), (std::vector<std::string>{"kavrel-render", "t.png", "t.wav"}));
+}
+
 TEST_F(RenderProgram, RefusesBadInputOutputAndOptionsWithStatusTwo) {
     WriteSound(dir.File("t.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 11025, 2,
                Tone(700, 11025, 1.0, 2));

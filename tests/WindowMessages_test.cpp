@@ -253,9 +253,9 @@ TEST_F(WindowLayer, IdleTimeFiresEveryDueTimerInOrderOnTheVirtualClock) {
     EXPECT_EQ(VirtualNow(), 100u);
     EXPECT_EQ(fired, (std::vector<std::pair<uint32_t, WPARAM>>{
                          {30, 1}, {50, 2}, {60, 1}, {90, 1}, {100, 2}}));
-    // Timers that fell due while the program was busy fire in the order they fell due, once.
+    // Timers that fell due while the program was busy fire in the order they fell due, once;
+    // setting a window's timer again replaces it.
     fired.clear();
-    KillTimer(w, 1);
     SetTimer(w, 1, 40, nullptr);
     VirtualAdvanceClock(100); // 2 was due at 150, 1 at 140
     ASSERT_TRUE(VirtualIdle(40));
@@ -373,12 +373,15 @@ TEST_F(WindowLayer, TheDesktopsOwnFramesAndSizesAreTakenAsTheyAre) {
     GetClientRect(w, &client);
     EXPECT_EQ(client.right, 200);
     EXPECT_EQ(client.bottom, 100);
-    // A tiling desktop gives the window another size: WM_SIZE tells the client size it has.
-    seen.clear();
-    InputResized(w, 320, 240);
-    ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(seen.back().message, WM_SIZE);
-    EXPECT_EQ(seen.back().lParam, LPARAM(320 | 240 << 16));
+    // A tiling desktop gives the window another size, one dimension at a time here: WM_SIZE
+    // tells the client size it has.
+    for (const POINT size : {POINT{200, 240}, POINT{320, 240}}) {
+        seen.clear();
+        InputResized(w, size.x, size.y);
+        ASSERT_FALSE(seen.empty());
+        EXPECT_EQ(seen.back().message, WM_SIZE);
+        EXPECT_EQ(seen.back().lParam, LPARAM(size.x | size.y << 16));
+    }
     GetClientRect(w, &client);
     EXPECT_EQ(client.right, 320);
     RECT frame{};

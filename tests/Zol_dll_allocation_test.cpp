@@ -14,10 +14,12 @@ extern "C" void* __libc_malloc(size_t size);
 
 namespace {
 std::atomic<long> Allocations{0};
-}
+std::atomic<size_t> AllocatedBytes{0};
+} // namespace
 
 extern "C" void* malloc(size_t size) {
     Allocations.fetch_add(1, std::memory_order_relaxed);
+    AllocatedBytes.fetch_add(size, std::memory_order_relaxed);
     return __libc_malloc(size);
 }
 
@@ -72,6 +74,18 @@ TEST(Zol_dll, AnyNonZeroModeByteReusesTheCorrelogramTable) {
     for (uint8_t mode : {2, 3, 0x80, 0xFE, 0xFF, 1})
         ASSERT_TRUE(ZOL_DLL_Init(&r, mode));
     EXPECT_EQ(Allocations.load() - before, 0);
+}
+
+// Records whose buffers would pass the engine's bound are refused before any buffer is allocated
+// (the validation's complaint is a short text): the block, the spectrum, and the two together
+// just over it.
+TEST(Zol_dll, RecordsOverTheBoundAllocateNothing) {
+    const ConfigRecord records[] = {Record(1000000000, 138, 280), Record(552, 138, 1000000000),
+                                    Record(16000000, 2, 12000000)};
+    const size_t before = AllocatedBytes.load();
+    for (const ConfigRecord& r : records)
+        EXPECT_FALSE(ZOL_DLL_Init(&r, false)) << r.SampleCount << " " << r.PointCount;
+    EXPECT_LT(AllocatedBytes.load() - before, 1024u);
 }
 
 } // namespace

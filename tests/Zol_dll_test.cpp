@@ -55,8 +55,11 @@ TEST(Zol_dll, CallsBeforeInitReportFalse) {
     EXPECT_FALSE(ZOL_DLL_ReadOutputArray(out.data(), 400));
 }
 
-TEST(Zol_dll, RecordsThatCannotBeAnalysedAreRefused) {
+// A record refused keeps the configuration in force: the block and the spectrum keep their sizes.
+TEST(Zol_dll, RecordsThatCannotBeServedAreRefused) {
     EXPECT_FALSE(ZOL_DLL_Init(nullptr, false));
+    const ConfigRecord program = ProgramRecord();
+    ASSERT_TRUE(ZOL_DLL_Init(&program, false));
     auto refused = [](auto change) {
         ConfigRecord r = ProgramRecord();
         change(r);
@@ -70,9 +73,26 @@ TEST(Zol_dll, RecordsThatCannotBeAnalysedAreRefused) {
     EXPECT_TRUE(refused([](ConfigRecord& r) { r.SampleCount = 0; }));
     EXPECT_TRUE(refused([](ConfigRecord& r) { r.FreqStart = std::nan(""); }));
     EXPECT_TRUE(refused([](ConfigRecord& r) { r.SamplePeriod = INFINITY; }));
-    // Refusal leaves the engine unconfigured.
-    const std::vector<int16_t> block(552);
-    EXPECT_FALSE(ZOL_DLL_WriteInputArray(block.data(), 552));
+    // Values formed from the record that are not finite: the angle step, the period's inverse,
+    // the largest angle, the block's duration.
+    EXPECT_TRUE(refused([](ConfigRecord& r) { r.SamplePeriod = 1e308; }));
+    EXPECT_TRUE(refused([](ConfigRecord& r) { r.SamplePeriod = 1e-320; }));
+    EXPECT_TRUE(refused([](ConfigRecord& r) { r.FreqStop = 1e306, r.SamplePeriod = 1; }));
+    EXPECT_TRUE(refused([](ConfigRecord& r) { r.SampleCount = 4000, r.SamplePeriod = 1e305; }));
+    const std::vector<float> spectrum = Spectrum(Tone(552, 440));
+    EXPECT_GT(*std::max_element(spectrum.begin(), spectrum.end()), 0.0f);
+}
+
+// A spectrum that does not fit a float (a period of 1e300 s scales the correlogram past it) is
+// a failed run, not a success.
+TEST(Zol_dll, ARunWhoseSpectrumIsNotFiniteFails) {
+    ConfigRecord r = ProgramRecord();
+    r.SamplePeriod = 1e300;
+    r.FreqStart = 1e-305;
+    r.FreqStop = 1e-304;
+    ASSERT_TRUE(ZOL_DLL_Init(&r, 1));
+    const std::vector<int16_t> block = Tone(552, 440);
+    ASSERT_TRUE(ZOL_DLL_WriteInputArray(block.data(), 552));
     EXPECT_FALSE(ZOL_DLL_Run());
 }
 

@@ -144,7 +144,7 @@ int main(int argc, char** argv) {
     if (options.quiet) Quieten();
     StartNumberConversionUnit();
     CatchInterruptions();
-    StartKernelUnit(GetCommandLineA());
+    StartKernelUnit(GetCommandLineA(), false);
     int status = BadUse;
     // The one exception this program meets: memory running out, ended with a message.
     try {

@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -27,7 +29,31 @@ HANDLE Handle(int fd) {
     return reinterpret_cast<HANDLE>(intptr_t{fd});
 }
 
-// The command line read once from /proc: arguments joined by blanks, those with blanks quoted.
+// Appends one argument as Windows' CommandLineToArgvW reads it back: as it is when it holds no
+// blank or quote and is not empty; otherwise in double quotes, each quote escaped with a
+// backslash and the backslashes before a quote, or before the closing one, doubled.
+void AppendArgument(std::string& line, const std::string& arg) {
+    if (!arg.empty() && arg.find_first_of(" \t\n\v\"") == std::string::npos) {
+        line += arg;
+        return;
+    }
+    line += '"';
+    size_t backslashes = 0;
+    for (const char c : arg) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        line.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+        line += c;
+        backslashes = 0;
+    }
+    line.append(2 * backslashes, '\\');
+    line += '"';
+}
+
+// The command line read once from /proc: the arguments, each as AppendArgument writes it,
+// joined by blanks.
 std::string ReadCommandLine() {
     std::string line;
     const int fd = open("/proc/self/cmdline", O_RDONLY | O_CLOEXEC);
@@ -40,9 +66,8 @@ std::string ReadCommandLine() {
     size_t start = 0;
     while (start < raw.size()) {
         const size_t end = raw.find('\0', start);
-        const std::string arg = raw.substr(start, end - start);
-        if (!line.empty()) line += ' ';
-        line += arg.find(' ') == std::string::npos ? arg : '"' + arg + '"';
+        if (start > 0) line += ' ';
+        AppendArgument(line, raw.substr(start, end - start));
         if (end == std::string::npos) break;
         start = end + 1;
     }
@@ -104,7 +129,7 @@ HANDLE CreateFileA(const char* name, DWORD access, DWORD, void*, DWORD dispositi
     {
         std::lock_guard<std::mutex> guard(memory.lock);
         if (!memory.name.empty() && memory.name == name)
-            return writing || disposition == CREATE_ALWAYS ? INVALID_HANDLE_VALUE
+            return writing || disposition != OPEN_EXISTING ? INVALID_HANDLE_VALUE
                                                            : OpenMemoryFile(memory);
     }
     // Opening never waits (a named pipe without a writer would block for ever), and only
@@ -112,6 +137,8 @@ HANDLE CreateFileA(const char* name, DWORD access, DWORD, void*, DWORD dispositi
     int flags = O_CLOEXEC | O_NONBLOCK;
     flags |= reading && writing ? O_RDWR : writing ? O_WRONLY : O_RDONLY;
     if (disposition == CREATE_ALWAYS) flags |= O_CREAT | O_TRUNC;
+    // O_EXCL also refuses a symbolic link at the name, dangling or not.
+    if (disposition == CREATE_NEW) flags |= O_CREAT | O_EXCL;
     const int fd = open(name, flags, 0644);
     if (fd < 0) return INVALID_HANDLE_VALUE;
     struct stat info;
@@ -191,6 +218,24 @@ void SetMemoryFile(const char* name, const void* data, size_t size) {
 
 BOOL DeleteFileA(const char* name) {
     return name != nullptr && unlink(name) == 0;
+}
+
+DWORD GetFileAttributesA(const char* name) {
+    struct stat info;
+    if (name == nullptr || lstat(name, &info) != 0) return INVALID_FILE_ATTRIBUTES;
+    if (S_ISREG(info.st_mode)) return FILE_ATTRIBUTE_NORMAL;
+    if (S_ISDIR(info.st_mode)) return FILE_ATTRIBUTE_DIRECTORY;
+    return S_ISLNK(info.st_mode) ? FILE_ATTRIBUTE_REPARSE_POINT : FILE_ATTRIBUTE_DEVICE;
+}
+
+BOOL MoveFileExA(const char* existing, const char* newName, DWORD flags) {
+    if (existing == nullptr || newName == nullptr) return 0;
+    if (flags & MOVEFILE_REPLACE_EXISTING) return rename(existing, newName) == 0;
+    return renameat2(AT_FDCWD, existing, AT_FDCWD, newName, RENAME_NOREPLACE) == 0;
+}
+
+DWORD GetCurrentProcessId() {
+    return DWORD(getpid());
 }
 
 const char* GetCommandLineA() {

@@ -102,7 +102,7 @@ HANDLE OpenRegularFileA(const char* name, DWORD access, DWORD shareMode,
     {
         std::lock_guard<std::mutex> guard(memory.lock);
         if (!memory.name.empty() && memory.name == name)
-            return (access & GENERIC_WRITE) != 0 || disposition == CREATE_ALWAYS
+            return (access & GENERIC_WRITE) != 0 || disposition != OPEN_EXISTING
                        ? INVALID_HANDLE_VALUE
                        : OpenMemoryCopy(memory.data, memory.size);
     }
