@@ -7,6 +7,11 @@
 #include <cstdio>
 #include <cstring>
 
+// Whether the code-page table is kept in a file beside the program (see CMakeLists.txt).
+#ifndef KAVREL_TABLE_FILE
+#define KAVREL_TABLE_FILE 1
+#endif
+
 namespace {
 
 const char* const Usage =
@@ -30,7 +35,7 @@ const char* Answer(int argc, char** argv) {
 int main(int argc, char** argv) {
     if (const char* answer = Answer(argc, argv)) return std::fputs(answer, stdout) < 0 ? 1 : 0;
     StartNumberConversionUnit();
-    StartKernelUnit(GetCommandLineA());
+    StartKernelUnit(GetCommandLineA(), KAVREL_TABLE_FILE);
     const int status =
         WinMain(GetModuleHandleA(nullptr), nullptr, const_cast<char*>(GetCommandLineA()), SW_SHOW);
     FinishKernelUnit();

@@ -10,7 +10,7 @@ scripts/setup.sh dpkg-dev lintian
 
 dir=build-package
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-    -DKAVREL_TESTS=OFF -DKAVREL_BENCH=OFF >/dev/null
+    -DKAVREL_TESTS=OFF -DKAVREL_BENCH=OFF -DKAVREL_TABLE_FILE=OFF >/dev/null
 cmake --build "$dir" --target kavrel kavrel-render
 upstream=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$dir/CMakeCache.txt")
 version=$upstream-1
@@ -34,7 +34,6 @@ gzip -9n "$doc/changelog.Debian"
 # The engine is a public library: its shlibs entry, and ldconfig's cache refreshed on install.
 echo "libzol 1 kavrel (>= $upstream)" >"$root/DEBIAN/shlibs"
 echo "activate-noawait ldconfig" >"$root/DEBIAN/triggers"
-install -m 755 packaging/debian/postrm "$root/DEBIAN/postrm"
 touch "$staging/debian/control"
 depends=$(cd "$staging" && dpkg-shlibdeps -O -tdeb debian/kavrel/usr/bin/* \
     debian/kavrel/usr/lib/*/libzol.so.*.* | sed -n 's/^shlibs:Depends=//p' |
