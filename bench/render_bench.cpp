@@ -135,7 +135,7 @@ void CompareOneHour(benchmark::State& state) {
             StartKernelUnit("kavrel-render");
             const SoundResult sound = ReadSoundFile(wav.c_str(), SoundSpan{});
             RenderJob job;
-            job.secondProcess = state.range(0) == 1;
+            job.jobs = state.range(0) == 1 ? 2 : 1;
             const RenderPicture picture = RenderSamples(sound.samples, job);
             OutputFile out(png);
             return picture.ok && out.Resolve() && out.Open() &&
