@@ -432,8 +432,10 @@ TEST_F(RenderProgram, APartialInputIsDrawnAsFarAsItReadsWithStatusOne) {
                       dir.File("fifo") + "; wait")
                   .status,
               0);
+    EXPECT_EQ(Program("- -q --from 1 -o flac.png < t.flac").status, 0); // any format
     EXPECT_EQ(Slurp(dir.File("stdin.png")), Slurp(dir.File("file.png")));
     EXPECT_EQ(Slurp(dir.File("pipe.png")), Slurp(dir.File("file.png")));
+    EXPECT_EQ(Slurp(dir.File("flac.png")), Slurp(dir.File("file.png")));
 }
 
 // A header claiming 1 Hz makes half an hour of sound (40 MB of samples) of two kilobytes. It is
@@ -496,7 +498,7 @@ TEST_F(RenderProgram, GnuParallelRendersAFolderAndCountsFailures) {
         WriteSound(dir.File(name), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 11025, 1,
                    Tone(700, 11025, 1.0));
     const std::string parallel = "parallel --will-cite ";
-    const Outcome r = Program("--quiet {} -o {.}.png ::: a.wav b.wav c.wav", parallel);
+    const Outcome r = Program("--jobs 1 --quiet {} -o {.}.png ::: a.wav b.wav c.wav", parallel);
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     for (const char* name : {"a.png", "b.png", "c.png"})
