@@ -487,7 +487,7 @@ TEST_F(RenderProgram, OptionsSetThePictureAndOnlyErrorsPassQuiet) {
     EXPECT_EQ(Program("--help | tee help.txt").status, 0);
     for (const char* option : {"-o ", "--ini", "--channel", "--width", "--from", "--to", "--lines",
                                "--fmin", "--fmax", "--height", "--step", "--size", "--scale",
-                               "--range", "--palette", "--quiet", "--version", "--help"})
+                               "--range", "--palette", "--jobs", "--quiet", "--version", "--help"})
         EXPECT_NE(Slurp(dir.File("help.txt")).find(option), std::string::npos) << option;
 }
 
@@ -552,6 +552,8 @@ TEST_F(RenderProgram, RefusesBadInputOutputAndOptionsWithStatusTwo) {
     ExpectRefused("t.wav --width", "--width needs a value", true);
     ExpectRefused("t.wav --width 0", "bad value for --width", true);
     ExpectRefused("t.wav --width 16315", "--width is at most 16314", true);
+    ExpectRefused("t.wav --jobs 0", "bad value for --jobs", true);
+    ExpectRefused("t.wav --jobs 257", "--jobs is at most 256", true);
     ExpectRefused("t.wav --channel 0", "bad value for --channel", true);
     ExpectRefused("t.wav --channel middle", "bad value for --channel", true);
     ExpectRefused("t.wav --from -1", "bad value for --from", true);
