@@ -148,14 +148,22 @@ bool DrawScalesOnce(TfrmMain& form) {
     return true;
 }
 
-bool CopyClientArea(RenderPicture& picture) {
+// The back buffer with a reference of its own, so that it outlives the form: the copy is made
+// after the picture window and its own pixels are gone, which keeps two pictures' worth of
+// memory at the end, not three. Null when there is none.
+IDirectDrawSurface* KeepBackBuffer(RenderPicture& picture) {
     IDirectDrawSurface* surface = frmIzobragenie->Surface.BackBuffer;
-    DDSURFACEDESC d{};
-    d.dwSize = sizeof d;
-    if (surface == nullptr || surface->Lock(nullptr, &d, DDLOCK_WAIT, nullptr) != DD_OK)
-        return false;
+    if (surface == nullptr) return nullptr;
     picture.width = uint32_t(PictureClientWidth(frmIzobragenie));
     picture.height = uint32_t(PictureClientHeight(frmIzobragenie));
+    surface->AddRef();
+    return surface;
+}
+
+bool CopyClientArea(IDirectDrawSurface* surface, RenderPicture& picture) {
+    DDSURFACEDESC d{};
+    d.dwSize = sizeof d;
+    if (surface->Lock(nullptr, &d, DDLOCK_WAIT, nullptr) != DD_OK) return false;
     const bool fits = d.dwWidth >= picture.width && d.dwHeight >= picture.height;
     if (fits) {
         picture.pixels.resize(size_t(picture.width) * picture.height);
@@ -351,14 +359,19 @@ RenderPicture RenderStream(SampleSource& source, uint64_t samples, const RenderJ
     picture.columns = plan.columns;
     picture.rows = form->Rows;
     picture.hopsPerColumn = plan.hopsPerColumn;
-    if (frmIzobragenie == nullptr || !RunTicks(*form, source, samples, job, picture) ||
-        !DrawScalesOnce(*form) || !CopyClientArea(picture))
+    IDirectDrawSurface* backBuffer = nullptr;
+    if (frmIzobragenie != nullptr && RunTicks(*form, source, samples, job, picture) &&
+        DrawScalesOnce(*form))
+        backBuffer = KeepBackBuffer(picture);
+    picture.peak = form->Peak;
+    delete form;
+    picture.ok = backBuffer != nullptr && CopyClientArea(backBuffer, picture);
+    if (backBuffer != nullptr) backBuffer->Release();
+    if (picture.ok)
+        FinishColours(picture, job);
+    else
         picture.message = job.lines != nullptr && std::ferror(job.lines)
                               ? "the lines file could not be written"
                               : "the picture could not be drawn (too large for memory?)";
-    else
-        picture.ok = true, FinishColours(picture, job);
-    picture.peak = form->Peak;
-    delete form;
     return picture;
 }
