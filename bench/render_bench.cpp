@@ -33,7 +33,7 @@ double Seconds(Clock::time_point from) {
     return std::chrono::duration<double>(Clock::now() - from).count();
 }
 
-// This process's and its finished children's (the second engine's) processor time.
+// This process's and its finished children's (the engine workers') processor time.
 double ProcessorSeconds() {
     double seconds = 0;
     for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
