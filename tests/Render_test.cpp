@@ -386,20 +386,22 @@ TEST_F(RenderProgram, SignalsRemoveTemporariesAndEndWorkers) {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL}) {
         const pid_t pid = fork();
         if (pid == 0) {
-            execl(KAVREL_RENDER, KAVREL_RENDER, sound.c_str(), "-q", "-o",
+            execl(KAVREL_RENDER, KAVREL_RENDER, sound.c_str(), "-q", "--jobs", "3", "-o",
                   dir.File("long.png").c_str(), nullptr);
             _exit(127);
         }
         std::vector<pid_t> workers;
-        for (int i = 0; i < 2000 && workers.empty(); ++i, usleep(5000))
+        for (int i = 0; i < 2000 && workers.size() < 3; ++i, usleep(5000))
             workers = Children(pid);
-        ASSERT_FALSE(workers.empty()) << "no worker started";
+        ASSERT_EQ(workers.size(), 3u) << "the workers did not start";
         kill(pid, signal);
         int status = 0;
         waitpid(pid, &status, 0);
-        for (int i = 0; i < 200 && !Gone(workers[0]); ++i)
-            usleep(5000);
-        EXPECT_TRUE(Gone(workers[0])) << signal;
+        for (const pid_t worker : workers) {
+            for (int i = 0; i < 200 && !Gone(worker); ++i)
+                usleep(5000);
+            EXPECT_TRUE(Gone(worker)) << signal;
+        }
         if (signal == SIGKILL) continue;
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + signal) << signal;
         EXPECT_EQ(Files(), std::vector<std::string>{"long.wav"}) << signal;
