@@ -245,6 +245,21 @@ TEST(RenderProgress, TheBarEndsFullOnItsOwnLine) {
     silent.Finish();
 }
 
+// 100 windows a second for 10 s, then 10 a second for 10 s: 900 left are more than 30 s away
+// (the average since the start, 55 a second, would say 16 s).
+TEST(RenderProgress, TheTimeLeftFollowsTheRecentRate) {
+    FILE* to = std::tmpfile();
+    const auto start = Progress::Clock::now();
+    Progress bar(to, 2000, start);
+    for (int s = 1; s <= 20; ++s)
+        bar.Show(s <= 10 ? 100 * s : 1000 + 10 * (s - 10), start + std::chrono::seconds(s));
+    const std::string shown = Contents(to);
+    std::fclose(to);
+    const size_t end = shown.rfind(" s left");
+    ASSERT_NE(end, std::string::npos) << shown;
+    EXPECT_GT(std::stod(shown.substr(shown.rfind("%", end) + 1, end)), 30.0) << shown;
+}
+
 std::string Slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
