@@ -1,9 +1,11 @@
 // kavrel-render on one hour of 11025 Hz sound at the default settings: reading the WAV file,
 // the ticks through the engine, the columns, the scales and the PNG, each stage's share, and
 // the processor time beside the wall time (the machine may be shared). Then, side by side on
-// the same file, each in a process of its own: the render in one process, in two (with the
-// second engine), and sox's FFT spectrogram at as many columns, each with its wall time,
-// processor time (its children's included) and peak memory.
+// the same file, each a program run as a user runs it: kavrel-render with one worker and with
+// one for every available processor, and sox's FFT spectrogram at as many columns, each with
+// its wall time, processor time (every process of the run: the workers' included) and peak
+// memory (that of the largest process of the run: wait4's ru_maxrss, which covers the workers
+// the run waited for), beside the load average at the start.
 #include "Kernel.h"
 #include "OutputFile.h"
 #include "Preobrazovaniechisel.h"
@@ -31,7 +33,7 @@ double Seconds(Clock::time_point from) {
     return std::chrono::duration<double>(Clock::now() - from).count();
 }
 
-// This process's and its finished children's (the second engine's) processor time.
+// This process's and its finished children's (the engine workers') processor time.
 double ProcessorSeconds() {
     double seconds = 0;
     for (const int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
@@ -103,47 +105,49 @@ void RenderOneHour(benchmark::State& state) {
     std::remove(wav.c_str());
 }
 
-// One run in a child process of its own; false when it failed.
-template <typename Run> bool MeasureInChild(benchmark::State& state, Run run) {
+// One program run, waited for; false when it failed.
+bool MeasureRun(benchmark::State& state, const std::vector<std::string>& command) {
+    std::vector<char*> argv;
+    for (const std::string& word : command)
+        argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(nullptr);
+    double load = 0;
+    if (FILE* f = std::fopen("/proc/loadavg", "r")) {
+        if (std::fscanf(f, "%lf", &load) != 1) load = -1;
+        std::fclose(f);
+    }
     const auto t0 = Clock::now();
     std::fflush(nullptr);
     const pid_t pid = fork();
-    if (pid == 0) _exit(run() ? 0 : 1);
+    if (pid == 0) {
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
     int status = 0;
     rusage use{};
     if (pid < 0 || wait4(pid, &status, 0, &use) != pid) return false;
     state.counters["wall_s"] = Seconds(t0);
     state.counters["cpu_s"] = double(use.ru_utime.tv_sec + use.ru_stime.tv_sec) +
                               double(use.ru_utime.tv_usec + use.ru_stime.tv_usec) * 1e-6;
-    state.counters["peak_MB"] = double(use.ru_maxrss) / 1024.0; // the largest process's
+    state.counters["peak_MB"] = double(use.ru_maxrss) / 1024.0;
+    state.counters["load_1min"] = load;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// Arg 0: kavrel-render in one process; 1: with its second engine process; 2: sox.
+// Arg 0: kavrel-render with one worker; 1: with one a processor; 2: sox.
 void CompareOneHour(benchmark::State& state) {
     const std::string wav = WriteSoundFile(3600);
     const std::string png = "/tmp/kavrel-render-bench-compare.png";
-    for (auto _ : state) {
-        const bool ok = MeasureInChild(state, [&] {
-            if (state.range(0) == 2) {
-                // As many columns as the render's: 216890 windows, 14 a column.
-                execlp("sox", "sox", wav.c_str(), "-n", "spectrogram", "-x", "15493", "-y", "281",
-                       "-o", png.c_str(), nullptr);
-                return false;
-            }
-            StartNumberConversionUnit();
-            StartKernelUnit("kavrel-render");
-            const SoundResult sound = ReadSoundFile(wav.c_str(), SoundSpan{});
-            RenderJob job;
-            job.secondProcess = state.range(0) == 1;
-            const RenderPicture picture = RenderSamples(sound.samples, job);
-            OutputFile out(png);
-            return picture.ok && out.Resolve() && out.Open() &&
-                   WritePng(out.File(), picture.pixels.data(), picture.width, picture.height) &&
-                   out.Commit();
-        });
-        if (!ok) state.SkipWithError("the run failed");
-    }
+    const long cores = sysconf(_SC_NPROCESSORS_ONLN);
+    // As many columns as the render's: 216890 windows, 14 a column.
+    const std::vector<std::vector<std::string>> commands = {
+        {KAVREL_RENDER, wav, "-q", "--jobs", "1", "-o", png},
+        {KAVREL_RENDER, wav, "-q", "--jobs", std::to_string(cores), "-o", png},
+        {"sox", wav, "-n", "spectrogram", "-x", "15493", "-y", "281", "-o", png}};
+    state.counters["jobs"] = state.range(0) == 0 ? 1 : state.range(0) == 1 ? double(cores) : 0;
+    for (auto _ : state)
+        if (!MeasureRun(state, commands[size_t(state.range(0))]))
+            state.SkipWithError("the run failed");
     std::remove(wav.c_str());
     std::remove(png.c_str());
 }
@@ -151,7 +155,7 @@ void CompareOneHour(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(CompareOneHour)
-    ->ArgName("one_two_sox")
+    ->ArgName("one_all_sox")
     ->DenseRange(0, 2)
     ->Iterations(1)
     ->Unit(benchmark::kSecond)

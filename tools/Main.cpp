@@ -8,12 +8,14 @@
 #include "SoundFile.h"
 #include "kavrel_version.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <new>
+#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -96,15 +98,36 @@ bool OpenOutputs(const RenderOptions& options, OutputFile& picture,
     return true;
 }
 
+// The sound file's samples as the render reads them.
+class StreamSource : public SampleSource {
+public:
+    explicit StreamSource(SoundStream& stream) : stream(stream) {}
+    size_t Read(int16_t* to, size_t most) override { return stream.Read(to, most); }
+
+private:
+    SoundStream& stream;
+};
+
+// The processors this process may run on.
+uint32_t AvailableCores() {
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0) return uint32_t(std::max(1, CPU_COUNT(&set)));
+    return uint32_t(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
+}
+
 int Render(const RenderOptions& options) {
     OutputFile picture(options.output);
     std::unique_ptr<OutputFile> lines;
     std::string error;
     if (!CheckSettings(options, error)) return Fail(error);
     if (!OpenOutputs(options, picture, lines, error)) return Fail(error);
-    const SoundResult sound = ReadSoundFile(
+    SoundStream stream;
+    const SoundResult opened = stream.Open(
         options.input.c_str(), SoundSpan{options.channel, options.side, options.from, options.to});
-    if (sound.status != SoundStatus::Ok) return Fail(options.input + ": " + sound.message);
+    if (opened.status != SoundStatus::Ok) return Fail(options.input + ": " + opened.message);
+    uint64_t samples = 0;
+    if (!stream.Count(samples)) return Fail(options.input + ": cannot open the file again");
+    if (samples == 0) return Fail(options.input + ": " + stream.Outcome(0).message);
 
     RenderJob job;
     job.settingsPath = options.settings;
@@ -115,9 +138,15 @@ int Render(const RenderOptions& options) {
     if (options.width != 0) job.maxColumns = options.width;
     job.startSeconds = options.from;
     job.lines = lines != nullptr ? lines->File() : nullptr;
-    const bool longSound = double(sound.samples.size()) / RenderRate > ProgressAfterSeconds;
+    job.jobs = options.jobs != 0 ? options.jobs : AvailableCores();
+    const bool longSound = double(samples) / RenderRate > ProgressAfterSeconds;
     job.progress = !options.quiet && longSound && isatty(STDERR_FILENO) ? stderr : nullptr;
-    const RenderPicture rendered = RenderSamples(sound.samples, job);
+    StreamSource source(stream);
+    const RenderPicture rendered = RenderStream(source, samples, job);
+    // The few samples after the last window, so that a stop there is known too.
+    for (int16_t rest[4096]; stream.Read(rest, 4096) > 0;) {
+    }
+    const SoundResult sound = stream.Outcome(samples);
     if (rendered.linesError != 0)
         return errno = rendered.linesError, lines->Fail(), Fail(lines->Error());
     if (!rendered.ok) return Fail(options.input + ": " + rendered.message);

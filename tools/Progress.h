@@ -7,14 +7,19 @@
 
 class Progress {
 public:
+    using Clock = std::chrono::steady_clock;
+
     // to null: nothing is shown.
-    Progress(FILE* to, uint64_t total);
-    void Show(uint64_t done);
+    Progress(FILE* to, uint64_t total, Clock::time_point start = Clock::now());
+    void Show(uint64_t done) { Show(done, Clock::now()); }
+    // The same at a given time.
+    void Show(uint64_t done, Clock::time_point now);
     // The full bar and the end of its line.
     void Finish();
 
 private:
     FILE* to;
-    uint64_t total;
-    std::chrono::steady_clock::time_point start, last;
+    uint64_t total, lastDone = 0;
+    Clock::time_point last;
+    double rate = 0; // done a second, measured over the last few seconds
 };

@@ -1,8 +1,8 @@
 #include "Render.h"
 
+#include "EngineWorkers.h"
 #include "Levels.h"
 #include "Progress.h"
-#include "SecondEngine.h"
 #include "SoundFile.h"
 #include "Tfrmizobragenie.h"
 #include "Zol_vis.h"
@@ -16,8 +16,6 @@ namespace {
 constexpr uint32_t TickMilliseconds = 50;
 // The frequency scale's band left of the columns.
 constexpr uint32_t ScaleBandWidth = 70;
-// Below this many windows a second process costs more than it saves.
-constexpr uint64_t SecondProcessWindows = 1000;
 
 // Columns of a run of samples: one per window the viewer would analyse, and when they are more
 // than allowed, one for every hopsPerColumn windows.
@@ -25,7 +23,7 @@ struct ColumnPlan {
     uint32_t columns = 0, hopsPerColumn = 1;
 };
 
-ColumnPlan PlanColumns(size_t samples, uint32_t n, uint32_t hop, uint32_t maxColumns) {
+ColumnPlan PlanColumns(uint64_t samples, uint32_t n, uint32_t hop, uint32_t maxColumns) {
     ColumnPlan plan;
     if (samples < n || hop == 0 || maxColumns == 0) return plan;
     const uint64_t windows = (samples - n) / hop + 1;
@@ -150,14 +148,22 @@ bool DrawScalesOnce(TfrmMain& form) {
     return true;
 }
 
-bool CopyClientArea(RenderPicture& picture) {
+// The back buffer with a reference of its own, so that it outlives the form: the copy is made
+// after the picture window and its own pixels are gone, which keeps two pictures' worth of
+// memory at the end, not three. Null when there is none.
+IDirectDrawSurface* KeepBackBuffer(RenderPicture& picture) {
     IDirectDrawSurface* surface = frmIzobragenie->Surface.BackBuffer;
-    DDSURFACEDESC d{};
-    d.dwSize = sizeof d;
-    if (surface == nullptr || surface->Lock(nullptr, &d, DDLOCK_WAIT, nullptr) != DD_OK)
-        return false;
+    if (surface == nullptr) return nullptr;
     picture.width = uint32_t(PictureClientWidth(frmIzobragenie));
     picture.height = uint32_t(PictureClientHeight(frmIzobragenie));
+    surface->AddRef();
+    return surface;
+}
+
+bool CopyClientArea(IDirectDrawSurface* surface, RenderPicture& picture) {
+    DDSURFACEDESC d{};
+    d.dwSize = sizeof d;
+    if (surface->Lock(nullptr, &d, DDLOCK_WAIT, nullptr) != DD_OK) return false;
     const bool fits = d.dwWidth >= picture.width && d.dwHeight >= picture.height;
     if (fits) {
         picture.pixels.resize(size_t(picture.width) * picture.height);
@@ -220,47 +226,113 @@ RenderPicture Refused(std::string message) {
     return picture;
 }
 
-// Feeds the samples tick by tick through the form's engine and draws each tick's columns.
-bool RunTicks(TfrmMain& form, const std::vector<int16_t>& samples, const RenderJob& job,
+// Deals the windows to the workers in batches, in order, reading the sound only as far as the
+// batches dealt need, and takes their lines back in window order.
+class Batches {
+public:
+    Batches(SampleSource& source, EngineWorkers& workers, uint64_t windows, const TfrmMain& form)
+        : source(source), workers(workers), windows(windows), window(form.Sizes.N),
+          hop(form.Sizes.H), rows(form.Rows) {}
+
+    // The lines of the windows before `end` not yet taken onto the form's line FIFO.
+    bool Take(TfrmMain& form, uint64_t end) {
+        while (taken < end) {
+            const uint64_t batch = taken / EngineWorkers::BatchWindows;
+            while (dealt < Count() && dealt < batch + workers.InFlight())
+                if (!Deal()) return false;
+            if (lines == nullptr || collected != batch) {
+                if ((lines = workers.Collect(batch)) == nullptr) return false;
+                collected = batch;
+            }
+            const uint64_t first = batch * EngineWorkers::BatchWindows;
+            const uint64_t last = std::min({end, first + EngineWorkers::BatchWindows, windows});
+            TOdnomernoeMnogestvoElementov<float> some(16);
+            some.Attach(const_cast<float*>(lines) + size_t(taken - first) * rows,
+                        uint32_t((last - taken) * rows));
+            if (!form.LineFifo.Append(some)) return false;
+            taken = last;
+        }
+        return true;
+    }
+
+private:
+    uint64_t Count() const {
+        return (windows + EngineWorkers::BatchWindows - 1) / EngineWorkers::BatchWindows;
+    }
+
+    // The next batch: the samples before it dropped, those up to its last window's end read.
+    bool Deal() {
+        const uint64_t first = dealt * EngineWorkers::BatchWindows;
+        const auto count =
+            uint32_t(std::min<uint64_t>(EngineWorkers::BatchWindows, windows - first));
+        const uint64_t from = first * hop, to = (first + count - 1) * hop + window;
+        buffer.erase(buffer.begin(), buffer.begin() + ptrdiff_t(from - start));
+        start = from;
+        while (start + buffer.size() < to) {
+            const size_t had = buffer.size();
+            buffer.resize(size_t(to - start));
+            const size_t got = source.Read(buffer.data() + had, buffer.size() - had);
+            buffer.resize(had + got);
+            if (got == 0) return false; // fewer samples than counted
+        }
+        return workers.Deal(dealt++, buffer.data(), count);
+    }
+
+    SampleSource& source;
+    EngineWorkers& workers;
+    uint64_t windows, window, hop, rows;
+    uint64_t dealt = 0, taken = 0, collected = 0, start = 0;
+    const float* lines = nullptr;
+    std::vector<int16_t> buffer; // samples from `start` on
+};
+
+// The ticks of the sound: at each, the lines of the windows sounding by its time come from the
+// workers and are drawn, so that the peaks decay and rise as in one process.
+bool RunTicks(TfrmMain& form, SampleSource& source, uint64_t samples, const RenderJob& job,
               RenderPicture& picture) {
     using Clock = std::chrono::steady_clock;
-    Progress progress(job.progress, (samples.size() - form.Sizes.N) / form.Sizes.H + 1);
+    const uint64_t n = form.Sizes.N, hop = form.Sizes.H, windows = (samples - n) / hop + 1;
+    Progress progress(job.progress, windows);
     // While the ticks run every line waits to be drawn: none is dropped for want of columns.
     const uint32_t columns = form.Cols;
     form.Cols = UINT32_MAX;
     Columns drawn(job, form.Rows, picture.hopsPerColumn);
-    SecondEngine second;
-    const uint64_t n = form.Sizes.N, hop = form.Sizes.H, windows = (samples.size() - n) / hop + 1;
-    if (job.secondProcess && windows >= SecondProcessWindows)
-        second.Start(form, samples, windows / 2, windows);
-    // This process's own windows end before the second process's first.
-    const uint64_t ownSamples =
-        second.Started() ? (second.First() - 1) * hop + n : uint64_t(samples.size());
-    for (uint64_t tick = 1, done = 0, fed = 0; done < samples.size(); ++tick) {
-        done = std::min<uint64_t>(samples.size(), SamplesByTick(tick));
-        const uint64_t feed = std::min(done, ownSamples);
-        TOdnomernoeMnogestvoElementov<short> chunk(16);
-        chunk.Attach(const_cast<int16_t*>(samples.data() + fed), uint32_t(feed - fed));
-        if (feed > fed && !form.SampleFifo.Append(chunk)) return false;
-        fed = feed;
+    EngineWorkers workers;
+    const uint64_t batches = (windows - 1) / EngineWorkers::BatchWindows + 1;
+    if (!workers.Start(form, uint32_t(std::clamp<uint64_t>(batches, 1, job.jobs)))) return false;
+    Batches dealer(source, workers, windows, form);
+    for (uint64_t tick = 1, done = 0; done < samples; ++tick) {
+        done = std::min(samples, SamplesByTick(tick));
         const auto start = Clock::now();
-        if (!form.RunEngine()) return false;
-        if (second.Started() && done >= n && !second.TakeLines(form, (done - n) / hop + 1))
-            return false;
+        if (done >= n && !dealer.Take(form, (done - n) / hop + 1)) return false;
         if (!WriteWaitingLines(form, job.lines)) return picture.linesError = errno, false;
         const auto engineDone = Clock::now();
         if (!DrawTick(form, drawn)) return false;
         picture.engineSeconds += std::chrono::duration<double>(engineDone - start).count();
         picture.drawSeconds += std::chrono::duration<double>(Clock::now() - engineDone).count();
-        // Every process's windows: this one's up to the second's first, and the second's.
-        const uint64_t own = done >= n ? (done - n) / hop + 1 : 0;
-        progress.Show(std::min(own, second.Started() ? second.First() : windows) + second.Made());
+        progress.Show(workers.Made());
     }
     if (!WithPixels([&](const DDSURFACEDESC& pixels) { drawn.Finish(form, pixels); })) return false;
     progress.Finish();
     form.Cols = columns;
     return true;
 }
+
+// Samples in memory as a source.
+class MemorySource : public SampleSource {
+public:
+    explicit MemorySource(const std::vector<int16_t>& samples) : samples(samples) {}
+    size_t Read(int16_t* to, size_t most) override {
+        const size_t n = std::min(most, samples.size() - at);
+        std::copy_n(samples.data() + at, n, to);
+        at += n;
+        return n;
+    }
+
+private:
+    const std::vector<int16_t>& samples;
+    size_t at = 0;
+};
 
 } // namespace
 
@@ -269,17 +341,21 @@ uint64_t SamplesByTick(uint64_t tick) {
 }
 
 RenderPicture RenderSamples(const std::vector<int16_t>& samples, const RenderJob& job) {
+    MemorySource source(samples);
+    return RenderStream(source, samples.size(), job);
+}
+
+RenderPicture RenderStream(SampleSource& source, uint64_t samples, const RenderJob& job) {
     TApplication application;
     application.Initialize();
     auto* form = new TfrmMain(&application, job.settingsPath.c_str());
     OverrideSettings(*form, job);
-    const ColumnPlan plan =
-        PlanColumns(samples.size(), form->Sizes.N, form->Sizes.H, job.maxColumns);
+    const ColumnPlan plan = PlanColumns(samples, form->Sizes.N, form->Sizes.H, job.maxColumns);
     if (plan.columns == 0) {
         const uint32_t n = form->Sizes.N;
         delete form;
         return Refused("the sound is shorter than one analysis window (" + std::to_string(n) +
-                       " samples at 11025 Hz; it has " + std::to_string(samples.size()) + ")");
+                       " samples at 11025 Hz; it has " + std::to_string(samples) + ")");
     }
     form->Cols = plan.columns;
     form->CreatePicture();
@@ -290,14 +366,19 @@ RenderPicture RenderSamples(const std::vector<int16_t>& samples, const RenderJob
     picture.columns = plan.columns;
     picture.rows = form->Rows;
     picture.hopsPerColumn = plan.hopsPerColumn;
-    if (frmIzobragenie == nullptr || !RunTicks(*form, samples, job, picture) ||
-        !DrawScalesOnce(*form) || !CopyClientArea(picture))
+    IDirectDrawSurface* backBuffer = nullptr;
+    if (frmIzobragenie != nullptr && RunTicks(*form, source, samples, job, picture) &&
+        DrawScalesOnce(*form))
+        backBuffer = KeepBackBuffer(picture);
+    picture.peak = form->Peak;
+    delete form;
+    picture.ok = backBuffer != nullptr && CopyClientArea(backBuffer, picture);
+    if (backBuffer != nullptr) backBuffer->Release();
+    if (picture.ok)
+        FinishColours(picture, job);
+    else
         picture.message = job.lines != nullptr && std::ferror(job.lines)
                               ? "the lines file could not be written"
                               : "the picture could not be drawn (too large for memory?)";
-    else
-        picture.ok = true, FinishColours(picture, job);
-    picture.peak = form->Peak;
-    delete form;
     return picture;
 }

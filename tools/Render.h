@@ -12,6 +12,8 @@
 // The display gives surfaces of at most 16384 pixels a side, and the picture window has the
 // 70-pixel frequency scale beside its columns.
 constexpr uint32_t MaxRenderColumns = 16384 - 70;
+// Worker processes at most (the interruption handler's table of workers).
+constexpr uint32_t MaxRenderJobs = 256;
 
 // Settings given on the command line, over the settings file's (and kept in the same limits).
 struct SettingsOverride {
@@ -34,7 +36,7 @@ struct RenderJob {
     double startSeconds = 0.0; // where the samples start in the file, for the time scale
     FILE* lines = nullptr;     // each column's line as little-endian float32, or null
     FILE* progress = nullptr;
-    bool secondProcess = true; // long runs: the later half of the windows in a second process
+    uint32_t jobs = 1; // worker processes running the engine
 };
 
 struct RenderPicture {
@@ -51,8 +53,19 @@ struct RenderPicture {
     std::string hint; // for a picture all black or all at full level: what may help
 };
 
-// Samples at 11025 Hz, 16-bit, one channel. Needs the virtual backend and the kernel and
-// number-conversion units started.
+// Samples at 11025 Hz, 16-bit, one channel, a bounded chunk at a time.
+class SampleSource {
+public:
+    virtual ~SampleSource() = default;
+    // Up to `most` samples onto `to`; 0 at the end.
+    virtual size_t Read(int16_t* to, size_t most) = 0;
+};
+
+// The picture of the first `samples` samples of a source, read once through as the windows
+// are dealt to the workers. Needs the virtual backend and the kernel and number-conversion units
+// started.
+RenderPicture RenderStream(SampleSource& source, uint64_t samples, const RenderJob& job);
+// The same of samples in memory.
 RenderPicture RenderSamples(const std::vector<int16_t>& samples, const RenderJob& job);
 
 // The samples a tick of the viewer reads: those sounding by tick t's time (50 ms each).

@@ -10,7 +10,7 @@ const char* const RenderUsage =
     "                     [--channel left|right|N] [--from SECONDS] [--to SECONDS]\n"
     "                     [--width COLUMNS] [--fmin HZ] [--fmax HZ] [--height POINTS]\n"
     "                     [--step FRACTION] [--size FACTOR] [--scale linear|db] [--range DB]\n"
-    "                     [--palette grey|heat] [--quiet] [--version] [--help]\n"
+    "                     [--palette grey|heat] [--jobs N] [--quiet] [--version] [--help]\n"
     "Draws the spectrogram the viewer shows for a sound file (WAV, FLAC, Ogg, ...) as a PNG.\n"
     "  -o OUT.png        the picture (default: INPUT with .png in place of its extension);\n"
     "                    - for standard output\n"
@@ -33,6 +33,8 @@ const char* const RenderUsage =
     "                    the peak, which shows quiet sound\n"
     "  --range DB        the decibels --scale db spans below the peak (default 80)\n"
     "  --palette P       grey (the default) or heat: black through red and yellow to white\n"
+    "  --jobs N          worker processes analysing the sound (default: one for every\n"
+    "                    processor available); the picture is the same for any number\n"
     "  --quiet           errors only: no progress bar, note, hint or settings complaint\n"
     "  --version         the version\n"
     "INPUT may be - for standard input (a format libsndfile reads as a stream, such as WAV);\n"
@@ -106,8 +108,8 @@ bool ParseValue(const std::string& arg, const char* value, RenderOptions& o, boo
         o.lines = value;
     else if (arg == "--channel")
         good = ParseChannel(value, o.channel, o.side);
-    else if (arg == "--width")
-        good = ParseCount(value, o.width);
+    else if (arg == "--width" || arg == "--jobs")
+        good = ParseCount(value, arg == "--width" ? o.width : o.jobs);
     else if (arg == "--from" || arg == "--to")
         good = ParseSeconds(value, arg == "--from" ? o.from : o.to);
     else if (arg == "--fmin" || arg == "--fmax")
@@ -132,8 +134,8 @@ bool ParseValue(const std::string& arg, const char* value, RenderOptions& o, boo
 bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& options,
                         std::string& error) {
     static const char* const withValue[] = {
-        "-o",     "--ini",  "--channel", "--width",  "--from",  "--to",    "--lines",  "--fmin",
-        "--fmax", "--step", "--size",    "--height", "--range", "--scale", "--palette"};
+        "-o",     "--ini",  "--channel", "--width",  "--from",  "--to",    "--lines",   "--fmin",
+        "--fmax", "--step", "--size",    "--height", "--range", "--scale", "--palette", "--jobs"};
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         bool takesValue = false;
@@ -163,6 +165,8 @@ bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& option
         return error = "--to must be later than --from", false;
     if (options.width > MaxRenderColumns)
         return error = "--width is at most " + std::to_string(MaxRenderColumns), false;
+    if (options.jobs > MaxRenderJobs)
+        return error = "--jobs is at most " + std::to_string(MaxRenderJobs), false;
     if (options.output.empty() && options.input == "-")
         return error = "standard input as input needs -o", false;
     if (options.output.empty()) options.output = DefaultOutput(options.input);

@@ -20,6 +20,7 @@ struct RenderOptions {
     Scale scale = Scale::Linear;
     double range = 80.0;
     Palette palette = Palette::Grey;
+    uint32_t jobs = 0; // worker processes; 0: one for every available processor
     bool quiet = false;
     bool help = false, version = false;
 };

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -46,12 +48,16 @@ bool SpanFrames(const SF_INFO& info, const SoundSpan& span, sf_count_t& first, s
     return end > first;
 }
 
-// Reads the frames of one channel in chunks, resampled on the way when the rate differs.
+// Reads the frames [first, end) of one channel a chunk at a time, resampled on the way when
+// the rate differs; every buffer is bounded whatever the rates.
 class ChannelReader {
 public:
-    ChannelReader(SNDFILE* file, const SF_INFO& info, uint32_t channel)
-        : file(file), channels(uint32_t(info.channels)), channel(channel),
+    ChannelReader(SNDFILE* file, const SF_INFO& info, uint32_t channel, sf_count_t first,
+                  sf_count_t end)
+        : file(file), channels(uint32_t(info.channels)), channel(channel), first(first), end(end),
           chunk(size_t(ChunkFrames) * channels), mono(size_t(ChunkFrames)) {
+        // A file that cannot seek: the frames before the span are read and dropped.
+        at = first > 0 && sf_seek(file, first, SEEK_SET) == first ? first : 0;
         if (info.samplerate == int(RenderRate)) return;
         soxr_error_t error = nullptr;
         const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
@@ -67,51 +73,83 @@ public:
     bool Ready(const SF_INFO& info) const {
         return info.samplerate == int(RenderRate) || resampler != nullptr;
     }
+    // The frame reading has reached (where it stopped, at the end).
+    sf_count_t At() const { return at; }
 
-    // The frames [first, end) of the file onto out. Reading stops early at a damaged or cut
-    // part: the frame it stopped at is returned.
-    sf_count_t Read(sf_count_t first, sf_count_t end, std::vector<int16_t>& out) {
-        // A stream cannot seek: the frames before the span are read and dropped.
-        sf_count_t at = first > 0 && sf_seek(file, first, SEEK_SET) == first ? first : 0;
-        while (at < end) {
-            const sf_count_t want = std::min(ChunkFrames, end - at);
-            const sf_count_t got = sf_readf_float(file, chunk.data(), want);
-            if (got <= 0) break;
-            const sf_count_t skip = std::min(got, std::max<sf_count_t>(0, first - at));
-            for (sf_count_t i = skip; i < got; ++i)
-                mono[size_t(i - skip)] = chunk[size_t(i) * channels + channel];
-            Deliver(mono.data(), size_t(got - skip), out);
-            at += got;
+    size_t Read(int16_t* to, size_t most) {
+        size_t given = 0;
+        while (given < most) {
+            if (readyAt == ready.size()) {
+                ready.clear(), readyAt = 0;
+                if (!Refill()) break;
+                continue;
+            }
+            const size_t n = std::min(most - given, ready.size() - readyAt);
+            std::copy_n(ready.data() + readyAt, n, to + given);
+            given += n, readyAt += n;
         }
-        if (resampler != nullptr) Deliver(nullptr, 0, out); // the resampler's last samples
-        return at;
+        return given;
     }
 
 private:
-    // Samples at the file's rate (null: the end) as 16-bit samples at RenderRate.
-    void Deliver(const float* in, size_t count, std::vector<int16_t>& out) {
+    // More samples into `ready` (possibly none yet); false when nothing more comes.
+    bool Refill() {
+        if (monoUsed == monoCount && !ended) ReadChunk();
+        if (monoUsed < monoCount) return Convert(), true;
+        if (!ended) return true;
+        return Flush();
+    }
+
+    void ReadChunk() {
+        monoUsed = monoCount = 0;
+        const sf_count_t want = std::min(ChunkFrames, end - at);
+        const sf_count_t got = want > 0 ? sf_readf_float(file, chunk.data(), want) : 0;
+        if (got <= 0) return void(ended = true);
+        const sf_count_t skip = std::min(got, std::max<sf_count_t>(0, first - at));
+        for (sf_count_t i = skip; i < got; ++i)
+            mono[monoCount++] = chunk[size_t(i) * channels + channel];
+        at += got;
+    }
+
+    // The chunk's samples at RenderRate: all at once, or as much as the resampler's bounded
+    // output takes (it keeps the rest of its input for the next call).
+    void Convert() {
         if (resampler == nullptr) {
-            for (size_t i = 0; i < count; ++i)
-                out.push_back(ToShort(in[i]));
+            for (; monoUsed < monoCount; ++monoUsed)
+                ready.push_back(ToShort(mono[monoUsed]));
             return;
         }
-        // Until the input is taken and the output no longer fills the buffer (at the end: until
-        // nothing more comes).
-        for (size_t used = 0;;) {
-            size_t made = 0, taken = 0;
-            soxr_process(resampler, in == nullptr ? nullptr : in + used, count - used, &taken,
-                         resampled.data(), resampled.size(), &made);
-            for (size_t i = 0; i < made; ++i)
-                out.push_back(ToShort(resampled[i]));
-            used += taken;
-            if (made == 0 && (in == nullptr || taken == 0)) break;
-            if (in != nullptr && used >= count && made < resampled.size()) break;
-        }
+        size_t taken = 0, made = 0;
+        soxr_process(resampler, mono.data() + monoUsed, monoCount - monoUsed, &taken,
+                     resampled.data(), resampled.size(), &made);
+        // A resampler taking and giving nothing would never end: its input is dropped.
+        monoUsed = taken == 0 && made == 0 ? monoCount : monoUsed + taken;
+        Take(made);
+    }
+
+    // The resampler's last samples after the input's end.
+    bool Flush() {
+        if (resampler == nullptr || flushed) return false;
+        size_t made = 0;
+        soxr_process(resampler, nullptr, 0, nullptr, resampled.data(), resampled.size(), &made);
+        flushed = made == 0;
+        Take(made);
+        return !flushed;
+    }
+
+    void Take(size_t made) {
+        for (size_t i = 0; i < made; ++i)
+            ready.push_back(ToShort(resampled[i]));
     }
 
     SNDFILE* file;
     uint32_t channels, channel;
+    sf_count_t first, end, at = 0;
     std::vector<float> chunk, mono, resampled;
+    size_t monoUsed = 0, monoCount = 0;
+    std::vector<int16_t> ready;
+    size_t readyAt = 0;
+    bool ended = false, flushed = false;
     soxr_t resampler = nullptr;
 };
 
@@ -138,46 +176,6 @@ std::string StopReason(SNDFILE* file, const SF_INFO& info, sf_count_t at, sf_cou
     if (at < end && info.seekable) return "the file ends before the length its header gives";
     if (DataChunkCut(file)) return "the file is cut short of the length its header gives";
     return {};
-}
-
-SoundResult ReadOpened(SNDFILE* file, const SF_INFO& info, const SoundSpan& span) {
-    if (file == nullptr)
-        return Failure(SoundStatus::Unsupported,
-                       std::string("not a sound file this tool can read: ") + sf_strerror(nullptr));
-    if (info.channels <= 0 || info.samplerate <= 0 || info.frames < 0)
-        return Failure(SoundStatus::Unsupported, "the file gives no channels or no sample rate");
-    const uint32_t channel = span.side && info.channels == 1 ? 0 : span.channel;
-    if (channel >= uint32_t(info.channels))
-        return Failure(SoundStatus::NoSuchChannel,
-                       "the file has " + std::to_string(info.channels) + " channel(s); channel " +
-                           std::to_string(channel + 1) + " was asked for");
-    sf_count_t first = 0, end = 0;
-    if (!SpanFrames(info, span, first, end))
-        return Failure(SoundStatus::EmptySpan, "the chosen span holds no samples of the file");
-    ChannelReader reader(file, info, channel);
-    if (!reader.Ready(info))
-        return Failure(SoundStatus::Unsupported, "the sample rate cannot be converted");
-    SoundResult result;
-    result.fileRate = uint32_t(info.samplerate);
-    result.fileChannels = uint32_t(info.channels);
-    result.fileSeconds = double(info.frames) / info.samplerate;
-    // Room for an hour at once; the length a header claims is not trusted further.
-    const double expected = double(end - first) * RenderRate / info.samplerate;
-    result.samples.reserve(size_t(std::min(expected, 3600.0 * RenderRate)) + 16);
-    const sf_count_t stopped = reader.Read(first, end, result.samples);
-    const std::string why = StopReason(file, info, stopped, end);
-    if (result.samples.empty())
-        return why.empty()
-                   ? Failure(SoundStatus::EmptySpan, "the chosen span holds no samples of the file")
-                   : Failure(SoundStatus::Unreadable, "cannot read the samples: " + why);
-    if (!why.empty()) {
-        char at[64];
-        std::snprintf(at, sizeof at, "%.2f s", double(stopped) / info.samplerate);
-        result.partial = true;
-        result.message = "reading stopped at " + std::string(at) + ": " + why +
-                         "; the picture shows what was read";
-    }
-    return result;
 }
 
 // A file in memory for libsndfile's virtual input.
@@ -210,15 +208,63 @@ sf_count_t MemoryTell(void* data) {
     return static_cast<MemoryFile*>(data)->at;
 }
 
+// Copies standard input to an unnamed temporary file: null, with errno, when it cannot.
+FILE* SpoolStandardInput() {
+    FILE* spool = std::tmpfile();
+    char buffer[65536];
+    for (ssize_t got; spool != nullptr && (got = read(STDIN_FILENO, buffer, sizeof buffer)) != 0;) {
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0 || std::fwrite(buffer, 1, size_t(got), spool) != size_t(got)) {
+            const int saved = errno;
+            std::fclose(spool);
+            return errno = saved, nullptr;
+        }
+    }
+    if (spool != nullptr && std::fflush(spool) != 0) return std::fclose(spool), nullptr;
+    return spool;
+}
+
 } // namespace
 
-SoundResult ReadSoundFile(const char* path, const SoundSpan& span) {
+// An open sound file and how to open it again.
+struct SoundStreamFile {
+    std::function<SNDFILE*(SF_INFO&)> open;
+    SNDFILE* sound = nullptr;
     SF_INFO info{};
+    SoundSpan span;
+    sf_count_t first = 0, end = 0;
+    std::unique_ptr<ChannelReader> reader;
+    FILE* spool = nullptr; // standard input's copy
+    MemoryFile memory{};
+    SF_VIRTUAL_IO io{MemoryLength, MemorySeek, MemoryRead, MemoryWrite, MemoryTell};
+
+    void Close() {
+        reader.reset();
+        if (sound != nullptr) sf_close(sound);
+        sound = nullptr;
+    }
+    ~SoundStreamFile() {
+        Close();
+        if (spool != nullptr) std::fclose(spool);
+    }
+};
+
+SoundStream::SoundStream() : file(std::make_unique<SoundStreamFile>()) {}
+SoundStream::~SoundStream() = default;
+
+SoundResult SoundStream::Open(const char* path, const SoundSpan& span) {
+    file->span = span;
     if (std::strcmp(path, "-") == 0) {
-        SNDFILE* file = sf_open_fd(STDIN_FILENO, SFM_READ, &info, SF_FALSE);
-        SoundResult result = ReadOpened(file, info, span);
-        if (file != nullptr) sf_close(file);
-        return result;
+        file->spool = SpoolStandardInput();
+        if (file->spool == nullptr)
+            return Failure(SoundStatus::Unreadable,
+                           std::string("cannot read standard input: ") + std::strerror(errno));
+        const int fd = fileno(file->spool);
+        file->open = [fd](SF_INFO& info) {
+            return lseek(fd, 0, SEEK_SET) == 0 ? sf_open_fd(fd, SFM_READ, &info, SF_FALSE)
+                                               : nullptr;
+        };
+        return Start();
     }
     struct stat st {};
     if (stat(path, &st) != 0)
@@ -232,18 +278,110 @@ SoundResult ReadSoundFile(const char* path, const SoundSpan& span) {
                        std::string("cannot open ") + path + ": " + std::strerror(errno));
     else
         std::fclose(probe);
-    SNDFILE* file = sf_open(path, SFM_READ, &info);
-    SoundResult result = ReadOpened(file, info, span);
-    if (file != nullptr) sf_close(file);
+    file->open = [name = std::string(path)](SF_INFO& info) {
+        return sf_open(name.c_str(), SFM_READ, &info);
+    };
+    return Start();
+}
+
+SoundResult SoundStream::OpenBytes(const uint8_t* bytes, size_t size, const SoundSpan& span) {
+    file->span = span;
+    file->open = [f = file.get(), bytes, size](SF_INFO& info) {
+        f->memory = MemoryFile{bytes, sf_count_t(size), 0};
+        return sf_open_virtual(&f->io, SFM_READ, &info, &f->memory);
+    };
+    return Start();
+}
+
+SoundResult SoundStream::Start() {
+    file->Close();
+    SF_INFO& info = file->info;
+    info = SF_INFO{};
+    file->sound = file->open(info);
+    if (file->sound == nullptr)
+        return Failure(SoundStatus::Unsupported,
+                       std::string("not a sound file this tool can read: ") + sf_strerror(nullptr));
+    if (info.channels <= 0 || info.samplerate <= 0 || info.frames < 0)
+        return Failure(SoundStatus::Unsupported, "the file gives no channels or no sample rate");
+    const SoundSpan& span = file->span;
+    const uint32_t channel = span.side && info.channels == 1 ? 0 : span.channel;
+    if (channel >= uint32_t(info.channels))
+        return Failure(SoundStatus::NoSuchChannel,
+                       "the file has " + std::to_string(info.channels) + " channel(s); channel " +
+                           std::to_string(channel + 1) + " was asked for");
+    if (!SpanFrames(info, span, file->first, file->end))
+        return Failure(SoundStatus::EmptySpan, "the chosen span holds no samples of the file");
+    file->reader =
+        std::make_unique<ChannelReader>(file->sound, info, channel, file->first, file->end);
+    if (!file->reader->Ready(info))
+        return Failure(SoundStatus::Unsupported, "the sample rate cannot be converted");
+    SoundResult result;
+    result.fileRate = uint32_t(info.samplerate);
+    result.fileChannels = uint32_t(info.channels);
+    result.fileSeconds = double(info.frames) / info.samplerate;
     return result;
 }
 
-SoundResult ReadSoundBytes(const uint8_t* bytes, size_t size, const SoundSpan& span) {
-    SF_VIRTUAL_IO io{MemoryLength, MemorySeek, MemoryRead, MemoryWrite, MemoryTell};
-    MemoryFile memory{bytes, sf_count_t(size), 0};
-    SF_INFO info{};
-    SNDFILE* file = sf_open_virtual(&io, SFM_READ, &info, &memory);
-    SoundResult result = ReadOpened(file, info, span);
-    if (file != nullptr) sf_close(file);
+size_t SoundStream::Read(int16_t* to, size_t most) {
+    return file->reader != nullptr ? file->reader->Read(to, most) : 0;
+}
+
+bool SoundStream::Count(uint64_t& samples) {
+    std::vector<int16_t> buffer(ResampledChunk);
+    samples = 0;
+    for (size_t got; (got = Read(buffer.data(), buffer.size())) > 0;)
+        samples += got;
+    return Start().status == SoundStatus::Ok;
+}
+
+SoundResult SoundStream::Outcome(uint64_t samples) const {
+    if (file->reader == nullptr) return Failure(SoundStatus::Unreadable, "cannot read the file");
+    const sf_count_t stopped = file->reader->At();
+    const std::string why = StopReason(file->sound, file->info, stopped, file->end);
+    if (samples == 0)
+        return why.empty()
+                   ? Failure(SoundStatus::EmptySpan, "the chosen span holds no samples of the file")
+                   : Failure(SoundStatus::Unreadable, "cannot read the samples: " + why);
+    SoundResult result;
+    result.fileRate = uint32_t(file->info.samplerate);
+    result.fileChannels = uint32_t(file->info.channels);
+    result.fileSeconds = double(file->info.frames) / file->info.samplerate;
+    if (!why.empty()) {
+        char at[64];
+        std::snprintf(at, sizeof at, "%.2f s", double(stopped) / file->info.samplerate);
+        result.partial = true;
+        result.message = "reading stopped at " + std::string(at) + ": " + why +
+                         "; the picture shows what was read";
+    }
     return result;
+}
+
+namespace {
+
+// The whole span of an opened stream.
+SoundResult ReadAll(SoundStream& stream, SoundResult opened) {
+    if (opened.status != SoundStatus::Ok) return opened;
+    std::vector<int16_t> samples;
+    samples.resize(ResampledChunk);
+    size_t have = 0;
+    for (size_t got; (got = stream.Read(samples.data() + have, samples.size() - have)) > 0;) {
+        have += got;
+        if (have == samples.size()) samples.resize(samples.size() * 2);
+    }
+    samples.resize(have);
+    SoundResult result = stream.Outcome(have);
+    result.samples = std::move(samples);
+    return result;
+}
+
+} // namespace
+
+SoundResult ReadSoundFile(const char* path, const SoundSpan& span) {
+    SoundStream stream;
+    return ReadAll(stream, stream.Open(path, span));
+}
+
+SoundResult ReadSoundBytes(const uint8_t* bytes, size_t size, const SoundSpan& span) {
+    SoundStream stream;
+    return ReadAll(stream, stream.OpenBytes(bytes, size, span));
 }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,8 +32,41 @@ struct SoundResult {
     double fileSeconds = 0.0;
 };
 
-// Reads the span of one channel of a file; "-" is standard input (formats libsndfile can read
-// from a stream: WAV, AU, raw headers first; not FLAC or Ogg).
+struct SoundStreamFile;
+
+// The span of one channel read a bounded chunk at a time, so that a sound of any length is
+// analysed in little memory.
+class SoundStream {
+public:
+    SoundStream();
+    ~SoundStream();
+    SoundStream(const SoundStream&) = delete;
+    SoundStream& operator=(const SoundStream&) = delete;
+
+    // Opens a file; "-" is standard input, copied first to an unnamed temporary file so that
+    // any format reads from it and it can be read twice. The result's samples stay empty; its
+    // status says whether samples can be read.
+    SoundResult Open(const char* path, const SoundSpan& span);
+    // The same from the bytes of a file in memory (which must outlive the stream).
+    SoundResult OpenBytes(const uint8_t* bytes, size_t size, const SoundSpan& span);
+    // Up to `most` samples at RenderRate onto `to`; 0 at the end of the span or where reading
+    // stopped.
+    size_t Read(int16_t* to, size_t most);
+    // The samples the span gives, counted by reading it once through (a header's length is not
+    // trusted: a cut or damaged file gives fewer), then back at the span's start (the file
+    // opened again, so that a decoder's error is met again at the same place). False when it
+    // cannot be opened again.
+    bool Count(uint64_t& samples);
+    // After reading `samples` to the end: Ok (partial, with when and why, if reading stopped
+    // early), or why there are no samples at all.
+    SoundResult Outcome(uint64_t samples) const;
+
+private:
+    SoundResult Start();
+    std::unique_ptr<SoundStreamFile> file;
+};
+
+// Reads the whole span of one channel of a file at once ("-": standard input).
 SoundResult ReadSoundFile(const char* path, const SoundSpan& span);
 // The same from the bytes of a file in memory.
 SoundResult ReadSoundBytes(const uint8_t* bytes, size_t size, const SoundSpan& span);
