@@ -351,10 +351,12 @@ TEST(DrawnMessageBox, ShowsItsLinesAndEndsOnEveryAnswer) {
             VirtualQueueMouse(WM_LBUTTONDOWN, (r.left + r.right) / 2, r.bottom - 20);
             VirtualQueueMouse(WM_LBUTTONUP, (r.left + r.right) / 2, r.bottom - 20);
         }};
+    // Set by a call that runs only after the box ended, in the next loop: it outlives the loop.
+    bool stillOpen = false;
     for (size_t i = 0; i < answers.size(); ++i) {
         CleanDesktop();
         int ink = 0, differing = -1;
-        bool stillOpen = false;
+        stillOpen = false;
         VirtualQueueCall([&] {
             HWND w = VirtualFindWindow("Caption");
             ASSERT_NE(w, nullptr);
@@ -389,6 +391,7 @@ TEST(DrawnMessageBox, ShowsItsLinesAndEndsOnEveryAnswer) {
         EXPECT_FALSE(stillOpen) << i;
         EXPECT_EQ(VirtualFindWindow("Caption"), nullptr) << i;
     }
+    CleanDesktop();
 }
 
 // Program messages go to standard error; with standard error closed (as a Windows program

@@ -88,7 +88,7 @@ TEST_F(Program, SettingsFileLinesEndAtCrLfOrCrLfAndTheLastNeedsNoEnding) {
 }
 
 TEST_F(Program, AUtf16SettingsFileIsNotReadAndSaidToBeSavedAnew) {
-    WriteSettings(std::string("\xFF\xFEw\0i\0d\0t\0h\0=\0004\0\r\0\n\0", 22));
+    WriteSettings(std::string("\xFF\xFEw\0i\0d\0t\0h\0=\0004\0\r\0\n\0", 20));
     EXPECT_EQ(RunAndSnapshot().cols, 600u);
     EXPECT_EQ(said, "kavrel.ini: the file is saved as UTF-16 (Unicode) and is not read; save it "
                     "as ANSI or UTF-8\n");

@@ -10,7 +10,8 @@
 
 namespace {
 
-constexpr int Signals[] = {SIGINT, SIGTERM, SIGHUP};
+// SIGPIPE too: a reader of standard output that stops early ends the run as an interruption.
+constexpr int Signals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 constexpr size_t MaxTemporaries = 4, MaxName = 4096, MaxWorkers = 256;
 
 struct Temporary {
