@@ -572,6 +572,9 @@ TEST_F(RenderProgram, RefusesBadInputOutputAndOptionsWithStatusTwo) {
     ExpectRefused("t.wav -o folder.wav", "cannot write folder.wav: Is a directory", false);
     std::filesystem::create_hard_link(dir.File("t.wav"), dir.File("hard.wav"));
     ExpectRefused("t.wav -o hard.wav", "an output is the input", false);
+    const auto size = std::filesystem::file_size(dir.File("t.wav"));
+    ExpectRefused("t.wav -o /proc/self/fd/3 3>>t.wav", "an output is the input", false);
+    EXPECT_EQ(std::filesystem::file_size(dir.File("t.wav")), size); // not emptied through /proc
     ExpectRefused("mono.wav --lines ./folder.wav/../mono.wav", "an output is the input", false);
     ExpectRefused("t.wav -o x.png --lines folder.wav/../x.png", "would be the same file", false);
     for (const char* full : {"-o /dev/full", "--lines /dev/full"})

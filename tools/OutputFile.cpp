@@ -69,7 +69,8 @@ bool OutputFile::Resolve() {
     exists = stat(target.c_str(), &st) == 0;
     if (!exists && errno != ENOENT) return Fail();
     if (exists && S_ISDIR(st.st_mode)) return errno = EISDIR, Fail();
-    stream = exists && (magic || !S_ISREG(st.st_mode));
+    regular = exists && S_ISREG(st.st_mode);
+    stream = exists && (magic || !regular);
     if (!exists && stat(Folder(target).c_str(), &st) != 0) return Fail();
     device = st.st_dev;
     inode = st.st_ino;
@@ -77,7 +78,7 @@ bool OutputFile::Resolve() {
 }
 
 bool OutputFile::Writes(dev_t d, ino_t i) const {
-    return (!stream || standardOutput) && device == d && inode == i;
+    return (!stream || standardOutput || regular) && device == d && inode == i;
 }
 
 bool OutputFile::SameAs(const OutputFile& other) const {

@@ -21,8 +21,9 @@ public:
     // link loop or a name that cannot be looked at. Nothing is created yet.
     bool Resolve();
     // True when this output would write the file with this device and inode, or the same file
-    // or new name as another output (only files and new names count: two streams to /dev/null
-    // are no harm; standard output counts as one file).
+    // or new name as another output (only files and new names count, also when reached through
+    // /dev/stdout and the like: two streams to /dev/null are no harm; standard output counts as
+    // one file).
     bool Writes(dev_t device, ino_t inode) const;
     bool SameAs(const OutputFile& other) const;
     // Creates the temporary file or opens the stream; false with the reason in Error().
@@ -37,7 +38,7 @@ public:
 
 private:
     std::string path, target, temporary, error;
-    bool exists = false, stream = false, standardOutput = false;
+    bool exists = false, stream = false, standardOutput = false, regular = false;
     dev_t device = 0; // of the target, or of its folder for a new name
     ino_t inode = 0;
     FILE* file = nullptr;
