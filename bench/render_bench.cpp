@@ -45,9 +45,22 @@ double ProcessorSeconds() {
     return seconds;
 }
 
+// A name in a folder of the run's own, made private and new (a fixed name in /tmp could be a
+// link someone planted); the folder goes at the end, its files go after each benchmark.
+std::string WorkFile(const char* name) {
+    static const struct Folder {
+        std::string path = "/tmp/kavrel-render-bench-XXXXXX";
+        bool made = mkdtemp(path.data()) != nullptr;
+        ~Folder() {
+            if (made) rmdir(path.c_str());
+        }
+    } folder;
+    return folder.path + "/" + name;
+}
+
 // Speech-like sound: a voice-like tone gliding slowly, a formant-like pair and noise.
 std::string WriteSoundFile(double seconds) {
-    const std::string path = "/tmp/kavrel-render-bench-" + std::to_string(getpid()) + ".wav";
+    const std::string path = WorkFile("sound.wav");
     SF_INFO info{};
     info.samplerate = int(RenderRate);
     info.channels = 1;
@@ -83,7 +96,7 @@ void RenderOneHour(benchmark::State& state) {
         const RenderPicture picture = RenderSamples(sound.samples, RenderJob{});
         const double render = Seconds(t1);
         const auto t2 = Clock::now();
-        OutputFile png("/tmp/kavrel-render-bench.png");
+        OutputFile png(WorkFile("picture.png"));
         const bool written =
             png.Resolve() && png.Open() &&
             WritePng(png.File(), picture.pixels.data(), picture.width, picture.height);
@@ -137,7 +150,7 @@ bool MeasureRun(benchmark::State& state, const std::vector<std::string>& command
 // Arg 0: kavrel-render with one worker; 1: with one a processor; 2: sox.
 void CompareOneHour(benchmark::State& state) {
     const std::string wav = WriteSoundFile(3600);
-    const std::string png = "/tmp/kavrel-render-bench-compare.png";
+    const std::string png = WorkFile("compare.png");
     const long cores = sysconf(_SC_NPROCESSORS_ONLN);
     // As many columns as the render's: 216890 windows, 14 a column.
     const std::vector<std::vector<std::string>> commands = {

@@ -237,10 +237,19 @@ int Soak(double seconds) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // The program reads kavrel.ini from its current directory: run it where there is none.
-    const auto dir = std::filesystem::temp_directory_path() / "kavrel-tick-bench";
-    std::filesystem::create_directories(dir);
-    std::filesystem::remove(dir / "kavrel.ini");
+    // The program reads kavrel.ini from its current directory: run it in a new folder of its
+    // own (made private, never a name someone else may have planted), removed at the end.
+    std::string made =
+        (std::filesystem::temp_directory_path() / "kavrel-tick-bench-XXXXXX").string();
+    if (mkdtemp(made.data()) == nullptr) return std::perror("kavrel-tick-bench"), 2;
+    const std::filesystem::path dir = made;
+    struct Remove {
+        std::filesystem::path dir;
+        ~Remove() {
+            std::error_code ignored;
+            std::filesystem::remove_all(dir, ignored);
+        }
+    } remove{dir};
     std::filesystem::current_path(dir);
     for (int i = 1; i < argc; ++i)
         if (std::strncmp(argv[i], "--settings=", 11) == 0)
@@ -249,7 +258,7 @@ int main(int argc, char** argv) {
                 std::fclose(ini);
             }
     StartNumberConversionUnit();
-    StartKernelUnit((dir / "kavrel").c_str());
+    StartKernelUnit((dir / "kavrel").c_str(), false);
     for (int i = 1; i < argc; ++i)
         if (std::strncmp(argv[i], "--cpu-seconds=", 14) == 0)
             return MeasureCpu(std::atof(argv[i] + 14));
