@@ -110,6 +110,25 @@ TEST_F(Program, EveryValueOutOfRangeKeepsItsDefaultAndIsNamedOnce) {
     EXPECT_TRUE(TakeRecordedMessageBoxes().empty());
 }
 
+// Where nothing reads standard error, start-up's complaints and the missing device come together
+// in one box as soon as the program runs.
+TEST_F(Program, WithoutStandardErrorStartUpLinesComeTogetherInOneBox) {
+    WriteSettings("Fmin=abc\r\nwidth=5000\r\nfmax=1\r\n");
+    VirtualCaptureSource none;
+    none.present = false;
+    VirtualSetCaptureSource(none);
+    std::vector<RecordedMessageBox> boxes;
+    At([&] { boxes = TakeRecordedMessageBoxes(); });
+    EXPECT_EQ(RunProgram(false), 0);
+    EXPECT_EQ(said, "");
+    ASSERT_EQ(boxes.size(), 1u);
+    for (const char* line : {"kavrel.ini: Fmin = abc is not", "kavrel.ini: width = 5000 ",
+                             "kavrel.ini: the key \"fmax\"", "kavrel: no sound capture device"})
+        EXPECT_EQ(Count(boxes[0].text, line), 1) << line << boxes[0].text;
+    EXPECT_EQ(Count(boxes[0].text, "\r\n"), 3) << boxes[0].text;
+    EXPECT_TRUE(TakeRecordedMessageBoxes().empty());
+}
+
 TEST_F(Program, MemoryRunningOutEndsWithAnErrorBoxAndStatusTwo) {
     Pass(100);
     At([] { throw std::bad_alloc(); }); // as a failing new in a tick or a click throws it
