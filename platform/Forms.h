@@ -167,6 +167,10 @@ constexpr int SM_CYDLGFRAME = 8;
 constexpr int SM_CYMENU = 15;
 constexpr int SM_CXFRAME = 32;
 constexpr int SM_CYFRAME = 33;
+constexpr int SM_XVIRTUALSCREEN = 76;
+constexpr int SM_YVIRTUALSCREEN = 77;
+constexpr int SM_CXVIRTUALSCREEN = 78;
+constexpr int SM_CYVIRTUALSCREEN = 79;
 
 constexpr UINT SPI_GETWORKAREA = 48;
 

@@ -214,3 +214,21 @@ TEST_F(Program, APictureWiderThanTheScreenShowsItsPartOnTheScreen) {
     EXPECT_GT(green, 50);
     EXPECT_EQ(Count(said, "larger than the work area"), 1) << said;
 }
+
+// A picture reaching past the primary screen onto a second one beside it is shown there too.
+TEST_F(Program, APictureReachingASecondScreenIsShownThere) {
+    const RECT second{1024, 0, 2048, 768};
+    VirtualSetScreen({0, 0, 1024, 768}, {0, 0, 1024, 738}, &second);
+    WriteSettings("width = 1200\r\n");
+    int green = 0;
+    Pass(1000);
+    At([&] {
+        POINT origin{0, 0};
+        ClientToScreen(frmIzobragenie->Handle(), &origin);
+        for (int y = 280; y < 330; ++y)
+            for (int x = 1024 - origin.x; x < 1270; ++x)
+                green += VirtualClientPixel(frmIzobragenie->Handle(), x, y) == 0x00FF00;
+    });
+    EXPECT_EQ(RunProgram(), 0);
+    EXPECT_GT(green, 10);
+}

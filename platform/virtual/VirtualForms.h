@@ -25,7 +25,9 @@ std::vector<RecordedMessageBox> TakeRecordedMessageBoxes();
 void VirtualReset();
 // A hook run by every VirtualReset (registering the same one twice keeps one).
 void VirtualOnReset(void (*hook)());
-void VirtualSetScreen(RECT screen, RECT workArea);
+// The primary screen and its work area; a second screen, when given, widens the virtual screen
+// round both.
+void VirtualSetScreen(RECT screen, RECT workArea, const RECT* second = nullptr);
 // readable false: the display mode cannot be read.
 void VirtualSetDisplayFormat(const DisplayFormat& format, bool readable = true);
 // The widths of the frames the desktop draws round captioned windows (left, top, right,
