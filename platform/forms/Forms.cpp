@@ -67,8 +67,15 @@ std::string& KeptMessages() {
 bool ErrorStreamLeadsNowhereNow() {
 #ifdef _WIN32
     const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
-    return error == nullptr || error == INVALID_HANDLE_VALUE ||
-           GetFileType(error) == FILE_TYPE_UNKNOWN;
+    if (error == nullptr || error == INVALID_HANDLE_VALUE) return true;
+    // A console's handle leads somewhere only while the program has a console window: a desktop
+    // program started from a console may hold its handles without being attached to it. Files,
+    // pipes and other devices (NUL) are where the user sent the lines.
+    DWORD mode = 0;
+    const DWORD type = GetFileType(error);
+    if (type == FILE_TYPE_CHAR && GetConsoleMode(error, &mode))
+        return GetConsoleWindow() == nullptr;
+    return type == FILE_TYPE_UNKNOWN;
 #else
     return fcntl(2, F_GETFD) == -1;
 #endif
