@@ -149,7 +149,9 @@ int Render(const RenderOptions& options) {
     const SoundResult sound = stream.Outcome(samples);
     if (rendered.linesError != 0)
         return errno = rendered.linesError, lines->Fail(), Fail(lines->Error());
-    if (!rendered.ok) return Fail(options.input + ": " + rendered.message);
+    if (!rendered.ok)
+        return Fail(rendered.badOption ? rendered.message
+                                       : options.input + ": " + rendered.message);
     if (!WritePng(picture.File(), rendered.pixels.data(), rendered.width, rendered.height))
         return picture.Fail(), Fail(picture.Error());
     if (lines != nullptr && !lines->Commit()) return Fail(lines->Error());
