@@ -479,6 +479,14 @@ TEST_F(RenderProgram, APartialInputIsDrawnAsFarAsItReadsWithStatusOne) {
                   .status,
               0);
     EXPECT_EQ(Program("- -q --from 1 -o flac.png < t.flac").status, 0); // any format
+    // A stream's header need not give its length (sox writes 2 GB there); an endless one is
+    // kept only in part (here up to a file-size limit) and drawn as far as it was kept.
+    EXPECT_EQ(Program("- -q -o sox.png", "sox -n -r 11025 -t wav - synth 2 sine 440 | ").status, 0);
+    const Outcome endless = Program("- -q -o endless.png", "sox -n -r 11025 -b 16 -t wav - synth "
+                                                           "100000 sine 440 | prlimit -f2000000 ");
+    EXPECT_EQ(endless.status, 1);
+    EXPECT_NE(endless.err.find("reading stopped at 90."), std::string::npos) << endless.err;
+    EXPECT_NE(endless.err.find("cannot keep more of standard input"), std::string::npos);
     EXPECT_EQ(Slurp(dir.File("stdin.png")), Slurp(dir.File("file.png")));
     EXPECT_EQ(Slurp(dir.File("pipe.png")), Slurp(dir.File("file.png")));
     EXPECT_EQ(Slurp(dir.File("flac.png")), Slurp(dir.File("file.png")));

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -175,6 +176,8 @@ int main(int argc, char** argv) {
     if (options.quiet) Quieten();
     StartNumberConversionUnit();
     CatchInterruptions();
+    // A file-size limit (ulimit -f) makes a write fail with a message instead of ending the run.
+    signal(SIGXFSZ, SIG_IGN);
     StartKernelUnit(GetCommandLineA(), false);
     int status = BadUse;
     // The one exception this program meets: memory running out, ended with a message.

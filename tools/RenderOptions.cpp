@@ -32,15 +32,18 @@ const char* const RenderUsage =
     "  --size FACTOR     factor on the window length (default 1)\n"
     "  --scale S         linear: the viewer's grey scale (the default); db: decibels below\n"
     "                    the peak, which shows quiet sound\n"
-    "  --range DB        the decibels --scale db spans below the peak (default 80)\n"
+    "  --range DB        the decibels --scale db spans below the peak (default 80, at\n"
+    "                    most 1000)\n"
     "  --palette P       grey (the default) or heat: black through red and yellow to white\n"
     "  --jobs N          worker processes analysing the sound (default: one for every\n"
     "                    processor available); the picture is the same for any number\n"
     "  --quiet           errors only: no progress bar, note, hint or settings complaint\n"
     "  --version         the version\n"
-    "INPUT may be - for standard input (a format libsndfile reads as a stream, such as WAV);\n"
-    "then -o is needed. Settings given here override the settings file's.\n"
-    "Exit status: 0 done; 1 the input could not be read to its end (damaged or cut short):\n"
+    "INPUT may be - for standard input, then -o is needed; it is kept in $TMPDIR (else /tmp),\n"
+    "at most 1 GB of it. Settings given here override the settings file's and must be in\n"
+    "its limits.\n"
+    "Exit status: 0 done; 1 the input could not be read to its end (damaged, cut short, or\n"
+    "standard input longer than is kept):\n"
     "the picture shows what was read; 2 bad options, input or output, nothing written.\n";
 
 namespace {

@@ -7,10 +7,13 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <functional>
 #include <memory>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -75,6 +78,8 @@ public:
     }
     // The frame reading has reached (where it stopped, at the end).
     sf_count_t At() const { return at; }
+    // Whether the file ran out before the span's end.
+    bool Exhausted() const { return exhausted; }
 
     size_t Read(int16_t* to, size_t most) {
         size_t given = 0;
@@ -104,6 +109,7 @@ private:
         monoUsed = monoCount = 0;
         const sf_count_t want = std::min(ChunkFrames, end - at);
         const sf_count_t got = want > 0 ? sf_readf_float(file, chunk.data(), want) : 0;
+        exhausted = exhausted || got < want;
         if (got <= 0) return void(ended = true);
         const sf_count_t skip = std::min(got, std::max<sf_count_t>(0, first - at));
         for (sf_count_t i = skip; i < got; ++i)
@@ -149,7 +155,7 @@ private:
     size_t monoUsed = 0, monoCount = 0;
     std::vector<int16_t> ready;
     size_t readyAt = 0;
-    bool ended = false, flushed = false;
+    bool ended = false, flushed = false, exhausted = false;
     soxr_t resampler = nullptr;
 };
 
@@ -165,8 +171,10 @@ bool DataChunkCut(SNDFILE* file) {
 }
 
 // Why reading stopped at frame `at` before `end`, or empty when it did not stop early (a
-// stream of unknown length simply ends).
-std::string StopReason(SNDFILE* file, const SF_INFO& info, sf_count_t at, sf_count_t end) {
+// stream of unknown length simply ends). A stream's writer cannot go back to write the length
+// into the header (sox writes 2 GB there), so only a file's `header` length counts.
+std::string StopReason(SNDFILE* file, const SF_INFO& info, sf_count_t at, sf_count_t end,
+                       bool header) {
     if (sf_error(file) != SF_ERR_NO_ERROR) {
         std::string reason = sf_strerror(file); // "Error : flac decoder lost sync."
         if (reason.rfind("Error : ", 0) == 0) reason.erase(0, 8);
@@ -174,7 +182,7 @@ std::string StopReason(SNDFILE* file, const SF_INFO& info, sf_count_t at, sf_cou
         return reason;
     }
     if (at < end && info.seekable) return "the file ends before the length its header gives";
-    if (DataChunkCut(file)) return "the file is cut short of the length its header gives";
+    if (header && DataChunkCut(file)) return "the file is cut short of the length its header gives";
     return {};
 }
 
@@ -208,19 +216,49 @@ sf_count_t MemoryTell(void* data) {
     return static_cast<MemoryFile*>(data)->at;
 }
 
-// Copies standard input to an unnamed temporary file: null, with errno, when it cannot.
-FILE* SpoolStandardInput() {
-    FILE* spool = std::tmpfile();
+// Standard input is kept in a temporary file, so that any format reads from it and it can be
+// read twice: at most MaxKept bytes of it, and never so much that the temporary folder's file
+// system keeps less than KeepFree bytes free; the picture then shows what was kept.
+constexpr uint64_t MaxKept = uint64_t(1) << 30, KeepFree = uint64_t(64) << 20;
+
+// The temporary folder: $TMPDIR, else /tmp.
+std::string TemporaryFolder() {
+    const char* folder = std::getenv("TMPDIR");
+    return folder != nullptr && folder[0] != 0 ? folder : "/tmp";
+}
+
+// Copies standard input to an unnamed file in the temporary folder, as far as it may be kept;
+// `cut` says why the copy stopped before standard input's end. Null, with errno, when no file
+// can be made or standard input cannot be read.
+FILE* SpoolStandardInput(std::string& cut) {
+    std::string folder = TemporaryFolder();
+    int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    FILE* spool = fd >= 0 ? fdopen(fd, "w+b") : nullptr;
+    if (fd < 0 && errno == EOPNOTSUPP) // a file system without unnamed files
+        spool = std::tmpfile(), folder = P_tmpdir;
+    if (spool == nullptr) return fd >= 0 && close(fd), nullptr;
+    fd = fileno(spool);
     char buffer[65536];
-    for (ssize_t got; spool != nullptr && (got = read(STDIN_FILENO, buffer, sizeof buffer)) != 0;) {
+    uint64_t kept = 0;
+    for (ssize_t got; cut.empty() && (got = read(STDIN_FILENO, buffer, sizeof buffer)) != 0;) {
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0 || std::fwrite(buffer, 1, size_t(got), spool) != size_t(got)) {
-            const int saved = errno;
-            std::fclose(spool);
-            return errno = saved, nullptr;
-        }
+        struct statvfs fs {};
+        if (got < 0) return std::fclose(spool), nullptr;
+        if (kept + uint64_t(got) > MaxKept)
+            cut = "standard input is longer than the " + std::to_string(MaxKept >> 20) +
+                  " MB kept of it";
+        else if (fstatvfs(fd, &fs) == 0 && uint64_t(fs.f_bavail) * fs.f_frsize < KeepFree + got)
+            cut = "the temporary folder " + folder +
+                  " has too little room for more of standard "
+                  "input (TMPDIR chooses another)";
+        else if (std::fwrite(buffer, 1, size_t(got), spool) != size_t(got) ||
+                 std::fflush(spool) != 0)
+            cut = "cannot keep more of standard input in " + folder + ": " + std::strerror(errno);
+        else
+            kept += uint64_t(got);
     }
-    if (spool != nullptr && std::fflush(spool) != 0) return std::fclose(spool), nullptr;
+    // What was written before a failed write stays; what did not fit is dropped.
+    if (!cut.empty() && ftruncate(fd, off_t(kept)) != 0) return std::fclose(spool), nullptr;
     return spool;
 }
 
@@ -235,6 +273,7 @@ struct SoundStreamFile {
     sf_count_t first = 0, end = 0;
     std::unique_ptr<ChannelReader> reader;
     FILE* spool = nullptr; // standard input's copy
+    std::string spoolCut;  // why the copy stopped before standard input's end
     MemoryFile memory{};
     SF_VIRTUAL_IO io{MemoryLength, MemorySeek, MemoryRead, MemoryWrite, MemoryTell};
 
@@ -255,7 +294,7 @@ SoundStream::~SoundStream() = default;
 SoundResult SoundStream::Open(const char* path, const SoundSpan& span) {
     file->span = span;
     if (std::strcmp(path, "-") == 0) {
-        file->spool = SpoolStandardInput();
+        file->spool = SpoolStandardInput(file->spoolCut);
         if (file->spool == nullptr)
             return Failure(SoundStatus::Unreadable,
                            std::string("cannot read standard input: ") + std::strerror(errno));
@@ -337,7 +376,12 @@ bool SoundStream::Count(uint64_t& samples) {
 SoundResult SoundStream::Outcome(uint64_t samples) const {
     if (file->reader == nullptr) return Failure(SoundStatus::Unreadable, "cannot read the file");
     const sf_count_t stopped = file->reader->At();
-    const std::string why = StopReason(file->sound, file->info, stopped, file->end);
+    // Standard input kept in part ends early where it was cut, however its header reads.
+    const bool atCut = file->reader->Exhausted() || stopped >= file->info.frames;
+    const std::string why =
+        !file->spoolCut.empty() && atCut
+            ? file->spoolCut
+            : StopReason(file->sound, file->info, stopped, file->end, file->spool == nullptr);
     if (samples == 0)
         return why.empty()
                    ? Failure(SoundStatus::EmptySpan, "the chosen span holds no samples of the file")

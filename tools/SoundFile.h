@@ -44,8 +44,9 @@ public:
     SoundStream& operator=(const SoundStream&) = delete;
 
     // Opens a file; "-" is standard input, copied first to an unnamed temporary file so that
-    // any format reads from it and it can be read twice. The result's samples stay empty; its
-    // status says whether samples can be read.
+    // any format reads from it and it can be read twice (a bounded part of it: Outcome then
+    // says where it was cut). The result's samples stay empty; its status says whether samples
+    // can be read.
     SoundResult Open(const char* path, const SoundSpan& span);
     // The same from the bytes of a file in memory (which must outlive the stream).
     SoundResult OpenBytes(const uint8_t* bytes, size_t size, const SoundSpan& span);
