@@ -506,6 +506,12 @@ TEST_F(RenderProgram, LongSoundsAreDrawnInBoundedMemory) {
     dir.Write("slow.wav", wav);
     const Outcome r = Program("slow.wav -q --step 1 --height 16 --jobs 2", "ulimit -v 40960; ");
     EXPECT_EQ(r.status, 0) << r.err;
+    // Too tight for the resampler (which writes through a failed allocation): a message.
+    for (const char* limit : {"16384", "18432"}) {
+        const Outcome tight = Program("slow.wav -q --step 1 --height 16 --jobs 1",
+                                      std::string("ulimit -v ") + limit + "; ");
+        EXPECT_TRUE(tight.status == 2 && !tight.err.empty()) << limit << ": " << tight.status;
+    }
 }
 
 // The settings on the command line over the file's, in the viewer's limits and with its

@@ -22,6 +22,10 @@ constexpr sf_count_t ChunkFrames = 4096;
 // The resampler's output a call at most, whatever the rates: a header claiming 1 Hz would make
 // a chunk of 4096 frames 45 million samples.
 constexpr size_t ResampledChunk = 16384;
+// libsoxr writes through an allocation that failed instead of reporting it. What one of its
+// calls may allocate (at most 1.8 MB in all at any rate measured, 1 Hz to 2 GHz, so twice
+// that for a reallocation) is set aside for it.
+constexpr size_t ResamplerReserve = size_t(4) << 20;
 
 // A float sample of full scale 1.0 as 16 bits: rounded, clipped, silence for what is not a
 // number (a float file may hold anything).
@@ -65,7 +69,10 @@ public:
         soxr_error_t error = nullptr;
         const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
         const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
-        resampler = soxr_create(info.samplerate, RenderRate, 1, &error, &io, &quality, nullptr);
+        reserve.reset(new char[ResamplerReserve]);
+        WithReserve([&] {
+            resampler = soxr_create(info.samplerate, RenderRate, 1, &error, &io, &quality, nullptr);
+        });
         if (error != nullptr) resampler = nullptr;
         resampled.resize(ResampledChunk);
     }
@@ -126,8 +133,10 @@ private:
             return;
         }
         size_t taken = 0, made = 0;
-        soxr_process(resampler, mono.data() + monoUsed, monoCount - monoUsed, &taken,
-                     resampled.data(), resampled.size(), &made);
+        WithReserve([&] {
+            soxr_process(resampler, mono.data() + monoUsed, monoCount - monoUsed, &taken,
+                         resampled.data(), resampled.size(), &made);
+        });
         // A resampler taking and giving nothing would never end: its input is dropped.
         monoUsed = taken == 0 && made == 0 ? monoCount : monoUsed + taken;
         Take(made);
@@ -137,10 +146,20 @@ private:
     bool Flush() {
         if (resampler == nullptr || flushed) return false;
         size_t made = 0;
-        soxr_process(resampler, nullptr, 0, nullptr, resampled.data(), resampled.size(), &made);
+        WithReserve([&] {
+            soxr_process(resampler, nullptr, 0, nullptr, resampled.data(), resampled.size(), &made);
+        });
         flushed = made == 0;
         Take(made);
         return !flushed;
+    }
+
+    // A call of libsoxr with the reserve free for it, taken back after: memory running out then
+    // ends the run with a message (std::bad_alloc), as anywhere else.
+    template <typename Call> void WithReserve(Call call) {
+        reserve.reset();
+        call();
+        reserve.reset(new char[ResamplerReserve]); // untouched: address space, not memory
     }
 
     void Take(size_t made) {
@@ -157,6 +176,7 @@ private:
     size_t readyAt = 0;
     bool ended = false, flushed = false, exhausted = false;
     soxr_t resampler = nullptr;
+    std::unique_ptr<char[]> reserve;
 };
 
 // libsndfile takes a WAV file cut short at its real length; only its log tells ("data : N
