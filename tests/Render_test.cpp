@@ -479,6 +479,7 @@ TEST_F(RenderProgram, APartialInputIsDrawnAsFarAsItReadsWithStatusOne) {
                   .status,
               0);
     EXPECT_EQ(Program("- -q --from 1 -o flac.png < t.flac").status, 0); // any format
+    EXPECT_EQ(Program("/dev/stdin -q --from 1 -o named.png", "cat t.wav | ").status, 0);
     // A stream's header need not give its length (sox writes 2 GB there); an endless one is
     // kept only in part (here up to a file-size limit) and drawn as far as it was kept.
     EXPECT_EQ(Program("- -q -o sox.png", "sox -n -r 11025 -t wav - synth 2 sine 440 | ").status, 0);
@@ -490,6 +491,7 @@ TEST_F(RenderProgram, APartialInputIsDrawnAsFarAsItReadsWithStatusOne) {
     EXPECT_EQ(Slurp(dir.File("stdin.png")), Slurp(dir.File("file.png")));
     EXPECT_EQ(Slurp(dir.File("pipe.png")), Slurp(dir.File("file.png")));
     EXPECT_EQ(Slurp(dir.File("flac.png")), Slurp(dir.File("file.png")));
+    EXPECT_EQ(Slurp(dir.File("named.png")), Slurp(dir.File("file.png")));
 }
 
 // A header claiming 1 Hz makes half an hour of sound (40 MB of samples) of two kilobytes. It is

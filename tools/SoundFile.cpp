@@ -247,10 +247,10 @@ std::string TemporaryFolder() {
     return folder != nullptr && folder[0] != 0 ? folder : "/tmp";
 }
 
-// Copies standard input to an unnamed file in the temporary folder, as far as it may be kept;
-// `cut` says why the copy stopped before standard input's end. Null, with errno, when no file
-// can be made or standard input cannot be read.
-FILE* SpoolStandardInput(std::string& cut) {
+// Copies a stream (standard input, a pipe) to an unnamed file in the temporary folder, as far
+// as it may be kept; `cut` says why the copy stopped before the stream's end. Null, with
+// errno, when no file can be made or the stream cannot be read.
+FILE* Spool(int from, const std::string& name, std::string& cut) {
     std::string folder = TemporaryFolder();
     int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     FILE* spool = fd >= 0 ? fdopen(fd, "w+b") : nullptr;
@@ -260,20 +260,18 @@ FILE* SpoolStandardInput(std::string& cut) {
     fd = fileno(spool);
     char buffer[65536];
     uint64_t kept = 0;
-    for (ssize_t got; cut.empty() && (got = read(STDIN_FILENO, buffer, sizeof buffer)) != 0;) {
+    for (ssize_t got; cut.empty() && (got = read(from, buffer, sizeof buffer)) != 0;) {
         if (got < 0 && errno == EINTR) continue;
         struct statvfs fs {};
         if (got < 0) return std::fclose(spool), nullptr;
         if (kept + uint64_t(got) > MaxKept)
-            cut = "standard input is longer than the " + std::to_string(MaxKept >> 20) +
-                  " MB kept of it";
+            cut = name + " is longer than the " + std::to_string(MaxKept >> 20) + " MB kept of it";
         else if (fstatvfs(fd, &fs) == 0 && uint64_t(fs.f_bavail) * fs.f_frsize < KeepFree + got)
-            cut = "the temporary folder " + folder +
-                  " has too little room for more of standard "
-                  "input (TMPDIR chooses another)";
+            cut = "the temporary folder " + folder + " has too little room for more of " + name +
+                  " (TMPDIR chooses another)";
         else if (std::fwrite(buffer, 1, size_t(got), spool) != size_t(got) ||
                  std::fflush(spool) != 0)
-            cut = "cannot keep more of standard input in " + folder + ": " + std::strerror(errno);
+            cut = "cannot keep more of " + name + " in " + folder + ": " + std::strerror(errno);
         else
             kept += uint64_t(got);
     }
@@ -292,8 +290,8 @@ struct SoundStreamFile {
     SoundSpan span;
     sf_count_t first = 0, end = 0;
     std::unique_ptr<ChannelReader> reader;
-    FILE* spool = nullptr; // standard input's copy
-    std::string spoolCut;  // why the copy stopped before standard input's end
+    FILE* spool = nullptr; // a stream's copy
+    std::string spoolCut;  // why the copy stopped before the stream's end
     MemoryFile memory{};
     SF_VIRTUAL_IO io{MemoryLength, MemorySeek, MemoryRead, MemoryWrite, MemoryTell};
 
@@ -313,22 +311,21 @@ SoundStream::~SoundStream() = default;
 
 SoundResult SoundStream::Open(const char* path, const SoundSpan& span) {
     file->span = span;
-    if (std::strcmp(path, "-") == 0) {
-        file->spool = SpoolStandardInput(file->spoolCut);
-        if (file->spool == nullptr)
-            return Failure(SoundStatus::Unreadable,
-                           std::string("cannot read standard input: ") + std::strerror(errno));
-        const int fd = fileno(file->spool);
-        file->open = [fd](SF_INFO& info) {
-            return lseek(fd, 0, SEEK_SET) == 0 ? sf_open_fd(fd, SFM_READ, &info, SF_FALSE)
-                                               : nullptr;
-        };
-        return Start();
-    }
+    if (std::strcmp(path, "-") == 0) return OpenStream(STDIN_FILENO, "standard input");
     struct stat st {};
     if (stat(path, &st) != 0)
         return Failure(SoundStatus::Unreadable,
                        std::string("cannot open ") + path + ": " + std::strerror(errno));
+    // A pipe by name (a FIFO, /dev/stdin, /dev/fd/N, a shell's <(...)) reads as standard input.
+    if (S_ISFIFO(st.st_mode)) {
+        const int fd = open(path, O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return Failure(SoundStatus::Unreadable,
+                           std::string("cannot open ") + path + ": " + std::strerror(errno));
+        SoundResult result = OpenStream(fd, path);
+        close(fd);
+        return result;
+    }
     if (!S_ISREG(st.st_mode))
         return Failure(SoundStatus::Unreadable,
                        S_ISDIR(st.st_mode) ? "is a directory, not a sound file" : "is not a file");
@@ -339,6 +336,18 @@ SoundResult SoundStream::Open(const char* path, const SoundSpan& span) {
         std::fclose(probe);
     file->open = [name = std::string(path)](SF_INFO& info) {
         return sf_open(name.c_str(), SFM_READ, &info);
+    };
+    return Start();
+}
+
+SoundResult SoundStream::OpenStream(int from, const std::string& name) {
+    file->spool = Spool(from, name, file->spoolCut);
+    if (file->spool == nullptr)
+        return Failure(SoundStatus::Unreadable,
+                       "cannot read " + name + ": " + std::strerror(errno));
+    const int fd = fileno(file->spool);
+    file->open = [fd](SF_INFO& info) {
+        return lseek(fd, 0, SEEK_SET) == 0 ? sf_open_fd(fd, SFM_READ, &info, SF_FALSE) : nullptr;
     };
     return Start();
 }
