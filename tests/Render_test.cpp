@@ -542,6 +542,13 @@ TEST_F(RenderProgram, OptionsSetThePictureAndOnlyErrorsPassQuiet) {
     EXPECT_NE(r.err.find("144 columns of 50 points"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("all black"), std::string::npos) << r.err;
     EXPECT_EQ(std::filesystem::file_size(dir.File("db.f32")), 144u * 50 * 4);
+    // A file's value that a command-line value puts out of its limits falls back, named so.
+    dir.Write("low.ini", "Fmin = 1000\n");
+    r = Program("q.wav -o low.png --ini low.ini --fmax 500");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("low.ini: Fmin = 1000 is outside its range 2 <= Fmin < Fmax = 500"),
+              std::string::npos)
+        << r.err;
     r = Program("q.wav -o quiet.png --ini my.ini -q");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");

@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <string_view>
 
 namespace {
@@ -223,17 +224,17 @@ std::string OverrideSettings(TfrmMain& form, const RenderJob& job) {
     size_t size = 0;
     FILE* said = open_memstream(&text, &size);
     if (said == nullptr) return "out of memory";
-    KeepSettingsInLimits(s, form.SampleRate, said, "command line");
+    // Complaints name the settings file: those about its values are passed on as they are.
+    const std::string file = job.settingsPath;
+    KeepSettingsInLimits(s, form.SampleRate, said, file.c_str());
     std::fclose(said);
-    const std::string complaints(text, size);
+    std::istringstream complaints(std::string(text, size));
     std::free(text);
     static const char* const keys[] = {"Fmin", "Fmax", "step", "size", "height"};
     constexpr std::string_view outside = " is outside its range ", fallback = "; the default ";
-    for (size_t at = 0, end; at < complaints.size(); at = end + 1) {
-        end = complaints.find('\n', at);
-        const std::string line = complaints.substr(at, end - at);
+    for (std::string line; std::getline(complaints, line);) {
         for (int f = SettingFmin; f <= SettingHeight; ++f) {
-            const std::string named = std::string("command line: ") + keys[f] + " = ";
+            const std::string named = file + ": " + keys[f] + " = ";
             if (!o.value[f] || line.rfind(named, 0) != 0) continue;
             const std::string given = std::string(SettingOptions[f]) + " " + o.written[f];
             const size_t from = line.find(outside);
@@ -241,7 +242,7 @@ std::string OverrideSettings(TfrmMain& form, const RenderJob& job) {
             const size_t range = from + outside.size();
             return given + outside.data() + line.substr(range, line.find(fallback) - range);
         }
-        std::fprintf(job.complaints, "kavrel-render: %s\n", line.c_str());
+        std::fprintf(job.complaints, "%s\n", line.c_str());
     }
     form.ApplySettings();
     return {};
