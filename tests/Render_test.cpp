@@ -488,6 +488,10 @@ TEST_F(RenderProgram, APartialInputIsDrawnAsFarAsItReadsWithStatusOne) {
     EXPECT_EQ(endless.status, 1);
     EXPECT_NE(endless.err.find("reading stopped at 90."), std::string::npos) << endless.err;
     EXPECT_NE(endless.err.find("cannot keep more of standard input"), std::string::npos);
+    const Outcome nowhere = Program("- -q -o t.png < t.wav", "TMPDIR=" + dir.File("no") + " ");
+    EXPECT_EQ(nowhere.status, 2);
+    EXPECT_NE(nowhere.err.find("cannot keep standard input in " + dir.File("no")),
+              std::string::npos);
     EXPECT_EQ(Slurp(dir.File("stdin.png")), Slurp(dir.File("file.png")));
     EXPECT_EQ(Slurp(dir.File("pipe.png")), Slurp(dir.File("file.png")));
     EXPECT_EQ(Slurp(dir.File("flac.png")), Slurp(dir.File("file.png")));

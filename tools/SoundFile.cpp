@@ -248,22 +248,28 @@ std::string TemporaryFolder() {
 }
 
 // Copies a stream (standard input, a pipe) to an unnamed file in the temporary folder, as far
-// as it may be kept; `cut` says why the copy stopped before the stream's end. Null, with
-// errno, when no file can be made or the stream cannot be read.
+// as it may be kept; `cut` says why the copy stopped before the stream's end. Null, with the
+// reason in `cut`, when no file can be made or the stream cannot be read.
 FILE* Spool(int from, const std::string& name, std::string& cut) {
     std::string folder = TemporaryFolder();
     int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     FILE* spool = fd >= 0 ? fdopen(fd, "w+b") : nullptr;
     if (fd < 0 && errno == EOPNOTSUPP) // a file system without unnamed files
         spool = std::tmpfile(), folder = P_tmpdir;
-    if (spool == nullptr) return fd >= 0 && close(fd), nullptr;
+    if (spool == nullptr) {
+        cut = "cannot keep " + name + " in " + folder + ": " + std::strerror(errno);
+        return fd >= 0 && close(fd), nullptr;
+    }
     fd = fileno(spool);
     char buffer[65536];
     uint64_t kept = 0;
     for (ssize_t got; cut.empty() && (got = read(from, buffer, sizeof buffer)) != 0;) {
         if (got < 0 && errno == EINTR) continue;
         struct statvfs fs {};
-        if (got < 0) return std::fclose(spool), nullptr;
+        if (got < 0) {
+            cut = "cannot read " + name + ": " + std::strerror(errno);
+            return std::fclose(spool), nullptr;
+        }
         if (kept + uint64_t(got) > MaxKept)
             cut = name + " is longer than the " + std::to_string(MaxKept >> 20) + " MB kept of it";
         else if (fstatvfs(fd, &fs) == 0 && uint64_t(fs.f_bavail) * fs.f_frsize < KeepFree + got)
@@ -276,7 +282,10 @@ FILE* Spool(int from, const std::string& name, std::string& cut) {
             kept += uint64_t(got);
     }
     // What was written before a failed write stays; what did not fit is dropped.
-    if (!cut.empty() && ftruncate(fd, off_t(kept)) != 0) return std::fclose(spool), nullptr;
+    if (!cut.empty() && ftruncate(fd, off_t(kept)) != 0) {
+        cut = "cannot keep " + name + " in " + folder + ": " + std::strerror(errno);
+        return std::fclose(spool), nullptr;
+    }
     return spool;
 }
 
@@ -342,9 +351,7 @@ SoundResult SoundStream::Open(const char* path, const SoundSpan& span) {
 
 SoundResult SoundStream::OpenStream(int from, const std::string& name) {
     file->spool = Spool(from, name, file->spoolCut);
-    if (file->spool == nullptr)
-        return Failure(SoundStatus::Unreadable,
-                       "cannot read " + name + ": " + std::strerror(errno));
+    if (file->spool == nullptr) return Failure(SoundStatus::Unreadable, file->spoolCut);
     const int fd = fileno(file->spool);
     file->open = [fd](SF_INFO& info) {
         return lseek(fd, 0, SEEK_SET) == 0 ? sf_open_fd(fd, SFM_READ, &info, SF_FALSE) : nullptr;
