@@ -58,7 +58,6 @@ TfrmMain::TfrmMain(TComponent* owner, const char* settingsPath)
     CreateComponents();
     SetSettingsDefaults(Settings);
     SettingsPath = TAnsiString(settingsPath);
-    PlaceInWorkArea();
     TTekstoviyFayl settingsFile{TAnsiString(settingsPath)};
     settingsFile.SetLineHandler(SettingsLineHandler, this);
     settingsFile.ReadLines();
@@ -69,6 +68,11 @@ TfrmMain::TfrmMain(TComponent* owner, const char* settingsPath)
                      settingsPath);
     SampleRate = 11025;
     KeepSettingsInLimits(Settings, SampleRate, stderr, settingsPath);
+    // On a screen of more pixels per inch the window grows with its controls and font, and
+    // is placed by its size then.
+    Zoom = ZoomFactor(Settings);
+    if (Zoom > 1) ScaleBy(int(Zoom), 1);
+    PlaceInWorkArea();
     ChannelCount = 2;
     Channel = 0;
     ReadOffset = 0;
@@ -104,7 +108,7 @@ void TfrmMain::ApplySettings() {
 
 void TfrmMain::CreatePicture() {
     CreatePictureWindow(&frmIzobragenie, int(Rows + ScaleHeight), int(Cols + ScaleWidth),
-                        TAnsiString("Ornalux"), true, false, true, true);
+                        TAnsiString("Ornalux"), true, false, true, true, int(Zoom));
     PictureRect = {LONG(ScaleWidth), 0, LONG(ScaleWidth + Cols), LONG(Rows)};
     RECT area{};
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);

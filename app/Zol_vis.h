@@ -77,6 +77,7 @@ public:
     TSettings Settings{};
     TAnsiString SettingsPath; // the file read, named by complaints about it
     TDerivedSizes Sizes{};
+    uint32_t Zoom = 1; // both windows' pixels per picture pixel (ZoomFactor)
     // What one window's analysis takes, on average over recent ticks (0: not known yet).
     TClock::duration WindowTime{};
     bool SaidSkipping = false;

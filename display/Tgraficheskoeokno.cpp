@@ -171,10 +171,13 @@ bool TGraficheskoeOkno::SetUpDirectDraw() {
 
 void TGraficheskoeOkno::UpdateSize(const RECT* rect) {
     RECT r{};
-    if (rect != nullptr)
+    if (rect != nullptr) {
         r = *rect;
-    else
+    } else {
         GetClientRect(WindowHandle, &r);
+        r.right /= Zoom;
+        r.bottom /= Zoom;
+    }
     Width = r.right > 0 ? r.right : 1;
     Height = r.bottom > 0 ? r.bottom : 1;
 }
@@ -247,9 +250,12 @@ void TGraficheskoeOkno::Present(IDirectDrawSurface* surface) {
     const double aspect = double(Height) / Width;
     const double windowAspect = cw > 0 ? double(ch) / cw : aspect;
     int pw = cw, ph = ch;
-    if (windowAspect >= aspect)
+    // A window of the picture's proportions (Zoom times its size) is filled without a bar,
+    // whatever the rounding of the two quotients.
+    const bool proportional = int64_t{cw} * Height == int64_t{ch} * Width;
+    if (!proportional && windowAspect >= aspect)
         ph = int(std::trunc(cw * aspect));
-    else
+    else if (!proportional)
         pw = int(std::trunc(ch / aspect));
     const int gx = (cw - pw) / 2, gy = (ch - ph) / 2;
     POINT topLeft{client.left + gx, client.top + gy};
