@@ -194,8 +194,7 @@ TEST_F(SdlWindow, PictureWindowShowsItsBackBuffer) {
 // GDK_SCALE's whole factor wins; else the X resources' Xft.dpi; else 96.
 TEST(SdlDpi, TheDesktopsScaleComesFromGdkScaleElseXftDpi) {
     struct Case {
-        const char* resources;
-        const char* gdkScale;
+        const char *resources, *gdkScale;
         int dpi;
     } const cases[] = {
         {nullptr, nullptr, 96},
@@ -203,9 +202,7 @@ TEST(SdlDpi, TheDesktopsScaleComesFromGdkScaleElseXftDpi) {
         {"Xft.dpi: 144.4", nullptr, 144},
         {"Xft.dpi:\t192\n", "3", 288},
         {"Xft.dpi:\t192\n", "1.5", 192}, // not a whole factor: ignored
-        {"Xft.dpi:\t192\n", "0", 192},
-        {"Xft.dpis:\t192\nXXft.dpi:\t192\n", nullptr, 96},
-        {"Xft.dpi:\tlarge\n", "", 96},
+        {"Xft.dpis:\t192\nXXft.dpi:\t192\n", "0", 96},
         {"Xft.dpi:\t1e9\n", "1e9", 96},
     };
     for (const Case& c : cases)
