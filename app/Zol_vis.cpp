@@ -52,7 +52,7 @@ uint32_t GreyLevel(float value, float peak, float gain) {
     return level >= 255 ? 255 : uint32_t(level);
 }
 
-TfrmMain::TfrmMain(TComponent* owner, const char* settingsPath)
+TfrmMain::TfrmMain(TComponent* owner, const char* settingsPath, uint32_t zoom)
     : TForm(owner, bsSingle), SampleFifo(1, 1, FifoGranularity, false),
       LineFifo(1, 1, FifoGranularity, false) {
     CreateComponents();
@@ -70,7 +70,7 @@ TfrmMain::TfrmMain(TComponent* owner, const char* settingsPath)
     KeepSettingsInLimits(Settings, SampleRate, stderr, settingsPath);
     // On a screen of more pixels per inch the window grows with its controls and font, and
     // is placed by its size then.
-    Zoom = ZoomFactor(Settings);
+    Zoom = zoom != 0 ? zoom : ZoomFactor(Settings);
     if (Zoom > 1) ScaleBy(int(Zoom), 1);
     PlaceInWorkArea();
     ChannelCount = 2;

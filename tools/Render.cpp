@@ -348,7 +348,7 @@ RenderPicture RenderSamples(const std::vector<int16_t>& samples, const RenderJob
 RenderPicture RenderStream(SampleSource& source, uint64_t samples, const RenderJob& job) {
     TApplication application;
     application.Initialize();
-    auto* form = new TfrmMain(&application, job.settingsPath.c_str());
+    auto* form = new TfrmMain(&application, job.settingsPath.c_str(), 1);
     OverrideSettings(*form, job);
     const ColumnPlan plan = PlanColumns(samples, form->Sizes.N, form->Sizes.H, job.maxColumns);
     if (plan.columns == 0) {
