@@ -250,12 +250,9 @@ void TGraficheskoeOkno::Present(IDirectDrawSurface* surface) {
     const double aspect = double(Height) / Width;
     const double windowAspect = cw > 0 ? double(ch) / cw : aspect;
     int pw = cw, ph = ch;
-    // A window of the picture's proportions (Zoom times its size) is filled without a bar,
-    // whatever the rounding of the two quotients.
-    const bool proportional = int64_t{cw} * Height == int64_t{ch} * Width;
-    if (!proportional && windowAspect >= aspect)
+    if (windowAspect >= aspect)
         ph = int(std::trunc(cw * aspect));
-    else if (!proportional)
+    else
         pw = int(std::trunc(ch / aspect));
     const int gx = (cw - pw) / 2, gy = (ch - ph) / 2;
     POINT topLeft{client.left + gx, client.top + gy};
