@@ -267,7 +267,7 @@ public:
         return true;
     }
 
-    int Dpi() override { return X11DesktopDpi(); }
+    int Dpi() override { return HasDisplay() ? X11DesktopDpi() : 96; }
 
     // Learnt once per kind of frame from a probe window, since placing a window needs its
     // frame before it is shown; a window manager maps the probe with its frame.
