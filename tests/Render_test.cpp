@@ -510,6 +510,8 @@ TEST_F(RenderProgram, LongSoundsAreDrawnInBoundedMemory) {
     for (int i = 0; i < 1800; ++i)
         wav.push_back(char(128 + 100 * ((i / 3) % 2)));
     dir.Write("slow.wav", wav);
+    // The viewer's zoom makes no larger window here (4 x 4 times 2070 x 330 pixels: 44 MB).
+    dir.Write("kavrel.ini", "zoom = 4\nwidth = 2000\n");
     const Outcome r = Program("slow.wav -q --step 1 --height 16 --jobs 2", "ulimit -v 40960; ");
     EXPECT_EQ(r.status, 0) << r.err;
     // Too tight for the resampler (which writes through a failed allocation): a message.

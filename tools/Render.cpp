@@ -384,7 +384,7 @@ RenderPicture RenderSamples(const std::vector<int16_t>& samples, const RenderJob
 RenderPicture RenderStream(SampleSource& source, uint64_t samples, const RenderJob& job) {
     TApplication application;
     application.Initialize();
-    auto* form = new TfrmMain(&application, job.settingsPath.c_str());
+    auto* form = new TfrmMain(&application, job.settingsPath.c_str(), 1);
     if (std::string bad = OverrideSettings(*form, job); !bad.empty()) {
         delete form;
         RenderPicture refused = Refused(std::move(bad));

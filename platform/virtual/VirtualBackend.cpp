@@ -64,6 +64,7 @@ public:
         screen = {0, 0, 1024, 768};
         workArea = {0, 0, 1024, 738};
         format = DisplayFormat{};
+        dpi = 96;
         readable = true;
         customFrame = refuseWindows = false;
         clock = scriptTime = 0;
@@ -87,6 +88,7 @@ public:
         f = format;
         return readable;
     }
+    int Dpi() override { return dpi; }
     RECT DesktopFrame(DWORD style) override {
         if ((style & WS_CAPTION) != WS_CAPTION) return {0, 0, 0, 0};
         if (customFrame) return frame;
@@ -145,6 +147,7 @@ public:
 
     RECT screen, workArea, frame{};
     DisplayFormat format;
+    int dpi = 96;
     bool readable = true, customFrame = false, refuseWindows = false;
     uint32_t clock = 0, scriptTime = 0, idleEnd = 0;
     bool idling = false, bounded = false;
@@ -256,6 +259,10 @@ void VirtualSetScreen(RECT screen, RECT workArea) {
 void VirtualSetDisplayFormat(const DisplayFormat& format, bool readable) {
     Virtual().format = format;
     Virtual().readable = readable;
+}
+
+void VirtualSetDpi(int dpi) {
+    Virtual().dpi = dpi;
 }
 
 void VirtualSetDesktopFrame(const RECT* frame) {
