@@ -4,7 +4,10 @@
 #include "Matematicheskieoperacii.h"
 #include "Preobrazovaniechisel.h"
 #include "platform/Forms.h"
+#include "platform/Gdi.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,9 +15,10 @@
 namespace {
 
 // 1/3 as the nearest double, slightly below one third: the default hop of 552 samples is 183.
-constexpr TSettings Defaults{40.0, 1200.0, 0x1.5555555555555p-2, 1.0, 280.0, 600.0, {}, {}};
-const char* const Keys[] = {"Fmin", "Fmax", "step", "size", "height", "width"};
-enum TField { FieldFmin, FieldFmax, FieldStep, FieldSize, FieldHeight, FieldWidth };
+constexpr TSettings Defaults{40.0, 1200.0, 0x1.5555555555555p-2, 1.0, 280.0, 600.0, 0.0, {}, {}};
+const char* const Keys[] = {"Fmin", "Fmax", "step", "size", "height", "width", "zoom"};
+enum TField { FieldFmin, FieldFmax, FieldStep, FieldSize, FieldHeight, FieldWidth, FieldZoom };
+constexpr int FieldCount = FieldZoom + 1;
 
 // Where complaints go, and the settings file they name.
 struct TComplaints {
@@ -44,19 +48,25 @@ TNumber Num(double value) {
     return n;
 }
 
+// fallback: the default that is used instead, as said.
 void Complain(const TComplaints& c, const TSettings& s, TField field, double value,
-              const char* range, double fallback) {
+              const char* range, const char* fallback) {
     const TNumber number = Num(value);
     const char* written = s.Written[field][0] != 0 ? s.Written[field] : number.text;
     TLine line;
     if (s.NotANumber[field])
         std::snprintf(line, sizeof line, "%s: %s = %s is not a number; the default %s is used",
-                      c.file, Keys[field], written, Num(fallback).text);
+                      c.file, Keys[field], written, fallback);
     else
         std::snprintf(line, sizeof line,
                       "%s: %s = %s is outside its range %s; the default %s is used", c.file,
-                      Keys[field], written, range, Num(fallback).text);
+                      Keys[field], written, range, fallback);
     Say(c.to, line);
+}
+
+void Complain(const TComplaints& c, const TSettings& s, TField field, double value,
+              const char* range, double fallback) {
+    Complain(c, s, field, value, range, Num(fallback).text);
 }
 
 // The value text for complaints: control characters shown as '?', a long one cut short.
@@ -151,6 +161,18 @@ void KeepPixels(TSettings& s, TField field, double& value, double fallback, uint
     value = fallback;
 }
 
+// A whole factor from 1 to MaxZoom, or none written (the screen's).
+void KeepZoom(TSettings& s, const TComplaints& to) {
+    const bool written = s.Written[FieldZoom][0] != 0;
+    if (!written || (s.Zoom >= 1 && s.Zoom <= MaxZoom && s.Zoom == std::floor(s.Zoom))) return;
+    char range[64];
+    std::snprintf(range, sizeof range, "1 to %u (a whole number)", MaxZoom);
+    Complain(to, s, FieldZoom, s.Zoom, range, "(the screen's)");
+    s.Zoom = Defaults.Zoom;
+    s.Written[FieldZoom][0] = 0;
+    s.NotANumber[FieldZoom] = false;
+}
+
 } // namespace
 
 void SetSettingsDefaults(TSettings& settings) {
@@ -167,9 +189,9 @@ void ApplySettingsLine(TSettings& settings, const char* line, FILE* complaints,
     double number = 0.0;
     if (numberText) TextToDouble(&number, text.Data(), text.Length(), true, nullptr);
     if (percent) number *= 0.01;
-    double* const fields[] = {&settings.Fmin, &settings.Fmax,   &settings.Step,
-                              &settings.Size, &settings.Height, &settings.Width};
-    for (int i = 0; i < 6; ++i) {
+    double* const fields[] = {&settings.Fmin,   &settings.Fmax,  &settings.Step, &settings.Size,
+                              &settings.Height, &settings.Width, &settings.Zoom};
+    for (int i = 0; i < FieldCount; ++i) {
         if (Compare(key, TAnsiString(Keys[i])) == 0) {
             *fields[i] = number;
             KeepWritten(settings.Written[i], value);
@@ -184,7 +206,7 @@ void ApplySettingsLine(TSettings& settings, const char* line, FILE* complaints,
     TLine said;
     std::snprintf(said, sizeof said,
                   "%s: the key \"%s\" is not known and its line is ignored; the keys are Fmin, "
-                  "Fmax, step, size, height and width, written exactly so",
+                  "Fmax, step, size, height, width and zoom, written exactly so",
                   fileName, shown);
     Say(complaints, said);
 }
@@ -197,6 +219,15 @@ void KeepSettingsInLimits(TSettings& settings, uint32_t sampleRate, FILE* compla
     KeepStep(settings, sampleRate, to);
     KeepPixels(settings, FieldHeight, settings.Height, Defaults.Height, MaxRows, to);
     KeepPixels(settings, FieldWidth, settings.Width, Defaults.Width, MaxCols, to);
+    KeepZoom(settings, to);
+}
+
+uint32_t ZoomFactor(const TSettings& settings) {
+    if (settings.Zoom >= 1) return uint32_t(settings.Zoom);
+    HDC screen = CreateCompatibleDC(nullptr);
+    const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSX) : 0;
+    if (screen != nullptr) DeleteDC(screen);
+    return uint32_t(std::clamp(dpi / 96, 1, int(MaxZoom)));
 }
 
 TDerivedSizes DeriveSizes(const TSettings& settings, uint32_t sampleRate) {

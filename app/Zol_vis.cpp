@@ -53,13 +53,12 @@ uint32_t GreyLevel(float value, float peak, float gain) {
     return level >= 255 ? 255 : uint32_t(level);
 }
 
-TfrmMain::TfrmMain(TComponent* owner, const char* settingsPath)
+TfrmMain::TfrmMain(TComponent* owner, const char* settingsPath, uint32_t zoom)
     : TForm(owner, bsSingle), SampleFifo(1, 1, FifoGranularity, false),
       LineFifo(1, 1, FifoGranularity, false) {
     CreateComponents();
     SetSettingsDefaults(Settings);
     SettingsPath = TAnsiString(settingsPath);
-    PlaceInWorkArea();
     TTekstoviyFayl settingsFile{TAnsiString(settingsPath)};
     settingsFile.SetLineHandler(SettingsLineHandler, this);
     settingsFile.ReadLines();
@@ -71,6 +70,11 @@ TfrmMain::TfrmMain(TComponent* owner, const char* settingsPath)
     }
     SampleRate = 11025;
     KeepSettingsInLimits(Settings, SampleRate, stderr, settingsPath);
+    // On a screen of more pixels per inch the window grows with its controls and font, and
+    // is placed by its size then.
+    Zoom = zoom != 0 ? zoom : ZoomFactor(Settings);
+    if (Zoom > 1) ScaleBy(int(Zoom), 1);
+    PlaceInWorkArea();
     ChannelCount = 2;
     Channel = 0;
     ReadOffset = 0;
@@ -106,7 +110,7 @@ void TfrmMain::ApplySettings() {
 
 void TfrmMain::CreatePicture() {
     CreatePictureWindow(&frmIzobragenie, int(Rows + ScaleHeight), int(Cols + ScaleWidth),
-                        TAnsiString("Ornalux"), true, false, true, true);
+                        TAnsiString("Ornalux"), true, false, true, true, int(Zoom));
     PictureRect = {LONG(ScaleWidth), 0, LONG(ScaleWidth + Cols), LONG(Rows)};
     RECT area{};
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);

@@ -18,8 +18,11 @@ class TfrmMain : public TForm {
 public:
     // Builds the window, reads kavrel.ini, derives the sizes, creates the picture window and
     // initialises the engine. The capture device is opened by FormCreate.
-    // settingsPath names the settings file (kavrel-render passes its --ini file).
-    explicit TfrmMain(TComponent* owner, const char* settingsPath = "kavrel.ini");
+    // settingsPath names the settings file (kavrel-render passes its --ini file); zoom 0 takes
+    // the windows' zoom from the settings or the screen (kavrel-render, which shows no window,
+    // asks for 1).
+    explicit TfrmMain(TComponent* owner, const char* settingsPath = "kavrel.ini",
+                      uint32_t zoom = 0);
     // The sizes, picture window, FIFOs, axes and engine configuration of Settings (which must
     // have passed KeepSettingsInLimits): again after kavrel-render changes them.
     void ApplySettings();
@@ -77,6 +80,7 @@ public:
     TSettings Settings{};
     TAnsiString SettingsPath; // the file read, named by complaints about it
     TDerivedSizes Sizes{};
+    uint32_t Zoom = 1; // both windows' pixels per picture pixel (ZoomFactor)
     // What one window's analysis takes, on average over recent ticks (0: not known yet).
     TClock::duration WindowTime{};
     bool SaidSkipping = false;

@@ -4,21 +4,34 @@
 
 TfrmIzobragenie* frmIzobragenie = nullptr;
 
+namespace {
+
+// A client coordinate in the picture's pixels, rounded down (the mouse, while captured, may be
+// left of or above the window).
+int Unzoomed(int coordinate, int zoom) {
+    return coordinate >= 0 ? coordinate / zoom : -((zoom - 1 - coordinate) / zoom);
+}
+
+} // namespace
+
 TfrmIzobragenie::TfrmIzobragenie(TComponent* owner, DWORD styleMask, DWORD styleBits,
                                  bool presentOnPaint, int clientWidth, int clientHeight,
-                                 IDirectDraw* display)
+                                 IDirectDraw* display, int zoom)
     : TForm(owner, bsDialog), PresentOnPaint(presentOnPaint), Surface(Handle(), display) {
+    Surface.Zoom = zoom >= 1 ? zoom : 1;
     SetFont("Tahoma", -11);
     SetPosition(208, 115);
     OnMouseDown = [this](void* sender, TMouseButton b, TShiftState s, int x, int y) {
-        FormMouseDown(sender, b, s, x, y);
+        FormMouseDown(sender, b, s, Unzoomed(x, Surface.Zoom), Unzoomed(y, Surface.Zoom));
     };
     OnMouseMove = [this](void* sender, TShiftState s, int x, int y) {
-        FormMouseMove(sender, s, x, y);
+        FormMouseMove(sender, s, Unzoomed(x, Surface.Zoom), Unzoomed(y, Surface.Zoom));
     };
     OnMouseUp = [this](void* sender, TMouseButton b, TShiftState s, int x, int y) {
-        FormMouseUp(sender, b, s, x, y);
+        FormMouseUp(sender, b, s, Unzoomed(x, Surface.Zoom), Unzoomed(y, Surface.Zoom));
     };
+    clientWidth *= Surface.Zoom;
+    clientHeight *= Surface.Zoom;
     if (styleMask != 0)
         SetWindowLongPtrA(Handle(), GWL_STYLE,
                           (GetWindowLongPtrA(Handle(), GWL_STYLE) & ~LONG_PTR(styleMask)) |
@@ -82,23 +95,22 @@ void TfrmIzobragenie::Paint(HDC dc) {
 }
 
 int PictureClientWidth(const TfrmIzobragenie* w) {
-    return w->ClientWidth();
+    return w->ClientWidth() / w->Surface.Zoom;
 }
 
 int PictureClientHeight(const TfrmIzobragenie* w) {
-    const int height = w->ClientHeight();
-    if (const auto* dock = dynamic_cast<const TControl*>(w->FindComponent("DockSitePanel")))
-        return height - dock->Height;
-    return height;
+    const auto* dock = dynamic_cast<const TControl*>(w->FindComponent("DockSitePanel"));
+    return (w->ClientHeight() - (dock != nullptr ? dock->Height : 0)) / w->Surface.Zoom;
 }
 
 bool CreatePictureWindow(TfrmIzobragenie** variable, int clientHeight, int clientWidth,
                          TAnsiString caption, bool placeTop, bool placeRight, bool clearIfSame,
-                         bool show) {
+                         bool show, int zoom) {
     if (variable == nullptr) return false;
     if (TfrmIzobragenie* old = *variable) {
         const bool hidden = !old->Visible();
-        if (clientHeight == PictureClientHeight(old) && clientWidth == PictureClientWidth(old)) {
+        if (clientHeight == PictureClientHeight(old) && clientWidth == PictureClientWidth(old) &&
+            zoom == old->Surface.Zoom) {
             if (clearIfSame) old->Surface.Clear(0);
             old->SetFormCaption(caption);
             if (hidden && show) old->Show();
@@ -107,8 +119,8 @@ bool CreatePictureWindow(TfrmIzobragenie** variable, int clientHeight, int clien
         delete old;
         *variable = nullptr;
     }
-    auto* created =
-        new (std::nothrow) TfrmIzobragenie(nullptr, 0, 0, true, clientWidth, clientHeight, nullptr);
+    auto* created = new (std::nothrow)
+        TfrmIzobragenie(nullptr, 0, 0, true, clientWidth, clientHeight, nullptr, zoom);
     if (created == nullptr || created->Handle() == nullptr) {
         delete created;
         return false;

@@ -14,9 +14,11 @@ using TDragStartCallback = bool (*)(int x, int y, void* data, TfrmIzobragenie* w
 
 class TfrmIzobragenie : public TForm {
 public:
-    // styleMask non-zero: the window style loses the mask's bits and gains styleBits.
+    // styleMask non-zero: the window style loses the mask's bits and gains styleBits. The
+    // client area is zoom times the picture's size (clientWidth x clientHeight); mouse
+    // positions reach the handlers in the picture's pixels.
     TfrmIzobragenie(TComponent* owner, DWORD styleMask, DWORD styleBits, bool presentOnPaint,
-                    int clientWidth, int clientHeight, IDirectDraw* display);
+                    int clientWidth, int clientHeight, IDirectDraw* display, int zoom = 1);
     ~TfrmIzobragenie() override;
 
     void SetFormCaption(const TAnsiString& caption);
@@ -46,9 +48,11 @@ protected:
 extern TfrmIzobragenie* frmIzobragenie;
 
 // Creates the picture window in a corner of the work area, or reuses the one the variable
-// holds when its client size is the one asked for. False only when no window could be made.
+// holds when its picture size and zoom are the ones asked for. False only when no window could
+// be made.
 bool CreatePictureWindow(TfrmIzobragenie** variable, int clientHeight, int clientWidth,
                          TAnsiString caption, bool placeTop, bool placeRight, bool clearIfSame,
-                         bool show);
+                         bool show, int zoom = 1);
+// The picture's size: the client area's in the picture's pixels.
 int PictureClientWidth(const TfrmIzobragenie* window);
 int PictureClientHeight(const TfrmIzobragenie* window);

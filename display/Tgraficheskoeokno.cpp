@@ -173,10 +173,13 @@ bool TGraficheskoeOkno::SetUpDirectDraw() {
 
 void TGraficheskoeOkno::UpdateSize(const RECT* rect) {
     RECT r{};
-    if (rect != nullptr)
+    if (rect != nullptr) {
         r = *rect;
-    else
+    } else {
         GetClientRect(WindowHandle, &r);
+        r.right /= Zoom;
+        r.bottom /= Zoom;
+    }
     Width = r.right > 0 ? r.right : 1;
     Height = r.bottom > 0 ? r.bottom : 1;
 }

@@ -31,11 +31,12 @@ public:
     // rect null: the client rectangle; memory 1 video, 0 system, negative keeps; margin
     // negative keeps; force rebuilds even when nothing changed. The buffer starts black.
     bool CreateBackBuffer(const RECT* rect, int memory, int margin, bool force);
+    // The picture's size: the rectangle's, or the client rectangle's divided by Zoom.
     void UpdateSize(const RECT* rect);
     // Every pixel of the back buffer, margin included, set to the raw value.
     bool Clear(uint32_t pixel);
     // Stretches the surface (null: the back buffer) onto the window, aspect kept, bars filled
-    // with its top-left pixel.
+    // with its top-left pixel; each pixel copied whole (at Zoom, into Zoom x Zoom pixels).
     void Present(IDirectDrawSurface* surface);
     // The back (or primary) surface with the drawing lock held until EndDraw; null when none.
     IDirectDrawSurface* BeginDraw(bool back);
@@ -56,6 +57,9 @@ public:
     IDirectDrawSurface* Primary = nullptr;
     IDirectDrawSurface* BackBuffer = nullptr;
     int Width = 0, Height = 0;
+    // The window shows each pixel of the picture Zoom times as wide and high (a screen of
+    // Zoom times 96 pixels per inch).
+    int Zoom = 1;
     HWND WindowHandle;
     HDC DrawDC = NoDC;
     CRITICAL_SECTION DrawLock;

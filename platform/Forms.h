@@ -449,6 +449,11 @@ public:
     void SetFormCaption(const std::string& caption);
     void SetFont(const char* face, int height);
     HFONT Font() const { return font; }
+    // Lays the form out again for multiplier / divider times the pixels per inch: its client
+    // area, every control's bounds and the font's height grow (or shrink) by that ratio.
+    void ScaleBy(int multiplier, int divider);
+    // The pixels per inch the form is laid out for: 96 until ScaleBy.
+    int PixelsPerInch() const { return pixelsPerInch; }
     void Show();
     void Hide();
     bool Visible() const;
@@ -491,6 +496,9 @@ private:
 
     HWND window = nullptr;
     HFONT font = nullptr;
+    std::string fontFace;
+    int fontHeight = 0;
+    int pixelsPerInch = 96;
     TControl* active = nullptr;
     TControl* pressedControl = nullptr;
     bool destroyed = false;

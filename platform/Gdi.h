@@ -116,6 +116,12 @@ BOOL DeleteObject(HGDIOBJ object);
 
 // A context on no pixels, for measuring text.
 HDC CreateCompatibleDC(HDC reference);
+constexpr int LOGPIXELSX = 88;
+constexpr int LOGPIXELSY = 90;
+// LOGPIXELSX and LOGPIXELSY: the dots per inch the desktop asks programs to draw at (96 without
+// scaling), the same for every context; 0 for other indexes. The window layer answers it, since
+// the desktop knows its scale.
+int GetDeviceCaps(HDC dc, int index);
 BOOL DeleteDC(HDC dc);
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 COLORREF SetTextColor(HDC dc, COLORREF colour);

@@ -439,14 +439,26 @@ TEST(GdiFonts, MsSansSerifIsTheRasterFontOfCodePage1251WithItsWindowsStrikes) {
     HFONT larger = Font(-13, 0);
     EXPECT_EQ(Extent(larger, "-9,900"), (std::pair<LONG, LONG>{35, 16}));
     DeleteObject(larger);
+    HFONT doubled = Font(-33, 0); // the 20-pixel strike, "Pause" 45 x 20, made 2 x 2
+    EXPECT_EQ(Extent(doubled, "Pause"), (std::pair<LONG, LONG>{90, 40}));
+    DeleteObject(doubled);
+    auto strike = GdiFont::Create("MS Sans Serif", -16, FW_NORMAL, false);
+    auto twice = GdiFont::Create("MS Sans Serif", -33, FW_NORMAL, false);
+    const GdiFont::Glyph &one = strike->Image('P'), &two = twice->Image('P');
+    EXPECT_EQ(std::vector<int>({two.top, two.width, two.rows}),
+              std::vector<int>({2 * one.top, 2 * one.width, 2 * one.rows}));
+    EXPECT_EQ(std::count(two.coverage.begin(), two.coverage.end(), 255),
+              4 * std::count(one.coverage.begin(), one.coverage.end(), 255));
 
-    // The strike by em height (negative) or cell height (positive), as Wine's font mapper.
+    // The strike by em height (negative) or cell height (positive), as Wine's font mapper; the
+    // largest one doubled where the height comes close enough to twice its own.
     struct Case {
         int height, cell, ascent;
     };
     for (Case c : {Case{-11, 13, 11}, Case{-8, 13, 11}, Case{13, 13, 11}, Case{15, 13, 11},
                    Case{-13, 16, 13}, Case{16, 16, 13}, Case{17, 16, 13}, Case{-16, 20, 16},
-                   Case{40, 20, 16}}) {
+                   Case{-22, 20, 16}, Case{-26, 20, 16}, Case{26, 20, 16}, Case{-33, 40, 32},
+                   Case{-44, 40, 32}, Case{40, 40, 32}}) {
         auto font = GdiFont::Create("MS Sans Serif", c.height, FW_NORMAL, true);
         EXPECT_EQ(font->Height(), c.cell) << c.height;
         EXPECT_EQ(font->Ascent(), c.ascent) << c.height;

@@ -1,6 +1,8 @@
 #include "ProgramRun.h"
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <new>
 #include <vector>
 
@@ -47,6 +49,27 @@ protected:
         At([&] { d = Snapshot(); });
         EXPECT_EQ(RunProgram(), 0);
         return d;
+    }
+    // The picture window's client pixels after a second and a half of two tones with these
+    // settings; then runs after that, while the program still runs.
+    std::vector<uint32_t> PictureWith(const char* settings, std::function<void()> then = {}) {
+        CleanDesktop();
+        VirtualSetScreen({0, 0, 2560, 1440}, {0, 0, 2560, 1400});
+        VirtualCaptureSource source;
+        source.channel[0].tones = {{440, 0.3}};
+        source.channel[1].tones = {{880, 0.3}};
+        VirtualSetCaptureSource(source);
+        WriteSettings(settings);
+        std::vector<uint32_t> pixels;
+        Pass(1500);
+        At([&] {
+            for (int y = 0; y < frmIzobragenie->ClientHeight(); ++y)
+                for (int x = 0; x < frmIzobragenie->ClientWidth(); ++x)
+                    pixels.push_back(VirtualClientPixel(frmIzobragenie->Handle(), x, y));
+        });
+        if (then) At(std::move(then));
+        EXPECT_EQ(RunProgram(), 0);
+        return pixels;
     }
 };
 
@@ -194,6 +217,88 @@ TEST_F(Program, WithoutSettingsFileHereTheUsersConfigFolderIsRead) {
     setenv("XDG_CONFIG_HOME", "relative", 1);
     setenv("HOME", "/home/someone", 1);
     EXPECT_EQ(SettingsFilePath(), "/home/someone/.config/kavrel/kavrel.ini");
+}
+
+// The zoom of a kavrel.ini key, else of the screen's pixels per inch (rounded down, at most 4):
+// both windows grow by it in the corners of the work area, the controls at that many times
+// their places and sizes.
+TEST_F(Program, TheZoomOfTheSettingsOrTheScreenGrowsBothWindows) {
+    struct Case {
+        const char* settings;
+        int dpi, zoom, textHeight; // that of the raster face asked for at zoom times its height
+    } const cases[] = {{"", 144, 1, 13},
+                       {"", 192, 2, 20},
+                       {"", 960, 4, 40},
+                       {"zoom = 3", 192, 3, 40},
+                       {"zoom = 5", 192, 2, 20}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.settings) + " at " + std::to_string(c.dpi) + " dpi");
+        CleanDesktop();
+        VirtualSetScreen({0, 0, 4096, 2160}, {0, 0, 4096, 2120});
+        VirtualSetDpi(c.dpi);
+        WriteSettings(c.settings);
+        const int k = c.zoom;
+        At([&] {
+            const RECT pause = frmMain->bnPauza->FormRect(),
+                       right = frmMain->rbRightChannel->FormRect();
+            EXPECT_EQ(frmMain->ClientWidth(), 307 * k);
+            EXPECT_EQ(pause.left, 192 * k);
+            EXPECT_EQ(right.top, 24 * k);
+            EXPECT_EQ(right.right, 129 * k);
+            EXPECT_EQ(frmIzobragenie->ClientHeight(), 330 * k);
+            EXPECT_EQ(Frame(frmMain).right, 4096);
+            EXPECT_EQ(Frame(frmMain).bottom, 2120);
+            HDC dc = CreateCompatibleDC(nullptr);
+            SelectObject(dc, frmMain->Font());
+            SIZE text{};
+            GetTextExtentPoint32A(dc, "Pause", 5, &text);
+            DeleteDC(dc);
+            EXPECT_EQ(text.cy, c.textHeight);
+        });
+        EXPECT_EQ(RunProgram(), 0);
+    }
+}
+
+// Sends a press and release of the left button at a client point, as the mouse makes them.
+void Click(const TForm* form, int x, int y) {
+    const LPARAM at = LPARAM(y) << 16 | LPARAM(x);
+    SendMessageA(form->Handle(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageA(form->Handle(), WM_LBUTTONUP, 0, at);
+}
+
+// The picture at zoom 2 is the picture at zoom 1 with each pixel made 2 x 2; the controls take
+// clicks at their grown places and the keyboard as before; a click on the picture reaches its
+// handlers in the picture's pixels.
+TEST_F(Program, AtZoomTwoThePictureIsDoubledAndTheControlsAnswerMouseAndKeys) {
+    const std::vector<uint32_t> one = PictureWith("");
+    std::vector<std::string> seen;
+    const std::vector<uint32_t> two = PictureWith("zoom=2\r\n", [&] {
+        static std::string tracked; // each press and release
+        frmIzobragenie->OnTrack = [](int x, int y, void*, TfrmIzobragenie*) {
+            tracked += std::to_string(x) + "," + std::to_string(y) + " ";
+        };
+        Click(frmIzobragenie, 101, 51);
+        Click(frmMain, 240, 27); // the button's centre at zoom 1 lies outside it now
+        seen.push_back(frmMain->bnPauza->Caption());
+        Click(frmMain, 2 * (80 + 10), 2 * (24 + 8)); // Right
+        seen.push_back(std::to_string(frmMain->Channel));
+        SendMessageA(frmMain->Handle(), WM_KEYDOWN, VK_LEFT, 0);
+        seen.push_back(std::to_string(frmMain->Channel));
+        Click(frmMain, 2 * (192 + 48), 2 * (15 + 12));
+        seen.push_back(frmMain->bnPauza->Caption());
+        seen.push_back(tracked);
+    });
+    ASSERT_EQ(one.size(), 670u * 330u);
+    ASSERT_EQ(two.size(), 4 * one.size());
+    int differ = 0;
+    for (size_t y = 0; y < 660; ++y)
+        for (size_t x = 0; x < 1340; ++x)
+            differ += two[y * 1340 + x] != one[y / 2 * 670 + x / 2];
+    EXPECT_EQ(differ, 0);
+    // Neither black nor the scales' green: the tones' lines.
+    EXPECT_GT(std::count_if(one.begin(), one.end(), [](uint32_t p) { return p % 0x00FF00 != 0; }),
+              1000);
+    EXPECT_EQ(seen, (std::vector<std::string>{"Pause", "1", "0", "Continue", "50,25 50,25 "}));
 }
 
 } // namespace

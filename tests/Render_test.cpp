@@ -229,6 +229,20 @@ TEST_F(Render, AnyNumberOfWorkersKeepsPicturePeakAndLinesBitForBit) {
         EXPECT_TRUE(p.pixels == alone.pixels) << jobs;
         EXPECT_TRUE(bytes == aloneLines) << jobs;
     }
+    // A sound that ends before the length counted at first (a file cut while being read).
+    struct Shrinking : SampleSource {
+        const std::vector<int16_t>& samples;
+        explicit Shrinking(const std::vector<int16_t>& s) : samples(s) {}
+        size_t Read(int16_t* to, size_t most) override {
+            const size_t n = std::min(most, samples.size() / 2 - at);
+            std::copy_n(samples.data() + at, n, to);
+            return at += n, n;
+        }
+        size_t at = 0;
+    } shrinking(samples);
+    const RenderPicture cut = RenderStream(shrinking, samples.size(), RenderJob{});
+    EXPECT_FALSE(cut.ok);
+    EXPECT_NE(cut.message.find("the input changed while being read"), std::string::npos);
 }
 
 TEST(RenderProgress, TheBarEndsFullOnItsOwnLine) {
@@ -362,6 +376,16 @@ TEST_F(RenderProgram, OutputsReplaceFilesAtomicallyAndStreamEverythingElse) {
               0);
     ASSERT_EQ(Program("t.wav -q -o - | tee stdout.png").status, 0);
     ASSERT_EQ(Program("t.wav -q -o " + longName).status, 0);
+    // Through /dev/fd a file is written in place (its inode kept), a pipe as a stream.
+    dir.Write("fd.png", "old");
+    const auto inode = [this](const char* name) {
+        struct stat st {};
+        return stat(dir.File(name).c_str(), &st) == 0 ? st.st_ino : 0;
+    };
+    const ino_t before = inode("fd.png");
+    ASSERT_EQ(Program("t.wav -q -o /dev/fd/3 3<>fd.png").status, 0);
+    ASSERT_EQ(Program("t.wav -q -o /dev/fd/3 3>&1 | tee fdpipe.png").status, 0);
+    EXPECT_EQ(inode("fd.png"), before);
     EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.png")));
     EXPECT_TRUE(std::filesystem::is_fifo(dir.File("pipe")));
     EXPECT_EQ(std::filesystem::file_size(dir.File("lines.f32")), 58u * 280 * 4);
@@ -369,12 +393,14 @@ TEST_F(RenderProgram, OutputsReplaceFilesAtomicallyAndStreamEverythingElse) {
     EXPECT_EQ(png.substr(1, 3), "PNG");
     EXPECT_EQ(Slurp(dir.File("stdout.png")), png);
     EXPECT_EQ(Slurp(dir.File(longName)), png);
+    EXPECT_EQ(Slurp(dir.File("fd.png")), png);
+    EXPECT_EQ(Slurp(dir.File("fdpipe.png")), png);
     const mode_t mask = umask(0);
     umask(mask);
     struct stat st {};
     stat(dir.File("target.png").c_str(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
-    EXPECT_EQ(Files().size(), 7u); // no temporary left
+    EXPECT_EQ(Files().size(), 9u); // no temporary left
 }
 
 // The process ids of a process's children.
@@ -453,9 +479,23 @@ TEST_F(RenderProgram, APartialInputIsDrawnAsFarAsItReadsWithStatusOne) {
                   .status,
               0);
     EXPECT_EQ(Program("- -q --from 1 -o flac.png < t.flac").status, 0); // any format
+    EXPECT_EQ(Program("/dev/stdin -q --from 1 -o named.png", "cat t.wav | ").status, 0);
+    // A stream's header need not give its length (sox writes 2 GB there); an endless one is
+    // kept only in part (here up to a file-size limit) and drawn as far as it was kept.
+    EXPECT_EQ(Program("- -q -o sox.png", "sox -n -r 11025 -t wav - synth 2 sine 440 | ").status, 0);
+    const Outcome endless = Program("- -q -o endless.png", "sox -n -r 11025 -b 16 -t wav - synth "
+                                                           "100000 sine 440 | prlimit -f2000000 ");
+    EXPECT_EQ(endless.status, 1);
+    EXPECT_NE(endless.err.find("reading stopped at 90."), std::string::npos) << endless.err;
+    EXPECT_NE(endless.err.find("cannot keep more of standard input"), std::string::npos);
+    const Outcome nowhere = Program("- -q -o t.png < t.wav", "TMPDIR=" + dir.File("no") + " ");
+    EXPECT_EQ(nowhere.status, 2);
+    EXPECT_NE(nowhere.err.find("cannot keep standard input in " + dir.File("no")),
+              std::string::npos);
     EXPECT_EQ(Slurp(dir.File("stdin.png")), Slurp(dir.File("file.png")));
     EXPECT_EQ(Slurp(dir.File("pipe.png")), Slurp(dir.File("file.png")));
     EXPECT_EQ(Slurp(dir.File("flac.png")), Slurp(dir.File("file.png")));
+    EXPECT_EQ(Slurp(dir.File("named.png")), Slurp(dir.File("file.png")));
 }
 
 // A header claiming 1 Hz makes half an hour of sound (40 MB of samples) of two kilobytes. It is
@@ -470,8 +510,16 @@ TEST_F(RenderProgram, LongSoundsAreDrawnInBoundedMemory) {
     for (int i = 0; i < 1800; ++i)
         wav.push_back(char(128 + 100 * ((i / 3) % 2)));
     dir.Write("slow.wav", wav);
+    // The viewer's zoom makes no larger window here (4 x 4 times 2070 x 330 pixels: 44 MB).
+    dir.Write("kavrel.ini", "zoom = 4\nwidth = 2000\n");
     const Outcome r = Program("slow.wav -q --step 1 --height 16 --jobs 2", "ulimit -v 40960; ");
     EXPECT_EQ(r.status, 0) << r.err;
+    // Too tight for the resampler (which writes through a failed allocation): a message.
+    for (const char* limit : {"16384", "18432"}) {
+        const Outcome tight = Program("slow.wav -q --step 1 --height 16 --jobs 1",
+                                      std::string("ulimit -v ") + limit + "; ");
+        EXPECT_TRUE(tight.status == 2 && !tight.err.empty()) << limit << ": " << tight.status;
+    }
 }
 
 // The settings on the command line over the file's, in the viewer's limits and with its
@@ -500,11 +548,16 @@ TEST_F(RenderProgram, OptionsSetThePictureAndOnlyErrorsPassQuiet) {
     EXPECT_NE(r.err.find("144 columns of 50 points"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("all black"), std::string::npos) << r.err;
     EXPECT_EQ(std::filesystem::file_size(dir.File("db.f32")), 144u * 50 * 4);
-    r = Program("q.wav -o bad.png --ini my.ini --fmin 1 -q");
+    // A file's value that a command-line value puts out of its limits falls back, named so.
+    dir.Write("low.ini", "Fmin = 1000\n");
+    r = Program("q.wav -o low.png --ini low.ini --fmax 500");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.err.find("low.ini: Fmin = 1000 is outside its range 2 <= Fmin < Fmax = 500"),
+              std::string::npos)
+        << r.err;
+    r = Program("q.wav -o quiet.png --ini my.ini -q");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
-    r = Program("q.wav -o bad.png --fmin 1");
-    EXPECT_NE(r.err.find("command line: Fmin = 1 is outside"), std::string::npos) << r.err;
     EXPECT_EQ(Program("--version | tee version.txt").status, 0);
     EXPECT_EQ(Slurp(dir.File("version.txt")).rfind("kavrel-render ", 0), 0u);
     EXPECT_EQ(Program("--help | tee help.txt").status, 0);
@@ -587,9 +640,9 @@ TEST_F(RenderProgram, RefusesBadInputOutputAndOptionsWithStatusTwo) {
     ExpectRefused("t.wav --bogus", "unknown option --bogus", true);
     ExpectRefused("t.wav --width", "--width needs a value", true);
     ExpectRefused("t.wav --width 0", "bad value for --width", true);
-    ExpectRefused("t.wav --width 16315", "--width is at most 16314", true);
-    ExpectRefused("t.wav --jobs 0", "bad value for --jobs", true);
-    ExpectRefused("t.wav --jobs 257", "--jobs is at most 256", true);
+    ExpectRefused("t.wav --width 16315", "--width: 16315 (a whole number from 1 to 16314)", true);
+    ExpectRefused("t.wav --jobs 0", "bad value for --jobs: 0 (a whole number from 1 to 256)", true);
+    ExpectRefused("t.wav --jobs 257", "bad value for --jobs: 257 (a whole number from", true);
     ExpectRefused("t.wav --channel 0", "bad value for --channel", true);
     ExpectRefused("t.wav --channel middle", "bad value for --channel", true);
     ExpectRefused("t.wav --from -1", "bad value for --from", true);
@@ -598,7 +651,19 @@ TEST_F(RenderProgram, RefusesBadInputOutputAndOptionsWithStatusTwo) {
     ExpectRefused("t.wav --ini folder.wav", "cannot read the settings file folder.wav: Is a",
                   false);
     ExpectRefused("t.wav --fmin x", "bad value for --fmin", true);
-    ExpectRefused("t.wav --range 0", "bad value for --range", true);
+    ExpectRefused("t.wav --range 0", "bad value for --range: 0 (decibels, more than 0", true);
+    ExpectRefused("t.wav --range 1001", "--range: 1001 (decibels, more than 0 and at most 1000)",
+                  true);
+    // A setting out of its limits is refused on the command line (in a settings file it falls
+    // back to its default), with the value as written and the range.
+    ExpectRefused("t.wav --fmin 1", "--fmin 1 is outside its range 2 <= Fmin < 5512", false);
+    ExpectRefused("t.wav --fmax 6e3", "--fmax 6e3 is outside its range 0 < Fmax <= 5512", false);
+    ExpectRefused("t.wav --fmin 900 --fmax 500", "--fmin 900 is outside its range 2 <= Fmin < Fmax",
+                  false);
+    ExpectRefused("t.wav --height 2001", "--height 2001 is outside its range 2 <= height < 2001",
+                  false);
+    ExpectRefused("t.wav --step 1.5", "--step 1.5 is outside its range", false);
+    ExpectRefused("t.wav --size 0.001", "--size 0.001 is outside its range", false);
     ExpectRefused("t.wav --scale log", "bad value for --scale", true);
     ExpectRefused("t.wav --palette jet", "bad value for --palette", true);
     const Outcome help = Program("--help");

@@ -2,6 +2,7 @@
 // message where none can be started.
 #include "ChildProcess.h"
 #include "Kernel.h"
+#include "SdlDpi.h"
 #include "SdlForms.h"
 #include "Tfrmizobragenie.h"
 #include "platform/Forms.h"
@@ -20,6 +21,7 @@
 #include <thread>
 
 // Last: its macros (None, Status) clash with names in the headers above.
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 namespace {
@@ -187,6 +189,41 @@ TEST_F(SdlWindow, PictureWindowShowsItsBackBuffer) {
         for (int x = 0; x < 200; ++x)
             wrong += shown[size_t(y) * 200 + size_t(x)] != expected(x, y);
     EXPECT_EQ(wrong, 0);
+}
+
+// GDK_SCALE's whole factor wins; else the X resources' Xft.dpi; else 96.
+TEST(SdlDpi, TheDesktopsScaleComesFromGdkScaleElseXftDpi) {
+    struct Case {
+        const char *resources, *gdkScale;
+        int dpi;
+    } const cases[] = {
+        {nullptr, nullptr, 96},
+        {"Xft.antialias:\t1\nXft.dpi:\t192\nXft.hinting:\t1\n", nullptr, 192},
+        {"Xft.dpi: 144.4", nullptr, 144},
+        {"Xft.dpi:\t192\n", "3", 288},
+        {"Xft.dpi:\t192\n", "1.5", 192}, // not a whole factor: ignored
+        {"Xft.dpis:\t192\nXXft.dpi:\t192\n", "0", 96},
+        {"Xft.dpi:\t1e9\n", "1e9", 96},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(DesktopDpi(c.resources, c.gdkScale), c.dpi)
+            << (c.resources ? c.resources : "-") << " / " << (c.gdkScale ? c.gdkScale : "-");
+}
+
+// The root window's resources, as a desktop's settings daemon or xrdb sets them.
+TEST_F(SdlWindow, TheScreensPixelsPerInchAreTheResourcesXftDpi) {
+    unsetenv("GDK_SCALE");
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    const char resources[] = "Xft.dpi:\t192\n";
+    XChangeProperty(display, DefaultRootWindow(display), XA_RESOURCE_MANAGER, XA_STRING, 8,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(resources),
+                    int(sizeof resources - 1));
+    XCloseDisplay(display);
+    HDC screen = CreateCompatibleDC(nullptr);
+    EXPECT_EQ(GetDeviceCaps(screen, LOGPIXELSX), 192);
+    EXPECT_EQ(GetDeviceCaps(screen, LOGPIXELSY), 192);
+    DeleteDC(screen);
 }
 
 // Without a window manager the desktop draws no frame: the window is its client area.

@@ -68,6 +68,8 @@ TEST(Settings, LinesAreParsedAsKeyEqualsValue) {
     EXPECT_EQ(Read({"\"step\"=\"0.5\""}).Step, 0.5);
     EXPECT_EQ(Read({"height=300.9"}).Height, 300.9);
     EXPECT_EQ(Read({"width=1e3"}).Width, 1000.0);
+    EXPECT_EQ(Read({"zoom = 2"}).Zoom, 2.0);
+    EXPECT_EQ(Read({}).Zoom, 0.0); // the screen's
 }
 
 TEST(Settings, DerivedSizesFollowTheirRoundings) {
@@ -83,9 +85,11 @@ TEST(Settings, DerivedSizesFollowTheirRoundings) {
 
 TEST(Settings, ValuesInsideTheLimitsAreKeptSilently) {
     std::string said;
-    const TSettings s = Kept(
-        Read({"Fmin=2", "Fmax=5512.5", "height=2000.9", "width=4000", "size=1.4", "step=1"}), said);
+    const TSettings s = Kept(Read({"Fmin=2", "Fmax=5512.5", "height=2000.9", "width=4000",
+                                   "size=1.4", "step=1", "zoom=4"}),
+                             said);
     EXPECT_EQ(said, "");
+    EXPECT_EQ(ZoomFactor(s), 4u);
     EXPECT_EQ(s.Fmin, 2.0);
     EXPECT_EQ(s.Fmax, 5512.5);
     const TDerivedSizes d = DeriveSizes(s, 11025);
@@ -134,6 +138,10 @@ TEST(Settings, EachValueOutsideItsLimitsFallsBackToItsDefaultWithOneLine) {
          &TSettings::Width, 600.0},
         {"width=4001", "width = 4001" + range, &TSettings::Width, 600.0},
         {"width=-1e307", "width = -1e307" + range, &TSettings::Width, 600.0},
+        {"zoom=0", "zoom = 0" + range, &TSettings::Zoom, 0.0}, // 0 stands for the screen's
+        {"zoom=5", "zoom = 5" + range, &TSettings::Zoom, 0.0},
+        {"zoom=1.5", "zoom = 1.5" + range, &TSettings::Zoom, 0.0},
+        {"zoom=two", "zoom = two" + nan, &TSettings::Zoom, 0.0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);

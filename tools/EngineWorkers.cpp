@@ -158,8 +158,10 @@ EngineWorkers::~EngineWorkers() {
     for (const Worker& w : workers) {
         close(w.socket); // the worker's order loop ends
         kill(w.pid, SIGKILL);
-        waitpid(w.pid, nullptr, 0);
+        // Out of the signal handler's table before it is reaped: once reaped, its pid may be
+        // another process's.
         DropWorker(w.pid);
+        waitpid(w.pid, nullptr, 0);
     }
     if (shared != nullptr) munmap(shared, bytes);
 }

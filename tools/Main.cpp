@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -149,7 +150,9 @@ int Render(const RenderOptions& options) {
     const SoundResult sound = stream.Outcome(samples);
     if (rendered.linesError != 0)
         return errno = rendered.linesError, lines->Fail(), Fail(lines->Error());
-    if (!rendered.ok) return Fail(options.input + ": " + rendered.message);
+    if (!rendered.ok)
+        return Fail(rendered.badOption ? rendered.message
+                                       : options.input + ": " + rendered.message);
     if (!WritePng(picture.File(), rendered.pixels.data(), rendered.width, rendered.height))
         return picture.Fail(), Fail(picture.Error());
     if (lines != nullptr && !lines->Commit()) return Fail(lines->Error());
@@ -173,6 +176,8 @@ int main(int argc, char** argv) {
     if (options.quiet) Quieten();
     StartNumberConversionUnit();
     CatchInterruptions();
+    // A file-size limit (ulimit -f) makes a write fail with a message instead of ending the run.
+    signal(SIGXFSZ, SIG_IGN);
     StartKernelUnit(GetCommandLineA(), false);
     int status = BadUse;
     // The one exception this program meets: memory running out, ended with a message.

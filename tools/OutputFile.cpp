@@ -5,6 +5,7 @@
 #include <png.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,6 +21,15 @@ std::string Folder(const std::string& path) {
     return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// A link in a folder of /proc however reached (/proc/self/fd/N, /dev/fd/N through /dev/fd's
+// own link): what it names is a file the kernel opens as it stands, not a path to follow.
+bool InProc(const std::string& link) {
+    char* folder = realpath(Folder(link).c_str(), nullptr);
+    const bool proc = folder != nullptr && std::strncmp(folder, "/proc/", 6) == 0;
+    std::free(folder);
+    return proc;
+}
+
 // Where a chain of symbolic links ends; false (errno set) for a loop. Through the magic links
 // of /proc (/dev/stdout, /dev/fd/N) `magic` is set: the file behind them is a stream already
 // open somewhere, written in place.
@@ -27,11 +37,11 @@ bool FollowLinks(std::string& path, bool& magic) {
     for (int hops = 0; hops < MaxLinks; ++hops) {
         struct stat st {};
         if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+        if (InProc(path)) return magic = true, true;
         std::string to(size_t(st.st_size > 0 ? st.st_size : 4096) + 1, '\0');
         const ssize_t n = readlink(path.c_str(), to.data(), to.size());
         if (n < 0) return false;
         to.resize(size_t(n));
-        if (path.rfind("/proc/", 0) == 0) magic = true;
         path = to[0] == '/' ? to : Folder(path) + "/" + to;
     }
     errno = ELOOP;
@@ -64,8 +74,7 @@ bool OutputFile::Resolve() {
     }
     target = path;
     bool magic = false;
-    if (!FollowLinks(target, magic)) return Fail();
-    if (magic) target = path; // the kernel follows these where a path cannot
+    if (!FollowLinks(target, magic)) return Fail(); // a magic link is kept: the kernel follows it
     exists = stat(target.c_str(), &st) == 0;
     if (!exists && errno != ENOENT) return Fail();
     if (exists && S_ISDIR(st.st_mode)) return errno = EISDIR, Fail();

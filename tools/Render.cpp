@@ -10,6 +10,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string_view>
 
 namespace {
 
@@ -199,25 +203,49 @@ void FinishColours(RenderPicture& picture, const RenderJob& job) {
         picture.hint = std::string("the picture is all at full level; ") + scale;
 }
 
-// The command line's settings over the file's, in the same limits; the form then follows them.
-void OverrideSettings(TfrmMain& form, const RenderJob& job) {
+// The command line's settings over the file's, in the same limits, and the form made to follow
+// them. A value given here outside its limits is refused, saying the range of the viewer's
+// complaint: the returned message (empty when all are in their limits). Complaints about the
+// file's values are passed on.
+std::string OverrideSettings(TfrmMain& form, const RenderJob& job) {
     const SettingsOverride& o = job.settings;
-    if (!o.fmin && !o.fmax && !o.step && !o.size && !o.height) return;
     TSettings& s = form.Settings;
-    // A value given here replaces the file's, whose text a complaint would otherwise name.
-    const auto take = [&s](int field, double& value, const std::optional<double>& given) {
-        if (!given) return;
-        value = *given;
-        s.Written[field][0] = 0;
-        s.NotANumber[field] = false;
-    };
-    take(0, s.Fmin, o.fmin);
-    take(1, s.Fmax, o.fmax);
-    take(2, s.Step, o.step);
-    take(3, s.Size, o.size);
-    take(4, s.Height, o.height);
-    KeepSettingsInLimits(s, form.SampleRate, job.complaints, "kavrel-render: command line");
+    double* const fields[] = {&s.Fmin, &s.Fmax, &s.Step, &s.Size, &s.Height};
+    bool any = false;
+    for (int f = SettingFmin; f <= SettingHeight; ++f) {
+        if (!o.value[f]) continue;
+        *fields[f] = *o.value[f];
+        std::snprintf(s.Written[f], sizeof s.Written[f], "%s", o.written[f].c_str());
+        s.NotANumber[f] = false;
+        any = true;
+    }
+    if (!any) return {};
+    char* text = nullptr;
+    size_t size = 0;
+    FILE* said = open_memstream(&text, &size);
+    if (said == nullptr) return "out of memory";
+    // Complaints name the settings file: those about its values are passed on as they are.
+    const std::string file = job.settingsPath;
+    KeepSettingsInLimits(s, form.SampleRate, said, file.c_str());
+    std::fclose(said);
+    std::istringstream complaints(std::string(text, size));
+    std::free(text);
+    static const char* const keys[] = {"Fmin", "Fmax", "step", "size", "height"};
+    constexpr std::string_view outside = " is outside its range ", fallback = "; the default ";
+    for (std::string line; std::getline(complaints, line);) {
+        for (int f = SettingFmin; f <= SettingHeight; ++f) {
+            const std::string named = file + ": " + keys[f] + " = ";
+            if (!o.value[f] || line.rfind(named, 0) != 0) continue;
+            const std::string given = std::string(SettingOptions[f]) + " " + o.written[f];
+            const size_t from = line.find(outside);
+            if (from == std::string::npos) return given + ": " + line;
+            const size_t range = from + outside.size();
+            return given + outside.data() + line.substr(range, line.find(fallback) - range);
+        }
+        std::fprintf(job.complaints, "%s\n", line.c_str());
+    }
     form.ApplySettings();
+    return {};
 }
 
 RenderPicture Refused(std::string message) {
@@ -254,6 +282,8 @@ public:
         }
         return true;
     }
+    // The source gave fewer samples than it was counted to have.
+    bool Shrank() const { return shrank; }
 
 private:
     uint64_t Count() const {
@@ -273,7 +303,7 @@ private:
             buffer.resize(size_t(to - start));
             const size_t got = source.Read(buffer.data() + had, buffer.size() - had);
             buffer.resize(had + got);
-            if (got == 0) return false; // fewer samples than counted
+            if (got == 0) return shrank = true, false;
         }
         return workers.Deal(dealt++, buffer.data(), count);
     }
@@ -283,6 +313,7 @@ private:
     uint64_t windows, window, hop, rows;
     uint64_t dealt = 0, taken = 0, collected = 0, start = 0;
     const float* lines = nullptr;
+    bool shrank = false;
     std::vector<int16_t> buffer; // samples from `start` on
 };
 
@@ -304,7 +335,12 @@ bool RunTicks(TfrmMain& form, SampleSource& source, uint64_t samples, const Rend
     for (uint64_t tick = 1, done = 0; done < samples; ++tick) {
         done = std::min(samples, SamplesByTick(tick));
         const auto start = Clock::now();
-        if (done >= n && !dealer.Take(form, (done - n) / hop + 1)) return false;
+        if (done >= n && !dealer.Take(form, (done - n) / hop + 1)) {
+            if (dealer.Shrank())
+                picture.message = "the input changed while being read: it ended before the "
+                                  "length read at first";
+            return false;
+        }
         if (!WriteWaitingLines(form, job.lines)) return picture.linesError = errno, false;
         const auto engineDone = Clock::now();
         if (!DrawTick(form, drawn)) return false;
@@ -348,8 +384,13 @@ RenderPicture RenderSamples(const std::vector<int16_t>& samples, const RenderJob
 RenderPicture RenderStream(SampleSource& source, uint64_t samples, const RenderJob& job) {
     TApplication application;
     application.Initialize();
-    auto* form = new TfrmMain(&application, job.settingsPath.c_str());
-    OverrideSettings(*form, job);
+    auto* form = new TfrmMain(&application, job.settingsPath.c_str(), 1);
+    if (std::string bad = OverrideSettings(*form, job); !bad.empty()) {
+        delete form;
+        RenderPicture refused = Refused(std::move(bad));
+        refused.badOption = true;
+        return refused;
+    }
     const ColumnPlan plan = PlanColumns(samples, form->Sizes.N, form->Sizes.H, job.maxColumns);
     if (plan.columns == 0) {
         const uint32_t n = form->Sizes.N;
@@ -376,7 +417,7 @@ RenderPicture RenderStream(SampleSource& source, uint64_t samples, const RenderJ
     if (backBuffer != nullptr) backBuffer->Release();
     if (picture.ok)
         FinishColours(picture, job);
-    else
+    else if (picture.message.empty())
         picture.message = job.lines != nullptr && std::ferror(job.lines)
                               ? "the lines file could not be written"
                               : "the picture could not be drawn (too large for memory?)";

@@ -15,9 +15,14 @@ constexpr uint32_t MaxRenderColumns = 16384 - 70;
 // Worker processes at most (the interruption handler's table of workers).
 constexpr uint32_t MaxRenderJobs = 256;
 
-// Settings given on the command line, over the settings file's (and kept in the same limits).
+// Settings given on the command line, over the settings file's, in the settings' order; a
+// value outside its limits is refused (the file's own fall back to their defaults).
+enum SettingField { SettingFmin, SettingFmax, SettingStep, SettingSize, SettingHeight };
+inline constexpr const char* SettingOptions[] = {"--fmin", "--fmax", "--step", "--size",
+                                                 "--height"};
 struct SettingsOverride {
-    std::optional<double> fmin, fmax, step, size, height;
+    std::optional<double> value[5];
+    std::string written[5]; // each value as the command line gave it
 };
 
 // How a value becomes a grey level: the viewer's linear scale against the peak, or decibels
@@ -41,8 +46,9 @@ struct RenderJob {
 
 struct RenderPicture {
     bool ok = false;
-    std::string message; // why not, when not ok
-    int linesError = 0;  // the errno of a failed write to the lines file
+    std::string message;    // why not, when not ok
+    bool badOption = false; // the message is about a command-line value, not the sound
+    int linesError = 0;     // the errno of a failed write to the lines file
     uint32_t width = 0, height = 0;
     std::vector<uint32_t> pixels; // the picture window's client area, 0x00RRGGBB, row by row
     uint32_t columns = 0, rows = 0;

@@ -1,5 +1,6 @@
 #include "RenderOptions.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -31,15 +32,18 @@ const char* const RenderUsage =
     "  --size FACTOR     factor on the window length (default 1)\n"
     "  --scale S         linear: the viewer's grey scale (the default); db: decibels below\n"
     "                    the peak, which shows quiet sound\n"
-    "  --range DB        the decibels --scale db spans below the peak (default 80)\n"
+    "  --range DB        the decibels --scale db spans below the peak (default 80, at\n"
+    "                    most 1000)\n"
     "  --palette P       grey (the default) or heat: black through red and yellow to white\n"
     "  --jobs N          worker processes analysing the sound (default: one for every\n"
     "                    processor available); the picture is the same for any number\n"
     "  --quiet           errors only: no progress bar, note, hint or settings complaint\n"
     "  --version         the version\n"
-    "INPUT may be - for standard input (a format libsndfile reads as a stream, such as WAV);\n"
-    "then -o is needed. Settings given here override the settings file's.\n"
-    "Exit status: 0 done; 1 the input could not be read to its end (damaged or cut short):\n"
+    "INPUT may be - for standard input, then -o is needed; it is kept in $TMPDIR (else /tmp),\n"
+    "at most 1 GB of it. Settings given here override the settings file's and must be in\n"
+    "its limits.\n"
+    "Exit status: 0 done; 1 the input could not be read to its end (damaged, cut short, or\n"
+    "standard input longer than is kept):\n"
     "the picture shows what was read; 2 bad options, input or output, nothing written.\n";
 
 namespace {
@@ -55,11 +59,13 @@ bool ParseSeconds(const char* text, double& value) {
     return ParseNumber(text, value) && value >= 0;
 }
 
-// A setting of the viewer: any number; its limits are the settings file's.
-bool ParseSetting(const char* text, std::optional<double>& setting) {
+// A setting of the viewer: any number, kept as written; its limits are checked with the
+// settings file's.
+bool ParseSetting(const char* text, SettingsOverride& settings, SettingField field) {
     double value = 0;
     if (!ParseNumber(text, value)) return false;
-    setting = value;
+    settings.value[field] = value;
+    settings.written[field] = text;
     return true;
 }
 
@@ -97,6 +103,18 @@ std::string DefaultOutput(const std::string& input) {
     return (extension ? input.substr(0, dot) : input) + ".png";
 }
 
+// The values an option takes, for the message refusing another.
+std::string Allowed(const std::string& option) {
+    if (option == "--channel") return "left, right or a channel number from 1";
+    if (option == "--width") return "a whole number from 1 to " + std::to_string(MaxRenderColumns);
+    if (option == "--jobs") return "a whole number from 1 to " + std::to_string(MaxRenderJobs);
+    if (option == "--from" || option == "--to") return "seconds, 0 or more";
+    if (option == "--range") return "decibels, more than 0 and at most " + std::to_string(MaxRange);
+    if (option == "--scale") return "linear or db";
+    if (option == "--palette") return "grey or heat";
+    return "a number, in the limits the settings file has";
+}
+
 // An option with a value: false for anything else.
 bool ParseValue(const std::string& arg, const char* value, RenderOptions& o, bool& good) {
     SettingsOverride& s = o.overrides;
@@ -108,22 +126,21 @@ bool ParseValue(const std::string& arg, const char* value, RenderOptions& o, boo
         o.lines = value;
     else if (arg == "--channel")
         good = ParseChannel(value, o.channel, o.side);
-    else if (arg == "--width" || arg == "--jobs")
-        good = ParseCount(value, arg == "--width" ? o.width : o.jobs);
+    else if (arg == "--width")
+        good = ParseCount(value, o.width) && o.width <= MaxRenderColumns;
+    else if (arg == "--jobs")
+        good = ParseCount(value, o.jobs) && o.jobs <= MaxRenderJobs;
     else if (arg == "--from" || arg == "--to")
         good = ParseSeconds(value, arg == "--from" ? o.from : o.to);
-    else if (arg == "--fmin" || arg == "--fmax")
-        good = ParseSetting(value, arg == "--fmin" ? s.fmin : s.fmax);
-    else if (arg == "--step" || arg == "--size")
-        good = ParseSetting(value, arg == "--step" ? s.step : s.size);
-    else if (arg == "--height")
-        good = ParseSetting(value, s.height);
     else if (arg == "--range")
-        good = ParseNumber(value, o.range) && o.range > 0;
+        good = ParseNumber(value, o.range) && o.range > 0 && o.range <= MaxRange;
     else if (arg == "--scale")
         good = ParseChoice(value, "linear", "db", Scale::Linear, Scale::Decibel, o.scale);
     else if (arg == "--palette")
         good = ParseChoice(value, "grey", "heat", Palette::Grey, Palette::Heat, o.palette);
+    else if (const auto setting = std::find(SettingOptions, std::end(SettingOptions), arg);
+             setting != std::end(SettingOptions))
+        good = ParseSetting(value, s, SettingField(setting - SettingOptions));
     else
         return false;
     return true;
@@ -157,16 +174,14 @@ bool ParseRenderOptions(int argc, const char* const* argv, RenderOptions& option
             return error = "more than one input: " + arg, false;
         else
             options.input = arg;
-        if (!good) return error = "bad value for " + arg + ": " + argv[i], false;
+        if (!good)
+            return error = "bad value for " + arg + ": " + argv[i] + " (" + Allowed(arg) + ")",
+                   false;
     }
     if (options.help || options.version) return true;
     if (options.input.empty()) return error = "no input file given", false;
     if (options.to >= 0 && options.to <= options.from)
         return error = "--to must be later than --from", false;
-    if (options.width > MaxRenderColumns)
-        return error = "--width is at most " + std::to_string(MaxRenderColumns), false;
-    if (options.jobs > MaxRenderJobs)
-        return error = "--jobs is at most " + std::to_string(MaxRenderJobs), false;
     if (options.output.empty() && options.input == "-")
         return error = "standard input as input needs -o", false;
     if (options.output.empty()) options.output = DefaultOutput(options.input);

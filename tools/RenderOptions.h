@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <string>
 
+// The decibels --range spans at most: far below any level a float holds.
+constexpr int MaxRange = 1000;
+
 struct RenderOptions {
     std::string input;
     std::string output; // default: the input's name with .png

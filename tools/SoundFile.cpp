@@ -7,10 +7,13 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <functional>
 #include <memory>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -19,6 +22,10 @@ constexpr sf_count_t ChunkFrames = 4096;
 // The resampler's output a call at most, whatever the rates: a header claiming 1 Hz would make
 // a chunk of 4096 frames 45 million samples.
 constexpr size_t ResampledChunk = 16384;
+// libsoxr writes through an allocation that failed instead of reporting it. What one of its
+// calls may allocate (at most 1.8 MB in all at any rate measured, 1 Hz to 2 GHz, so twice
+// that for a reallocation) is set aside for it.
+constexpr size_t ResamplerReserve = size_t(4) << 20;
 
 // A float sample of full scale 1.0 as 16 bits: rounded, clipped, silence for what is not a
 // number (a float file may hold anything).
@@ -62,7 +69,10 @@ public:
         soxr_error_t error = nullptr;
         const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
         const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
-        resampler = soxr_create(info.samplerate, RenderRate, 1, &error, &io, &quality, nullptr);
+        reserve.reset(new char[ResamplerReserve]);
+        WithReserve([&] {
+            resampler = soxr_create(info.samplerate, RenderRate, 1, &error, &io, &quality, nullptr);
+        });
         if (error != nullptr) resampler = nullptr;
         resampled.resize(ResampledChunk);
     }
@@ -75,6 +85,8 @@ public:
     }
     // The frame reading has reached (where it stopped, at the end).
     sf_count_t At() const { return at; }
+    // Whether the file ran out before the span's end.
+    bool Exhausted() const { return exhausted; }
 
     size_t Read(int16_t* to, size_t most) {
         size_t given = 0;
@@ -104,6 +116,7 @@ private:
         monoUsed = monoCount = 0;
         const sf_count_t want = std::min(ChunkFrames, end - at);
         const sf_count_t got = want > 0 ? sf_readf_float(file, chunk.data(), want) : 0;
+        exhausted = exhausted || got < want;
         if (got <= 0) return void(ended = true);
         const sf_count_t skip = std::min(got, std::max<sf_count_t>(0, first - at));
         for (sf_count_t i = skip; i < got; ++i)
@@ -120,8 +133,10 @@ private:
             return;
         }
         size_t taken = 0, made = 0;
-        soxr_process(resampler, mono.data() + monoUsed, monoCount - monoUsed, &taken,
-                     resampled.data(), resampled.size(), &made);
+        WithReserve([&] {
+            soxr_process(resampler, mono.data() + monoUsed, monoCount - monoUsed, &taken,
+                         resampled.data(), resampled.size(), &made);
+        });
         // A resampler taking and giving nothing would never end: its input is dropped.
         monoUsed = taken == 0 && made == 0 ? monoCount : monoUsed + taken;
         Take(made);
@@ -131,10 +146,20 @@ private:
     bool Flush() {
         if (resampler == nullptr || flushed) return false;
         size_t made = 0;
-        soxr_process(resampler, nullptr, 0, nullptr, resampled.data(), resampled.size(), &made);
+        WithReserve([&] {
+            soxr_process(resampler, nullptr, 0, nullptr, resampled.data(), resampled.size(), &made);
+        });
         flushed = made == 0;
         Take(made);
         return !flushed;
+    }
+
+    // A call of libsoxr with the reserve free for it, taken back after: memory running out then
+    // ends the run with a message (std::bad_alloc), as anywhere else.
+    template <typename Call> void WithReserve(Call call) {
+        reserve.reset();
+        call();
+        reserve.reset(new char[ResamplerReserve]); // untouched: address space, not memory
     }
 
     void Take(size_t made) {
@@ -149,8 +174,9 @@ private:
     size_t monoUsed = 0, monoCount = 0;
     std::vector<int16_t> ready;
     size_t readyAt = 0;
-    bool ended = false, flushed = false;
+    bool ended = false, flushed = false, exhausted = false;
     soxr_t resampler = nullptr;
+    std::unique_ptr<char[]> reserve;
 };
 
 // libsndfile takes a WAV file cut short at its real length; only its log tells ("data : N
@@ -165,8 +191,10 @@ bool DataChunkCut(SNDFILE* file) {
 }
 
 // Why reading stopped at frame `at` before `end`, or empty when it did not stop early (a
-// stream of unknown length simply ends).
-std::string StopReason(SNDFILE* file, const SF_INFO& info, sf_count_t at, sf_count_t end) {
+// stream of unknown length simply ends). A stream's writer cannot go back to write the length
+// into the header (sox writes 2 GB there), so only a file's `header` length counts.
+std::string StopReason(SNDFILE* file, const SF_INFO& info, sf_count_t at, sf_count_t end,
+                       bool header) {
     if (sf_error(file) != SF_ERR_NO_ERROR) {
         std::string reason = sf_strerror(file); // "Error : flac decoder lost sync."
         if (reason.rfind("Error : ", 0) == 0) reason.erase(0, 8);
@@ -174,7 +202,7 @@ std::string StopReason(SNDFILE* file, const SF_INFO& info, sf_count_t at, sf_cou
         return reason;
     }
     if (at < end && info.seekable) return "the file ends before the length its header gives";
-    if (DataChunkCut(file)) return "the file is cut short of the length its header gives";
+    if (header && DataChunkCut(file)) return "the file is cut short of the length its header gives";
     return {};
 }
 
@@ -208,19 +236,56 @@ sf_count_t MemoryTell(void* data) {
     return static_cast<MemoryFile*>(data)->at;
 }
 
-// Copies standard input to an unnamed temporary file: null, with errno, when it cannot.
-FILE* SpoolStandardInput() {
-    FILE* spool = std::tmpfile();
-    char buffer[65536];
-    for (ssize_t got; spool != nullptr && (got = read(STDIN_FILENO, buffer, sizeof buffer)) != 0;) {
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0 || std::fwrite(buffer, 1, size_t(got), spool) != size_t(got)) {
-            const int saved = errno;
-            std::fclose(spool);
-            return errno = saved, nullptr;
-        }
+// Standard input is kept in a temporary file, so that any format reads from it and it can be
+// read twice: at most MaxKept bytes of it, and never so much that the temporary folder's file
+// system keeps less than KeepFree bytes free; the picture then shows what was kept.
+constexpr uint64_t MaxKept = uint64_t(1) << 30, KeepFree = uint64_t(64) << 20;
+
+// The temporary folder: $TMPDIR, else /tmp.
+std::string TemporaryFolder() {
+    const char* folder = std::getenv("TMPDIR");
+    return folder != nullptr && folder[0] != 0 ? folder : "/tmp";
+}
+
+// Copies a stream (standard input, a pipe) to an unnamed file in the temporary folder, as far
+// as it may be kept; `cut` says why the copy stopped before the stream's end. Null, with the
+// reason in `cut`, when no file can be made or the stream cannot be read.
+FILE* Spool(int from, const std::string& name, std::string& cut) {
+    std::string folder = TemporaryFolder();
+    int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    FILE* spool = fd >= 0 ? fdopen(fd, "w+b") : nullptr;
+    if (fd < 0 && errno == EOPNOTSUPP) // a file system without unnamed files
+        spool = std::tmpfile(), folder = P_tmpdir;
+    if (spool == nullptr) {
+        cut = "cannot keep " + name + " in " + folder + ": " + std::strerror(errno);
+        return fd >= 0 && close(fd), nullptr;
     }
-    if (spool != nullptr && std::fflush(spool) != 0) return std::fclose(spool), nullptr;
+    fd = fileno(spool);
+    char buffer[65536];
+    uint64_t kept = 0;
+    for (ssize_t got; cut.empty() && (got = read(from, buffer, sizeof buffer)) != 0;) {
+        if (got < 0 && errno == EINTR) continue;
+        struct statvfs fs {};
+        if (got < 0) {
+            cut = "cannot read " + name + ": " + std::strerror(errno);
+            return std::fclose(spool), nullptr;
+        }
+        if (kept + uint64_t(got) > MaxKept)
+            cut = name + " is longer than the " + std::to_string(MaxKept >> 20) + " MB kept of it";
+        else if (fstatvfs(fd, &fs) == 0 && uint64_t(fs.f_bavail) * fs.f_frsize < KeepFree + got)
+            cut = "the temporary folder " + folder + " has too little room for more of " + name +
+                  " (TMPDIR chooses another)";
+        else if (std::fwrite(buffer, 1, size_t(got), spool) != size_t(got) ||
+                 std::fflush(spool) != 0)
+            cut = "cannot keep more of " + name + " in " + folder + ": " + std::strerror(errno);
+        else
+            kept += uint64_t(got);
+    }
+    // What was written before a failed write stays; what did not fit is dropped.
+    if (!cut.empty() && ftruncate(fd, off_t(kept)) != 0) {
+        cut = "cannot keep " + name + " in " + folder + ": " + std::strerror(errno);
+        return std::fclose(spool), nullptr;
+    }
     return spool;
 }
 
@@ -234,7 +299,8 @@ struct SoundStreamFile {
     SoundSpan span;
     sf_count_t first = 0, end = 0;
     std::unique_ptr<ChannelReader> reader;
-    FILE* spool = nullptr; // standard input's copy
+    FILE* spool = nullptr; // a stream's copy
+    std::string spoolCut;  // why the copy stopped before the stream's end
     MemoryFile memory{};
     SF_VIRTUAL_IO io{MemoryLength, MemorySeek, MemoryRead, MemoryWrite, MemoryTell};
 
@@ -254,22 +320,21 @@ SoundStream::~SoundStream() = default;
 
 SoundResult SoundStream::Open(const char* path, const SoundSpan& span) {
     file->span = span;
-    if (std::strcmp(path, "-") == 0) {
-        file->spool = SpoolStandardInput();
-        if (file->spool == nullptr)
-            return Failure(SoundStatus::Unreadable,
-                           std::string("cannot read standard input: ") + std::strerror(errno));
-        const int fd = fileno(file->spool);
-        file->open = [fd](SF_INFO& info) {
-            return lseek(fd, 0, SEEK_SET) == 0 ? sf_open_fd(fd, SFM_READ, &info, SF_FALSE)
-                                               : nullptr;
-        };
-        return Start();
-    }
+    if (std::strcmp(path, "-") == 0) return OpenStream(STDIN_FILENO, "standard input");
     struct stat st {};
     if (stat(path, &st) != 0)
         return Failure(SoundStatus::Unreadable,
                        std::string("cannot open ") + path + ": " + std::strerror(errno));
+    // A pipe by name (a FIFO, /dev/stdin, /dev/fd/N, a shell's <(...)) reads as standard input.
+    if (S_ISFIFO(st.st_mode)) {
+        const int fd = open(path, O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return Failure(SoundStatus::Unreadable,
+                           std::string("cannot open ") + path + ": " + std::strerror(errno));
+        SoundResult result = OpenStream(fd, path);
+        close(fd);
+        return result;
+    }
     if (!S_ISREG(st.st_mode))
         return Failure(SoundStatus::Unreadable,
                        S_ISDIR(st.st_mode) ? "is a directory, not a sound file" : "is not a file");
@@ -280,6 +345,16 @@ SoundResult SoundStream::Open(const char* path, const SoundSpan& span) {
         std::fclose(probe);
     file->open = [name = std::string(path)](SF_INFO& info) {
         return sf_open(name.c_str(), SFM_READ, &info);
+    };
+    return Start();
+}
+
+SoundResult SoundStream::OpenStream(int from, const std::string& name) {
+    file->spool = Spool(from, name, file->spoolCut);
+    if (file->spool == nullptr) return Failure(SoundStatus::Unreadable, file->spoolCut);
+    const int fd = fileno(file->spool);
+    file->open = [fd](SF_INFO& info) {
+        return lseek(fd, 0, SEEK_SET) == 0 ? sf_open_fd(fd, SFM_READ, &info, SF_FALSE) : nullptr;
     };
     return Start();
 }
@@ -337,7 +412,12 @@ bool SoundStream::Count(uint64_t& samples) {
 SoundResult SoundStream::Outcome(uint64_t samples) const {
     if (file->reader == nullptr) return Failure(SoundStatus::Unreadable, "cannot read the file");
     const sf_count_t stopped = file->reader->At();
-    const std::string why = StopReason(file->sound, file->info, stopped, file->end);
+    // Standard input kept in part ends early where it was cut, however its header reads.
+    const bool atCut = file->reader->Exhausted() || stopped >= file->info.frames;
+    const std::string why =
+        !file->spoolCut.empty() && atCut
+            ? file->spoolCut
+            : StopReason(file->sound, file->info, stopped, file->end, file->spool == nullptr);
     if (samples == 0)
         return why.empty()
                    ? Failure(SoundStatus::EmptySpan, "the chosen span holds no samples of the file")

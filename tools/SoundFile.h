@@ -43,8 +43,9 @@ public:
     SoundStream(const SoundStream&) = delete;
     SoundStream& operator=(const SoundStream&) = delete;
 
-    // Opens a file; "-" is standard input, copied first to an unnamed temporary file so that
-    // any format reads from it and it can be read twice. The result's samples stay empty; its
+    // Opens a file; "-" is standard input, which like a pipe given by name is copied first to
+    // an unnamed temporary file so that any format reads from it and it can be read twice (a
+    // bounded part of it: Outcome then says where it was cut). The result's samples stay empty; its
     // status says whether samples can be read.
     SoundResult Open(const char* path, const SoundSpan& span);
     // The same from the bytes of a file in memory (which must outlive the stream).
@@ -62,6 +63,8 @@ public:
     SoundResult Outcome(uint64_t samples) const;
 
 private:
+    // A stream copied first (a bounded part of it) to an unnamed temporary file.
+    SoundResult OpenStream(int from, const std::string& name);
     SoundResult Start();
     std::unique_ptr<SoundStreamFile> file;
 };

@@ -39,9 +39,9 @@ void Line(HDC dc, int x0, int y0, int x1, int y1, COLORREF colour) {
     DeleteObject(pen);
 }
 
-void Dot(HDC dc, int x, int y, COLORREF colour) {
+void Dot(HDC dc, int x, int y, COLORREF colour, int size = 1) {
     HBRUSH b = CreateSolidBrush(colour);
-    RECT r{x, y, x + 1, y + 1};
+    RECT r{x, y, x + size, y + size};
     FillRect(dc, &r, b);
     DeleteObject(b);
 }
@@ -179,7 +179,8 @@ TRadioButton::TRadioButton(TComponent* owner, TControl* parent) : TControl(owner
 // The classic radio circle, 12 by 12 pixels, as Windows draws it: a ring of shadow (S) and dark
 // shadow (D) at the upper left, highlight (H) and light (L) at the lower right, a window face (W)
 // and, when checked, a dot of window text (T). One pixel of the upper right ring, where its two
-// halves meet, is left unpainted there too.
+// halves meet, is left unpainted there too. A form laid out for k times 96 pixels per inch draws
+// each of its pixels k times as wide and high.
 void TRadioButton::Paint(HDC dc) {
     static constexpr const char* circle[RadioSize] = {
         "....SSSS....", "..SSDDDDSS..", ".SSDWWWWD.H.", ".SDWWWWWWLH.",
@@ -189,12 +190,13 @@ void TRadioButton::Paint(HDC dc) {
     const RECT r = FormRect();
     const SIZE s = TextSize(dc, Caption());
     const int textTop = r.top + (Height - s.cy) / 2;
+    const int k = Form() != nullptr ? std::max(1, Form()->PixelsPerInch() / 96) : 1;
     for (int y = 0; y < RadioSize; ++y)
         for (int x = 0; x < RadioSize; ++x)
             if (const int index = CircleColour(circle[y][x], checked); index >= 0)
-                Dot(dc, r.left + 1 + x, textTop + y, GetSysColor(index));
+                Dot(dc, r.left + k * (1 + x), textTop + k * y, GetSysColor(index), k);
     // The text follows the 13 pixel box, half a digit's width and one pixel of focus margin on.
-    const int textLeft = r.left + RadioBox + TextSize(dc, "0").cx / 2 + 1;
+    const int textLeft = r.left + k * RadioBox + TextSize(dc, "0").cx / 2 + k;
     SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
     TextOutA(dc, textLeft, textTop, Caption().c_str(), int(Caption().size()));
     if (Focused()) FocusRect(dc, {textLeft - 1, textTop, textLeft + s.cx + 1, textTop + s.cy});

@@ -279,8 +279,26 @@ void TForm::SetFont(const char* face, int height) {
         f.lfFaceName[i] = face[i];
     HFONT old = font;
     font = CreateFontIndirectA(&f);
+    fontFace = f.lfFaceName;
+    fontHeight = height;
     FontChanged();
     DeleteObject(old);
+}
+
+void TForm::ScaleBy(int multiplier, int divider) {
+    if (multiplier <= 0 || divider <= 0) return;
+    const auto scaled = [=](int value) { return int(int64_t{value} * multiplier / divider); };
+    std::vector<TControl*> pending(Children.begin(), Children.end());
+    while (!pending.empty()) {
+        TControl* c = pending.back();
+        pending.pop_back();
+        c->SetBounds(scaled(c->Left), scaled(c->Top), scaled(c->Width), scaled(c->Height));
+        pending.insert(pending.end(), c->Children.begin(), c->Children.end());
+    }
+    SetClientWidth(scaled(ClientWidth()));
+    SetClientHeight(scaled(ClientHeight()));
+    pixelsPerInch = scaled(pixelsPerInch);
+    SetFont(fontFace.c_str(), scaled(fontHeight));
 }
 
 // As a dialog does, the form opens with the keyboard on its first control in tab order.

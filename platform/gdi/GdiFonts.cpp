@@ -134,6 +134,20 @@ size_t ChooseStrike(const std::vector<Strike>& strikes, int height) {
     return fitting < strikes.size() ? fitting : smallest;
 }
 
+// The whole factor a strike is drawn at: GDI draws a raster strike 2, 3... times as wide and
+// high where the height asked for comes close enough to that multiple, as Wine's font mapper
+// does (measured there: em heights -33 and -44 and cell height 40 give the 20-pixel strike
+// doubled, -22 and -26 leave it as it is).
+int StrikeScale(const Strike& strike, int height) {
+    const int asked = height < 0 ? -height + strike.cell - strike.em : height;
+    if (height == 0 || asked <= strike.cell) return 1;
+    int scale = (asked + strike.cell - 1) / strike.cell;
+    const int over = scale * strike.cell - asked;
+    if ((scale > 2 && over > strike.cell / 4) || (scale == 2 && over > strike.cell / 4 - 1))
+        --scale;
+    return scale;
+}
+
 } // namespace
 
 struct GdiFont::Face {
@@ -199,8 +213,9 @@ bool GdiFont::UseRaster(const std::string& path, int height) {
         return false;
     raster = true;
     antialiased = false; // raster glyphs have whole pixels only
-    ascent = strikes[chosen].ascent;
-    descent = strikes[chosen].cell - ascent;
+    scale = StrikeScale(strikes[chosen], height);
+    ascent = strikes[chosen].ascent * scale;
+    descent = strikes[chosen].cell * scale - ascent;
     return true;
 }
 
@@ -235,7 +250,7 @@ int GdiFont::Advance(unsigned char byte) {
     int advance = Height() / 2;
     if (face->ft != nullptr)
         advance = FT_Load_Glyph(face->ft, GlyphIndex(byte), LoadFlags()) == 0
-                      ? static_cast<int>((face->ft->glyph->advance.x + 32) >> 6)
+                      ? static_cast<int>((face->ft->glyph->advance.x + 32) >> 6) * scale
                       : 0;
     advances[byte] = advance;
     measured[byte] = true;
@@ -266,7 +281,19 @@ const GdiFont::Glyph& GdiFont::Image(unsigned char byte) {
             g.coverage[size_t(y) * size_t(g.width) + size_t(x)] =
                 bits ? ((row[x >> 3] >> (7 - (x & 7))) & 1 ? 255 : 0) : row[x];
     }
+    if (scale > 1) Enlarge(g);
     return g;
+}
+
+// Each pixel of the glyph made scale x scale.
+void GdiFont::Enlarge(Glyph& g) const {
+    Glyph large{g.left * scale, g.top * scale, g.width * scale, g.rows * scale, {}};
+    large.coverage.resize(size_t(large.width) * size_t(large.rows));
+    for (int y = 0; y < large.rows; ++y)
+        for (int x = 0; x < large.width; ++x)
+            large.coverage[size_t(y) * size_t(large.width) + size_t(x)] =
+                g.coverage[size_t(y / scale) * size_t(g.width) + size_t(x / scale)];
+    g = std::move(large);
 }
 
 char32_t UnicodeOf1251(unsigned char byte) {

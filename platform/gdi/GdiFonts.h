@@ -21,8 +21,8 @@ class GdiFont {
 public:
     // height < 0: em height in pixels; > 0: cell height (ascent + descent); 0: a cell of 16.
     // A raster face takes the largest strike whose em (or cell) height is not above the one
-    // asked for, or its smallest. The named faces' files are looked for in the directories
-    // given (empty: WineFontDirectories).
+    // asked for, or its smallest, drawn at a whole multiple where the height comes close to it. The
+    // named faces' files are looked for in the directories given (empty: WineFontDirectories).
     static std::unique_ptr<GdiFont> Create(const char* face, int height, int weight,
                                            bool antialiased,
                                            const std::vector<std::string>& directories = {});
@@ -59,12 +59,14 @@ private:
     bool UseScalable(int height);
     unsigned GlyphIndex(unsigned char byte) const;
     int LoadFlags() const;
+    void Enlarge(Glyph& glyph) const;
 
     struct Face;
     std::unique_ptr<Face> face;
     int ascent = 0, descent = 0;
     bool antialiased = false;
     bool raster = false;
+    int scale = 1; // a raster strike's pixels are drawn scale x scale
     std::string family, file;
     int rendered = 0;
     std::array<int, 256> advances{};

@@ -2,6 +2,7 @@
 // (X11 fills the window from shared memory; no GL renderer, whose threads and libraries cost more
 // than the copy), the desktop's drag of caption bars through SDL's hit test, input
 // translated into window messages.
+#include "SdlDpi.h"
 #include "SdlForms.h"
 #include "SdlProbe.h"
 #include "platform/forms/DrawnMessageBox.h"
@@ -278,6 +279,8 @@ public:
         f.blueMask = b;
         return true;
     }
+
+    int Dpi() override { return HasDisplay() ? X11DesktopDpi() : 96; }
 
     // Learnt once per kind of frame from a probe window, since placing a window needs its
     // frame before it is shown; a window manager maps the probe with its frame.

@@ -65,6 +65,7 @@ public:
         screen = desktop = {0, 0, 1024, 768};
         workArea = {0, 0, 1024, 738};
         format = DisplayFormat{};
+        dpi = 96;
         readable = true;
         customFrame = refuseWindows = false;
         clock = scriptTime = 0;
@@ -89,6 +90,7 @@ public:
         f = format;
         return readable;
     }
+    int Dpi() override { return dpi; }
     RECT DesktopFrame(DWORD style) override {
         if ((style & WS_CAPTION) != WS_CAPTION) return {0, 0, 0, 0};
         if (customFrame) return frame;
@@ -147,6 +149,7 @@ public:
 
     RECT screen, desktop, workArea, frame{};
     DisplayFormat format;
+    int dpi = 96;
     bool readable = true, customFrame = false, refuseWindows = false;
     uint32_t clock = 0, scriptTime = 0, idleEnd = 0;
     bool idling = false, bounded = false;
@@ -262,6 +265,10 @@ void VirtualSetScreen(RECT screen, RECT workArea, const RECT* second) {
 void VirtualSetDisplayFormat(const DisplayFormat& format, bool readable) {
     Virtual().format = format;
     Virtual().readable = readable;
+}
+
+void VirtualSetDpi(int dpi) {
+    Virtual().dpi = dpi;
 }
 
 void VirtualSetDesktopFrame(const RECT* frame) {

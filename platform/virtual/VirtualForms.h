@@ -20,8 +20,8 @@ std::vector<RecordedMessageBox> TakeRecordedMessageBoxes();
 
 // A full reset between tests: every window destroyed, timers, messages and input forgotten, a
 // 1024 x 768 screen with a work area above a 30-pixel task bar, the classic desktop's frames, a
-// 32-bit 0x00RRGGBB display, the clock at 0, no scripted input, the loop bounds cleared; then
-// the hooks other parts of the virtual backend registered run.
+// 32-bit 0x00RRGGBB display at 96 dots per inch, the clock at 0, no scripted input, the loop bounds
+// cleared; then the hooks other parts of the virtual backend registered run.
 void VirtualReset();
 // A hook run by every VirtualReset (registering the same one twice keeps one).
 void VirtualOnReset(void (*hook)());
@@ -30,6 +30,8 @@ void VirtualOnReset(void (*hook)());
 void VirtualSetScreen(RECT screen, RECT workArea, const RECT* second = nullptr);
 // readable false: the display mode cannot be read.
 void VirtualSetDisplayFormat(const DisplayFormat& format, bool readable = true);
+// The dots per inch the desktop asks programs to draw at (GetDeviceCaps); 96 after a reset.
+void VirtualSetDpi(int dpi);
 // The widths of the frames the desktop draws round captioned windows (left, top, right,
 // bottom); null: the classic desktop's, as AdjustWindowRectEx gives them.
 void VirtualSetDesktopFrame(const RECT* frame);

@@ -61,6 +61,10 @@ BOOL SystemParametersInfoA(UINT action, UINT, void* data, UINT) {
     return 1;
 }
 
+int GetDeviceCaps(HDC, int index) {
+    return index == LOGPIXELSX || index == LOGPIXELSY ? Backend().Dpi() : 0;
+}
+
 HINSTANCE GetModuleHandleA(const char*) {
     static int module;
     return &module;

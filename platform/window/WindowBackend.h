@@ -31,6 +31,8 @@ public:
     virtual RECT WorkArea() = 0;
     // False when the mode cannot be read.
     virtual bool Format(DisplayFormat& format) = 0;
+    // The dots per inch the desktop asks programs to draw at: 96 without scaling.
+    virtual int Dpi() = 0;
     // The widths of the frame the desktop draws around a window of the style (left, top, right,
     // bottom); zero each for windows without a caption.
     virtual RECT DesktopFrame(DWORD style) = 0;

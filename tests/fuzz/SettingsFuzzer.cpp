@@ -46,6 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(d.H >= 1 && d.H <= d.N);
     Require(d.Rows >= MinPixels && d.Rows <= MaxRows && d.Cols >= MinPixels && d.Cols <= MaxCols);
     Require(d.TimeFrom < 0 && d.TimeFrom > -double(d.H) * d.Cols / 11025);
+    Require(ZoomFactor(settings) >= 1 && ZoomFactor(settings) <= MaxZoom);
     ConfigRecord record{};
     FillConfigRecord(record, settings, d, 11025);
     Require(record.SampleCount == d.N && record.LagCount == d.N / 4 && record.PointCount == d.Rows);
