@@ -33,6 +33,7 @@ const char* Answer(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    NoteErrorStream();
     if (const char* answer = Answer(argc, argv)) return std::fputs(answer, stdout) < 0 ? 1 : 0;
     StartNumberConversionUnit();
     StartKernelUnit(GetCommandLineA(), KAVREL_TABLE_FILE);

@@ -3,6 +3,7 @@
 #include "Kernel.h"
 #include "Matematicheskieoperacii.h"
 #include "Preobrazovaniechisel.h"
+#include "platform/Forms.h"
 #include "platform/Gdi.h"
 
 #include <algorithm>
@@ -25,6 +26,18 @@ struct TComplaints {
     const char* file;
 };
 
+// One line to its stream; standard error is the program's messages, which a Windows program
+// without a console shows in a box.
+void Say(FILE* to, const char* line) {
+    if (to == stderr)
+        ProgramMessage(line);
+    else
+        std::fprintf(to, "%s\n", line);
+}
+
+// A complaint names the file (a path of up to 4096 bytes) and a value of up to 40.
+using TLine = char[4096 + 512];
+
 // A number as the scales write it: the user locale's decimal separator, at most six decimals.
 struct TNumber {
     char text[48];
@@ -40,12 +53,15 @@ void Complain(const TComplaints& c, const TSettings& s, TField field, double val
               const char* range, const char* fallback) {
     const TNumber number = Num(value);
     const char* written = s.Written[field][0] != 0 ? s.Written[field] : number.text;
+    TLine line;
     if (s.NotANumber[field])
-        std::fprintf(c.to, "%s: %s = %s is not a number; the default %s is used\n", c.file,
-                     Keys[field], written, fallback);
+        std::snprintf(line, sizeof line, "%s: %s = %s is not a number; the default %s is used",
+                      c.file, Keys[field], written, fallback);
     else
-        std::fprintf(c.to, "%s: %s = %s is outside its range %s; the default %s is used\n", c.file,
-                     Keys[field], written, range, fallback);
+        std::snprintf(line, sizeof line,
+                      "%s: %s = %s is outside its range %s; the default %s is used", c.file,
+                      Keys[field], written, range, fallback);
+    Say(c.to, line);
 }
 
 void Complain(const TComplaints& c, const TSettings& s, TField field, double value,
@@ -187,10 +203,12 @@ void ApplySettingsLine(TSettings& settings, const char* line, FILE* complaints,
     if (complaints == nullptr || first == ';' || first == '#') return;
     char shown[40];
     KeepWritten(shown, key);
-    std::fprintf(complaints,
-                 "%s: the key \"%s\" is not known and its line is ignored; the keys are Fmin, "
-                 "Fmax, step, size, height, width and zoom, written exactly so\n",
-                 fileName, shown);
+    TLine said;
+    std::snprintf(said, sizeof said,
+                  "%s: the key \"%s\" is not known and its line is ignored; the keys are Fmin, "
+                  "Fmax, step, size, height, width and zoom, written exactly so",
+                  fileName, shown);
+    Say(complaints, said);
 }
 
 void KeepSettingsInLimits(TSettings& settings, uint32_t sampleRate, FILE* complaints,

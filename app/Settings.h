@@ -44,13 +44,15 @@ void SetSettingsDefaults(TSettings& settings);
 // One line of the settings file: "key = value" or "key = value %", the key one of Fmin, Fmax,
 // step, size, height, width, zoom (exactly so); a value that is not number text counts as 0. Other
 // lines change nothing; one of the form key = value with another key is named in one line to
-// complaints (when given), the key left out when it starts a comment (';' or '#').
+// complaints (when given), the key left out when it starts a comment (';' or '#'). Complaints
+// sent to stderr go through ProgramMessage: a Windows program without a console shows them in a
+// box.
 void ApplySettingsLine(TSettings& settings, const char* line, FILE* complaints = nullptr,
                        const char* fileName = "kavrel.ini");
 // Puts back the default of every setting outside its limits (which depend on the sample rate
 // and the settings already kept), with one line to complaints (the program's standard error)
 // naming the file, the key, the value as written (or that it is not a number) and the range,
-// whose numbers are written with the user locale's decimal separator.
+// whose numbers are written with the user locale's decimal separator; stderr as above.
 void KeepSettingsInLimits(TSettings& settings, uint32_t sampleRate, FILE* complaints,
                           const char* fileName = "kavrel.ini");
 // The zoom factor of settings that KeepSettingsInLimits has passed: the written one, else the

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 TfrmMain* frmMain = nullptr;
 
@@ -61,11 +62,12 @@ TfrmMain::TfrmMain(TComponent* owner, const char* settingsPath, uint32_t zoom)
     TTekstoviyFayl settingsFile{TAnsiString(settingsPath)};
     settingsFile.SetLineHandler(SettingsLineHandler, this);
     settingsFile.ReadLines();
-    if (settingsFile.Utf16())
-        std::fprintf(stderr,
-                     "%s: the file is saved as UTF-16 (Unicode) and is not read; save it as ANSI "
-                     "or UTF-8\n",
-                     settingsPath);
+    if (settingsFile.Utf16()) {
+        const std::string said = std::string(settingsPath) +
+                                 ": the file is saved as UTF-16 (Unicode) and is not read; save "
+                                 "it as ANSI or UTF-8";
+        ProgramMessage(said.c_str());
+    }
     SampleRate = 11025;
     KeepSettingsInLimits(Settings, SampleRate, stderr, settingsPath);
     // On a screen of more pixels per inch the window grows with its controls and font, and
@@ -196,14 +198,13 @@ void TfrmMain::LookForDevice() {
     if (CaptureBuffer == nullptr) {
         ReleaseCapture();
         if (Device == TDevice::Asking)
-            std::fputs("kavrel: no sound capture device was found; the picture stays empty\n",
-                       stderr);
+            ProgramMessage("kavrel: no sound capture device was found; the picture stays empty");
         if (Device != TDevice::Lost) Device = TDevice::Absent;
         return LookAgainIn(LookAgainMs);
     }
     tmrDevice->SetEnabled(false);
     if (Device == TDevice::Absent)
-        std::fputs("kavrel: a sound capture device was found; the picture starts\n", stderr);
+        ProgramMessage("kavrel: a sound capture device was found; the picture starts");
     Device = TDevice::Open;
     ReadOffset = 0;
     if (bnPauza->Tag == 0) StartCapture();
@@ -262,9 +263,9 @@ void TfrmMain::DeviceLost() {
     SampleFifo.Skip(UINT32_MAX);
     SampleFifo.Compact();
     if (!AwaitingSound)
-        std::fputs("kavrel: the sound capture device stopped delivering sound; it is looked for "
-                   "again every second, and the picture goes on in black meanwhile\n",
-                   stderr);
+        ProgramMessage(
+            "kavrel: the sound capture device stopped delivering sound; it is looked for "
+            "again every second, and the picture goes on in black meanwhile");
     AwaitingSound = true;
     Device = TDevice::Lost;
     LookAgainIn(LookAgainMs);
@@ -276,8 +277,8 @@ void TfrmMain::DeviceLost() {
 void TfrmMain::WatchDelivery(bool delivered) {
     if (delivered) {
         if (AwaitingSound)
-            std::fputs("kavrel: sound comes again from the capture device; the picture goes on\n",
-                       stderr);
+            ProgramMessage(
+                "kavrel: sound comes again from the capture device; the picture goes on");
         AwaitingSound = false;
         HeardSinceStart = true;
         QuietTicks = 0;
@@ -404,10 +405,10 @@ bool TfrmMain::RunEngineInTime() {
     if (waiting > most && uint64_t{waiting} * hop > SampleRate / 2) {
         SampleFifo.Skip(uint32_t(std::min<uint64_t>((waiting - most) * hop, UINT32_MAX)));
         if (!SaidSkipping)
-            std::fputs("kavrel: these settings ask for more analysis than this machine keeps up "
-                       "with; windows are being skipped so that the picture shows the newest "
-                       "sound\n",
-                       stderr);
+            ProgramMessage(
+                "kavrel: these settings ask for more analysis than this machine keeps up "
+                "with; windows are being skipped so that the picture shows the newest "
+                "sound");
         SaidSkipping = true;
     }
     const uint32_t perTick = (SampleRate / TicksPerSecond + hop - 1) / hop;

@@ -44,13 +44,15 @@ void CutSource(LONG& s0, LONG& s1, LONG d0, LONG d1, LONG c0, LONG c1) {
     s1 = LONG(from + (int64_t(c1 - d0) * sw + dw - 1) / dw);
 }
 
-// A Blt onto the primary of only the part of dest on the screen: Wine's DirectDraw refuses a
-// destination that reaches past it, and a window may (a picture wider than the screen).
+// A Blt onto the primary of only the part of dest on the desktop's screens: Wine's DirectDraw
+// refuses a destination that reaches past them, and a window may (a picture wider than the
+// screen).
 void BltOnScreen(IDirectDrawSurface* primary, RECT dest, IDirectDrawSurface* source, RECT from,
                  DDBLTFX* fx) {
-    const RECT on{std::max<LONG>(dest.left, 0), std::max<LONG>(dest.top, 0),
-                  std::min<LONG>(dest.right, GetSystemMetrics(SM_CXSCREEN)),
-                  std::min<LONG>(dest.bottom, GetSystemMetrics(SM_CYSCREEN))};
+    const LONG x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const RECT on{std::max<LONG>(dest.left, x), std::max<LONG>(dest.top, y),
+                  std::min<LONG>(dest.right, x + GetSystemMetrics(SM_CXVIRTUALSCREEN)),
+                  std::min<LONG>(dest.bottom, y + GetSystemMetrics(SM_CYVIRTUALSCREEN))};
     if (on.left >= on.right || on.top >= on.bottom) return;
     CutSource(from.left, from.right, dest.left, dest.right, on.left, on.right);
     CutSource(from.top, from.bottom, dest.top, dest.bottom, on.top, on.bottom);

@@ -167,6 +167,10 @@ constexpr int SM_CYDLGFRAME = 8;
 constexpr int SM_CYMENU = 15;
 constexpr int SM_CXFRAME = 32;
 constexpr int SM_CYFRAME = 33;
+constexpr int SM_XVIRTUALSCREEN = 76;
+constexpr int SM_YVIRTUALSCREEN = 77;
+constexpr int SM_CXVIRTUALSCREEN = 78;
+constexpr int SM_CYVIRTUALSCREEN = 79;
 
 constexpr UINT SPI_GETWORKAREA = 48;
 
@@ -507,7 +511,9 @@ public:
     void Initialize() {}
     // Takes the form (created by the caller), runs its OnCreate; the first form is the main one.
     void CreateForm(TForm* form);
-    // The message loop, until the main form closes.
+    // Shows the main form and runs the message loop until it closes. Program messages kept
+    // meanwhile (see ProgramMessage) are shown between two messages, never inside a handler: those
+    // of start-up together in one box once the windows are up, later ones in the next box.
     void Run();
     // Shows an exception that escaped the framework, in the system's message box.
     void ShowException(const std::string& message);
@@ -521,11 +527,15 @@ private:
 
 extern TApplication* Application;
 
+// Decides from now on whether ProgramMessage writes to standard error, from where it leads now
+// (asked at every line until this is called). On Linux a closed standard error is then opened on
+// /dev/null, so that no file the program opens later takes its place and receives its lines.
+void NoteErrorStream();
 // A line the program says to its user (without line end), such as a settings complaint: written
 // to standard error at once, or, where standard error leads nowhere (a Windows program started
 // from Explorer has none), kept for ShowProgramMessages (up to 8 KB, later lines dropped).
 void ProgramMessage(const char* line);
 // The lines kept so far, one per line, in one message box under the application's title, then
-// forgotten; nothing when none are kept. The program calls it where it wants the user to see
-// them: after start-up's complaints, after a failure it has just described.
+// forgotten; nothing when none are kept. Run calls it; the box lets the other windows' messages
+// (ticks, painting) go on, and lines said meanwhile wait for the next box.
 void ShowProgramMessages();

@@ -81,6 +81,16 @@ void CALLBACK SuppressTimerProc(HWND, UINT, UINT_PTR, DWORD) {
 
 } // namespace
 
+LOGFONTA TOknoSoobzheniy::Font() {
+    LOGFONTA f{};
+    f.lfHeight = 15;
+    f.lfWeight = FW_NORMAL;
+    f.lfCharSet = RUSSIAN_CHARSET; // the texts are code page 1251 whatever the system's is
+    const char face[] = "MS Sans Serif";
+    std::copy(face, face + sizeof face, f.lfFaceName);
+    return f;
+}
+
 TOknoSoobzheniy::TOknoSoobzheniy(TAnsiString captionText, TAnsiString body, uint32_t style)
     : instance(GetModuleHandleA(nullptr)), className("MessageBox Class"), caption(captionText),
       text(body) {
@@ -92,12 +102,7 @@ TOknoSoobzheniy::TOknoSoobzheniy(TAnsiString captionText, TAnsiString body, uint
     selected = (style & 0x300) >> 8;
     if (selected >= buttonCount) selected = buttonCount - 1;
 
-    LOGFONTA f{};
-    f.lfHeight = 15;
-    f.lfWeight = FW_NORMAL;
-    f.lfCharSet = RUSSIAN_CHARSET; // the texts are code page 1251 whatever the system's is
-    const char face[] = "MS Sans Serif";
-    std::copy(face, face + sizeof face, f.lfFaceName);
+    const LOGFONTA f = Font();
     font = CreateFontIndirectA(&f);
 
     WNDCLASSEXA c{};

@@ -25,6 +25,8 @@ public:
     static LRESULT CALLBACK MessageWindowProc(HWND window, UINT message, WPARAM wParam,
                                               LPARAM lParam);
 
+    // The font of the caption, text and buttons.
+    static LOGFONTA Font();
     HWND Window() const { return window; }
     const TAnsiString& Text() const { return text; }
     uint32_t Selected() const { return selected; }

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <unistd.h>
 
 class ProgramRun : public testing::Test {
 protected:
@@ -49,14 +50,20 @@ protected:
     }
 
     // Runs WinMain until the script ends with the control window closed; what the program said
-    // on standard error is kept in `said`.
-    int RunProgram() {
+    // on standard error is kept in `said`. Without an error stream, as a Windows program started
+    // from Explorer runs, the program finds its standard error closed.
+    int RunProgram(bool withErrorStream = true) {
         At([] {
             if (frmMain != nullptr) frmMain->Close();
         });
         testing::internal::CaptureStderr();
+        if (!withErrorStream) {
+            close(2); // put back by GetCapturedStderr
+            NoteErrorStream();
+        }
         const int status = WinMain(nullptr, nullptr, const_cast<char*>(""), SW_SHOW);
         said = testing::internal::GetCapturedStderr();
+        if (!withErrorStream) NoteErrorStream();
         return status;
     }
 

@@ -133,6 +133,25 @@ TEST_F(Program, EveryValueOutOfRangeKeepsItsDefaultAndIsNamedOnce) {
     EXPECT_TRUE(TakeRecordedMessageBoxes().empty());
 }
 
+// Where nothing reads standard error, start-up's complaints and the missing device come together
+// in one box as soon as the program runs.
+TEST_F(Program, WithoutStandardErrorStartUpLinesComeTogetherInOneBox) {
+    WriteSettings("Fmin=abc\r\nwidth=5000\r\nfmax=1\r\n");
+    VirtualCaptureSource none;
+    none.present = false;
+    VirtualSetCaptureSource(none);
+    std::vector<RecordedMessageBox> boxes;
+    At([&] { boxes = TakeRecordedMessageBoxes(); });
+    EXPECT_EQ(RunProgram(false), 0);
+    EXPECT_EQ(said, "");
+    ASSERT_EQ(boxes.size(), 1u);
+    for (const char* line : {"kavrel.ini: Fmin = abc is not", "kavrel.ini: width = 5000 ",
+                             "kavrel.ini: the key \"fmax\"", "kavrel: no sound capture device"})
+        EXPECT_EQ(Count(boxes[0].text, line), 1) << line << boxes[0].text;
+    EXPECT_EQ(Count(boxes[0].text, "\r\n"), 3) << boxes[0].text;
+    EXPECT_TRUE(TakeRecordedMessageBoxes().empty());
+}
+
 TEST_F(Program, MemoryRunningOutEndsWithAnErrorBoxAndStatusTwo) {
     Pass(100);
     At([] { throw std::bad_alloc(); }); // as a failing new in a tick or a click throws it
@@ -299,4 +318,22 @@ TEST_F(Program, APictureWiderThanTheScreenShowsItsPartOnTheScreen) {
     EXPECT_EQ(RunProgram(), 0);
     EXPECT_GT(green, 50);
     EXPECT_EQ(Count(said, "larger than the work area"), 1) << said;
+}
+
+// A picture reaching past the primary screen onto a second one beside it is shown there too.
+TEST_F(Program, APictureReachingASecondScreenIsShownThere) {
+    const RECT second{1024, 0, 2048, 768};
+    VirtualSetScreen({0, 0, 1024, 768}, {0, 0, 1024, 738}, &second);
+    WriteSettings("width = 1200\r\n");
+    int green = 0;
+    Pass(1000);
+    At([&] {
+        POINT origin{0, 0};
+        ClientToScreen(frmIzobragenie->Handle(), &origin);
+        for (int y = 280; y < 330; ++y)
+            for (int x = 1024 - origin.x; x < 1270; ++x)
+                green += VirtualClientPixel(frmIzobragenie->Handle(), x, y) == 0x00FF00;
+    });
+    EXPECT_EQ(RunProgram(), 0);
+    EXPECT_GT(green, 10);
 }

@@ -9,6 +9,7 @@
 #include <cstring>
 #ifndef _WIN32
 #include <fcntl.h>
+#include <unistd.h>
 #endif
 #include <functional>
 #include <map>
@@ -63,14 +64,32 @@ std::string& KeptMessages() {
     return kept;
 }
 
-bool ErrorStreamLeadsNowhere() {
+bool ErrorStreamLeadsNowhereNow() {
 #ifdef _WIN32
     const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
-    return error == nullptr || error == INVALID_HANDLE_VALUE ||
-           GetFileType(error) == FILE_TYPE_UNKNOWN;
+    if (error == nullptr || error == INVALID_HANDLE_VALUE) return true;
+    // A console's handle leads somewhere only while the program has a console window: a desktop
+    // program started from a console may hold its handles without being attached to it. Files,
+    // pipes and other devices (NUL) are where the user sent the lines.
+    DWORD mode = 0;
+    const DWORD type = GetFileType(error);
+    if (type == FILE_TYPE_CHAR && GetConsoleMode(error, &mode))
+        return GetConsoleWindow() == nullptr;
+    return type == FILE_TYPE_UNKNOWN;
 #else
     return fcntl(2, F_GETFD) == -1;
 #endif
+}
+
+// What NoteErrorStream found: -1 not asked (then asked at every line), 0 somewhere, 1 nowhere.
+int& NotedErrorStream() {
+    static int noted = -1;
+    return noted;
+}
+
+bool ErrorStreamLeadsNowhere() {
+    const int noted = NotedErrorStream();
+    return noted < 0 ? ErrorStreamLeadsNowhereNow() : noted == 1;
 }
 
 } // namespace
@@ -417,7 +436,9 @@ void TApplication::Run() {
     if (mainForm == nullptr) return;
     mainForm->Show();
     MSG m{};
-    while (GetMessageA(&m, nullptr, 0, 0) > 0) {
+    for (;;) {
+        ShowProgramMessages();
+        if (GetMessageA(&m, nullptr, 0, 0) <= 0) break;
 #ifdef _WIN32
         if (FormKeyboardMessage(&m)) continue;
 #endif
@@ -429,6 +450,19 @@ void TApplication::Run() {
 void TApplication::ShowException(const std::string& message) {
     MessageBoxA(mainForm != nullptr ? mainForm->Handle() : nullptr, message.c_str(), Title.c_str(),
                 MB_OK | MB_ICONERROR);
+}
+
+void NoteErrorStream() {
+    const bool nowhere = ErrorStreamLeadsNowhereNow();
+#ifndef _WIN32
+    if (nowhere) {
+        // Taken as 0 or 1 it stays there too, where a closed stream would also be reused.
+        const int null = open("/dev/null", O_WRONLY);
+        if (null >= 0 && null != 2) dup2(null, 2);
+        if (null > 2) close(null);
+    }
+#endif
+    NotedErrorStream() = nowhere ? 1 : 0;
 }
 
 void ProgramMessage(const char* line) {

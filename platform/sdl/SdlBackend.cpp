@@ -10,6 +10,7 @@
 
 #include <SDL.h>
 #include <SDL_syswm.h>
+#include <algorithm>
 
 #include <cstdio>
 #include <cstdlib>
@@ -245,6 +246,18 @@ public:
         SDL_Rect r{0, 0, 1024, 768};
         if (HasDisplay()) SDL_GetDisplayBounds(0, &r);
         return {r.x, r.y, r.x + r.w, r.y + r.h};
+    }
+
+    RECT VirtualScreen() override {
+        RECT all = Screen();
+        const int count = HasDisplay() ? SDL_GetNumVideoDisplays() : 0;
+        for (int i = 1; i < count; ++i) {
+            SDL_Rect r;
+            if (SDL_GetDisplayBounds(i, &r) != 0) continue;
+            all = {std::min<LONG>(all.left, r.x), std::min<LONG>(all.top, r.y),
+                   std::max<LONG>(all.right, r.x + r.w), std::max<LONG>(all.bottom, r.y + r.h)};
+        }
+        return all;
     }
 
     RECT WorkArea() override {

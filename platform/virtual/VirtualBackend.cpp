@@ -1,6 +1,7 @@
 #include "VirtualCapture.h"
 #include "VirtualForms.h"
 
+#include <algorithm>
 #include <png.h>
 
 #include <cstdio>
@@ -61,7 +62,7 @@ public:
     VirtualBackend() { Reset(); }
 
     void Reset() {
-        screen = {0, 0, 1024, 768};
+        screen = desktop = {0, 0, 1024, 768};
         workArea = {0, 0, 1024, 738};
         format = DisplayFormat{};
         dpi = 96;
@@ -83,6 +84,7 @@ public:
 
     bool HasDisplay() override { return true; }
     RECT Screen() override { return screen; }
+    RECT VirtualScreen() override { return desktop; }
     RECT WorkArea() override { return workArea; }
     bool Format(DisplayFormat& f) override {
         f = format;
@@ -145,7 +147,7 @@ public:
 
     void Delay(uint32_t milliseconds) { scriptTime = std::max(scriptTime, clock) + milliseconds; }
 
-    RECT screen, workArea, frame{};
+    RECT screen, desktop, workArea, frame{};
     DisplayFormat format;
     int dpi = 96;
     bool readable = true, customFrame = false, refuseWindows = false;
@@ -251,9 +253,13 @@ void VirtualOnReset(void (*hook)()) {
         hooks.push_back(hook);
 }
 
-void VirtualSetScreen(RECT screen, RECT workArea) {
-    Virtual().screen = screen;
+void VirtualSetScreen(RECT screen, RECT workArea, const RECT* second) {
+    Virtual().screen = Virtual().desktop = screen;
     Virtual().workArea = workArea;
+    if (second == nullptr) return;
+    RECT& d = Virtual().desktop;
+    d = {std::min(d.left, second->left), std::min(d.top, second->top),
+         std::max(d.right, second->right), std::max(d.bottom, second->bottom)};
 }
 
 void VirtualSetDisplayFormat(const DisplayFormat& format, bool readable) {

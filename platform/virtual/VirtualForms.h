@@ -25,7 +25,9 @@ std::vector<RecordedMessageBox> TakeRecordedMessageBoxes();
 void VirtualReset();
 // A hook run by every VirtualReset (registering the same one twice keeps one).
 void VirtualOnReset(void (*hook)());
-void VirtualSetScreen(RECT screen, RECT workArea);
+// The primary screen and its work area; a second screen, when given, widens the virtual screen
+// round both.
+void VirtualSetScreen(RECT screen, RECT workArea, const RECT* second = nullptr);
 // readable false: the display mode cannot be read.
 void VirtualSetDisplayFormat(const DisplayFormat& format, bool readable = true);
 // The dots per inch the desktop asks programs to draw at (GetDeviceCaps); 96 after a reset.

@@ -3,11 +3,20 @@
 
 int GetSystemMetrics(int index) {
     const RECT screen = Backend().Screen();
+    const RECT all = index >= SM_XVIRTUALSCREEN ? Backend().VirtualScreen() : screen;
     switch (index) {
     case SM_CXSCREEN:
         return screen.right - screen.left;
     case SM_CYSCREEN:
         return screen.bottom - screen.top;
+    case SM_XVIRTUALSCREEN:
+        return all.left;
+    case SM_YVIRTUALSCREEN:
+        return all.top;
+    case SM_CXVIRTUALSCREEN:
+        return all.right - all.left;
+    case SM_CYVIRTUALSCREEN:
+        return all.bottom - all.top;
     case SM_CYCAPTION:
     case SM_CYMENU:
         return 19;

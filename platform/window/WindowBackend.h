@@ -25,7 +25,9 @@ public:
     virtual ~WindowBackend() = default;
     // Whether windows can be shown at all (a display exists).
     virtual bool HasDisplay() = 0;
+    // The primary screen, and the rectangle round every screen of the desktop.
     virtual RECT Screen() = 0;
+    virtual RECT VirtualScreen() = 0;
     virtual RECT WorkArea() = 0;
     // False when the mode cannot be read.
     virtual bool Format(DisplayFormat& format) = 0;
