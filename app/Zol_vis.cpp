@@ -112,6 +112,10 @@ void TfrmMain::CreatePicture() {
     CreatePictureWindow(&frmIzobragenie, int(Rows + ScaleHeight), int(Cols + ScaleWidth),
                         TAnsiString("Ornalux"), true, false, true, true, int(Zoom));
     PictureRect = {LONG(ScaleWidth), 0, LONG(ScaleWidth + Cols), LONG(Rows)};
+}
+
+// Said by the viewer only: a file's picture is never shown on a screen.
+void TfrmMain::SayIfLargerThanWorkArea() {
     RECT area{};
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
     if (frmIzobragenie != nullptr && (frmIzobragenie->Width > area.right - area.left ||
@@ -181,6 +185,7 @@ bool TfrmMain::SettingsLineHandler(const char* line, TTekstoviyFayl*, void* user
 void TfrmMain::FormCreate(void*) {
     const HRESULT com = CoInitialize(nullptr);
     if (com == S_OK || com == S_FALSE) ComInitialised = true;
+    SayIfLargerThanWorkArea();
     LookForDevice();
     // While the device is still being asked for, the picture shows its scales.
     if (Device == TDevice::Asking && frmIzobragenie != nullptr) DrawPicture();

@@ -101,6 +101,7 @@ public:
     void DrawPicture();
     // The picture window for Rows x Cols with its scale bands (again after Cols changes).
     void CreatePicture();
+    void SayIfLargerThanWorkArea();
     // The grey scale's peak falls by one tick's share.
     void DecayPeak();
     void ScrollPicture(IDirectDrawSurface* surface, uint32_t lines);

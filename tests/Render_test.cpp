@@ -514,6 +514,7 @@ TEST_F(RenderProgram, LongSoundsAreDrawnInBoundedMemory) {
     dir.Write("kavrel.ini", "zoom = 4\nwidth = 2000\n");
     const Outcome r = Program("slow.wav -q --step 1 --height 16 --jobs 2", "ulimit -v 40960; ");
     EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, ""); // a picture wider than the screen is no matter for a file
     // Too tight for the resampler (which writes through a failed allocation): a message.
     for (const char* limit : {"16384", "18432"}) {
         const Outcome tight = Program("slow.wav -q --step 1 --height 16 --jobs 1",
@@ -531,7 +532,7 @@ TEST_F(RenderProgram, OptionsSetThePictureAndOnlyErrorsPassQuiet) {
     for (float& v : quiet)
         v *= 0.0002f;
     WriteSound(dir.File("q.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 11025, 1, quiet);
-    dir.Write("kavrel.ini", "height = 100\nFmin = 1\n");
+    dir.Write("kavrel.ini", "height = 100\nFmin = 1\nwidth = 2000\n");
     dir.Write("my.ini", "Fmax = 9000\n");
     Outcome r = Program("q.wav -o plain.png");
     EXPECT_EQ(r.status, 0);
@@ -539,6 +540,7 @@ TEST_F(RenderProgram, OptionsSetThePictureAndOnlyErrorsPassQuiet) {
     EXPECT_NE(r.err.find("settings from ./kavrel.ini"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("of 100 points"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("all black"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("work area"), std::string::npos) << r.err; // no screen for a file
     r = Program("q.wav -o db.png --ini my.ini --height 50 --fmin 300 --fmax 900 --step 0.5 "
                 "--size 2 --scale db --range 60 --palette heat --lines db.f32");
     EXPECT_EQ(r.status, 0);
