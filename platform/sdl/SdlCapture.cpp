@@ -177,6 +177,7 @@ struct Feed {
     std::mutex lock;
     CaptureRing* ring = nullptr;
     SDL_AudioDeviceID id = 0;
+    Uint32 rest = 0;
 };
 
 int SDLCALL Close(void* data) {
@@ -203,6 +204,7 @@ public:
         feed = new (std::nothrow) Feed;
         if (feed == nullptr || !Closed()) return false;
         feed->ring = &ring;
+        feed->rest = Uint32(uint64_t{want.samples} * 1000 * 3 / 4 / format.nSamplesPerSec);
         want.userdata = feed;
         feed->id = SDL_OpenAudioDevice(nullptr, 1, &want, &have, 0);
         audio.openDevices += feed->id != 0;
@@ -244,11 +246,14 @@ private:
     // captured, so the positions stand still.
     static void SDLCALL Receive(void* data, Uint8* stream, int length) {
         auto* feed = static_cast<Feed*>(data);
-        const std::lock_guard hold(feed->lock);
-        if (length <= 0 || feed->ring == nullptr ||
-            SDL_GetAudioDeviceStatus(feed->id) != SDL_AUDIO_PLAYING)
-            return;
-        feed->ring->Write(stream, uint64_t(length));
+        {
+            const std::lock_guard hold(feed->lock);
+            if (length <= 0 || feed->ring == nullptr ||
+                SDL_GetAudioDeviceStatus(feed->id) != SDL_AUDIO_PLAYING)
+                return;
+            feed->ring->Write(stream, uint64_t(length));
+        }
+        SDL_Delay(feed->rest);
     }
 
     Feed* feed = nullptr;
