@@ -10,6 +10,9 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <poll.h>
+
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -145,6 +148,13 @@ void TellFixedFrame(SDL_Window* sdl) {
     const Atom motif = XInternAtom(display, "_MOTIF_WM_HINTS", False);
     XChangeProperty(display, info.info.x11.window, motif, motif, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(hints), 5);
+}
+
+int X11Connection(SDL_Window* sdl) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(sdl, &info) || info.subsystem != SDL_SYSWM_X11) return -1;
+    return ConnectionNumber(info.info.x11.display);
 }
 
 // A window manager frames a mapped window a little later: its frame is waited for a while.
@@ -292,6 +302,7 @@ public:
             SDL_CreateWindow(Utf8Of(title).c_str(), at.x, at.y, std::max(rect.right - rect.left, 1),
                              std::max(rect.bottom - rect.top, 1), Flags(style) | SDL_WINDOW_HIDDEN);
         if (n->sdl != nullptr) {
+            if (connection < 0) connection = X11Connection(n->sdl);
             SDL_SetWindowData(n->sdl, "hwnd", window);
             if (ownFrame) SDL_SetWindowHitTest(n->sdl, HitTestOf, window);
             if (!ownFrame && !(style & WS_THICKFRAME)) TellFixedFrame(n->sdl);
@@ -358,10 +369,17 @@ public:
         return true;
     }
 
+    // On X11 the connection is waited on: SDL's own wait reads it three times a wait, which
+    // costs more than the program's tick. Whatever came before was taken by the last Poll.
     bool Wait(uint32_t timeout) override {
         if (!HasDisplay()) return false;
+        const int wait = timeout == UINT32_MAX ? -1 : int(std::min<uint32_t>(timeout, INT_MAX));
+        if (connection >= 0 &&
+            SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 0) {
+            pollfd x11{connection, POLLIN, 0};
+            return poll(&x11, 1, wait) <= 0 || Poll();
+        }
         SDL_Event e;
-        const int wait = timeout == UINT32_MAX ? -1 : int(std::min<uint32_t>(timeout, INT32_MAX));
         if (!SDL_WaitEventTimeout(&e, wait)) return true;
         Deliver(e);
         return Poll();
@@ -381,6 +399,7 @@ public:
         if (started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
         checked = started = display = false;
         probed[0] = probed[1] = false;
+        connection = -1;
     }
 
 private:
@@ -450,6 +469,8 @@ private:
 
     bool checked = false, started = false, display = false;
     bool probed[2] = {false, false};
+    // The X server connection's descriptor, -1 on other desktops.
+    int connection = -1;
     RECT frames[2] = {};
 };
 
