@@ -369,8 +369,8 @@ public:
         return true;
     }
 
-    // On X11 the connection is waited on: SDL's own wait reads it three times a wait, which
-    // costs more than the program's tick. Whatever came before was taken by the last Poll.
+    // On X11 the connection itself is waited on: SDL's own wait pumps it twice, a dozen empty
+    // reads each wait. What came before, the last Poll took (and it flushed the requests).
     bool Wait(uint32_t timeout) override {
         if (!HasDisplay()) return false;
         const int wait = timeout == UINT32_MAX ? -1 : int(std::min<uint32_t>(timeout, INT_MAX));
