@@ -8,6 +8,7 @@
 #include <dlfcn.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -218,12 +219,21 @@ struct Feed {
     std::mutex lock;
     CaptureRing* ring = nullptr;
     SDL_AudioDeviceID id = 0;
-    // How long the audio thread rests after each callback, in ms: three quarters of a callback's
+    // How long the audio thread may rest after a callback, in ms: three quarters of a callback's
     // sound. A sound server sends what a source gives as it gives it (every 5 ms behind a player
     // that asks 20 ms of latency), and the driver wakes for each piece while it waits; resting,
     // it takes those of most of a period in one go, and the callbacks still come at their rate.
+    // Where the sound comes in larger pieces a rest would only add a wake-up: the thread rests
+    // after callbacks whose sound took more than one wake-up to gather.
     Uint32 rest = 0;
+    long wakeUps = 0; // the audio thread's voluntary switches when the last callback ended
 };
+
+// How often the calling thread has waited so far.
+long WakeUps() {
+    rusage usage{};
+    return getrusage(RUSAGE_THREAD, &usage) == 0 ? usage.ru_nvcsw : 0;
+}
 
 int SDLCALL Close(void* data) {
     auto* feed = static_cast<Feed*>(data);
@@ -298,7 +308,8 @@ private:
                 return;
             feed->ring->Write(stream, uint64_t(length));
         }
-        SDL_Delay(feed->rest);
+        if (WakeUps() - feed->wakeUps > 1) SDL_Delay(feed->rest);
+        feed->wakeUps = WakeUps();
     }
 
     Feed* feed = nullptr;
