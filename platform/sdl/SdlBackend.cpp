@@ -200,6 +200,15 @@ void CopyInto(SDL_Surface* surface, const uint32_t* pixels, int width, int heigh
                       surface->pixels, surface->pitch);
 }
 
+// The X server gone (killed, its session ended): Xlib's own handler exits, and the exit handlers
+// would then take SDL's windows down through the dead connection, where Xlib spins for good. The
+// program ends here instead.
+int DisplayGone(Display* display) {
+    std::fprintf(stderr, "%s: the connection to the display %s was lost\n",
+                 program_invocation_short_name, DisplayString(display));
+    std::_Exit(1);
+}
+
 // How long the child trying SDL's video start-up may take.
 constexpr int ProbeMilliseconds = 10000;
 
@@ -247,6 +256,7 @@ public:
         // The window surface stays the desktop's own (X11 shared memory), not a renderer's.
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         started = SDL_Init(SDL_INIT_VIDEO) == 0;
+        if (x11) XSetIOErrorHandler(DisplayGone);
         return display = started && RealDriver();
     }
 
@@ -377,7 +387,10 @@ public:
         if (connection >= 0 &&
             SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 0) {
             pollfd x11{connection, POLLIN, 0};
-            return poll(&x11, 1, wait) <= 0 || Poll();
+            const int ready = poll(&x11, 1, wait);
+            // A connection the X server closed stays ready: no input can come any more.
+            if (ready > 0 && (x11.revents & (POLLHUP | POLLERR | POLLNVAL))) return false;
+            return ready <= 0 || Poll();
         }
         SDL_Event e;
         if (!SDL_WaitEventTimeout(&e, wait)) return true;
