@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 struct NativeWindow {
     HWND window = nullptr;
@@ -366,6 +367,7 @@ public:
     }
 
     void Present(NativeWindow* n, const uint32_t* pixels, int width, int height) override {
+        quiet = false; // SDL's update waits for the server and queues what comes meanwhile
         SDL_Surface* surface = n != nullptr ? SDL_GetWindowSurface(n->sdl) : nullptr;
         if (surface == nullptr || pixels == nullptr) return;
         CopyInto(surface, pixels, width, height);
@@ -373,6 +375,7 @@ public:
     }
 
     bool Poll() override {
+        if (std::exchange(quiet, false)) return true;
         SDL_Event e;
         while (started && SDL_PollEvent(&e))
             Deliver(e);
@@ -390,6 +393,7 @@ public:
             const int ready = poll(&x11, 1, wait);
             // A connection the X server closed stays ready: no input can come any more.
             if (ready > 0 && (x11.revents & (POLLHUP | POLLERR | POLLNVAL))) return false;
+            quiet = ready == 0;
             return ready <= 0 || Poll();
         }
         SDL_Event e;
@@ -484,6 +488,9 @@ private:
     bool probed[2] = {false, false};
     // The X server connection's descriptor, -1 on other desktops.
     int connection = -1;
+    // The connection had nothing when the last wait ended, and nothing was presented since (the
+    // message loop polls right after a wait): the next Poll has nothing to read.
+    bool quiet = false;
     RECT frames[2] = {};
 };
 

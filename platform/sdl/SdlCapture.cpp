@@ -308,8 +308,11 @@ private:
                 return;
             feed->ring->Write(stream, uint64_t(length));
         }
-        if (WakeUps() - feed->wakeUps > 1) SDL_Delay(feed->rest);
-        feed->wakeUps = WakeUps();
+        // A rest is one wait of its own.
+        const long now = WakeUps();
+        const bool rest = now - feed->wakeUps > 1;
+        if (rest) SDL_Delay(feed->rest);
+        feed->wakeUps = now + rest;
     }
 
     Feed* feed = nullptr;
