@@ -25,13 +25,9 @@ sleep 1
 kill -KILL "$DESKTOP_XVFB_PID"
 wait "$DESKTOP_XVFB_PID" 2>/dev/null
 DESKTOP_XVFB_PID=
-for i in $(seq 50); do kill -0 "$kavrel" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$kavrel" 2>/dev/null; then
-    echo "kavrel_display_gone: kavrel still runs 5 s after its display went away"
-    exit 1
-fi
-wait "$kavrel"
-status=$?
+process_ended "$kavrel" 50 ||
+    { echo "kavrel_display_gone: kavrel still runs 5 s after its display went away"; exit 1; }
+status=$ENDED_STATUS
 kavrel=
 cat "$work/said"
 [ "$status" = 1 ] || { echo "kavrel_display_gone: status $status, not 1"; exit 1; }
