@@ -219,14 +219,15 @@ struct Feed {
     std::mutex lock;
     CaptureRing* ring = nullptr;
     SDL_AudioDeviceID id = 0;
-    // How long the audio thread may rest after a callback, in ms: three quarters of a callback's
+    // How long the audio thread may rest after a callback, in ms: seven eighths of a callback's
     // sound. A sound server sends what a source gives as it gives it (every 5 ms behind a player
     // that asks 20 ms of latency), and the driver wakes for each piece while it waits; resting,
     // it takes those of most of a period in one go, and the callbacks still come at their rate.
     // Where the sound comes in larger pieces a rest would only add a wake-up: the thread rests
-    // after callbacks whose sound took more than one wake-up to gather.
+    // after callbacks whose sound took more than one wake-up to gather, or, after a rest, any.
     Uint32 rest = 0;
     long wakeUps = 0; // the audio thread's voluntary switches when the last callback ended
+    bool rested = false;
 };
 
 // How often the calling thread has waited so far.
@@ -259,7 +260,7 @@ public:
         feed = new (std::nothrow) Feed;
         if (feed == nullptr || !Closed()) return false;
         feed->ring = &ring;
-        feed->rest = Uint32(uint64_t{want.samples} * 1000 * 3 / 4 / format.nSamplesPerSec);
+        feed->rest = Uint32(uint64_t{want.samples} * 1000 * 7 / 8 / format.nSamplesPerSec);
         want.userdata = feed;
         feed->id = SDL_OpenAudioDevice(nullptr, 1, &want, &have, 0);
         audio.openDevices += feed->id != 0;
@@ -310,9 +311,9 @@ private:
         }
         // A rest is one wait of its own.
         const long now = WakeUps();
-        const bool rest = now - feed->wakeUps > 1;
-        if (rest) SDL_Delay(feed->rest);
-        feed->wakeUps = now + rest;
+        feed->rested = now - feed->wakeUps > (feed->rested ? 0 : 1);
+        if (feed->rested) SDL_Delay(feed->rest);
+        feed->wakeUps = now + feed->rested;
     }
 
     Feed* feed = nullptr;
