@@ -29,8 +29,10 @@ constexpr uint64_t QuietTicksOfALostDevice = TicksPerSecond,
 // fewer), so that a tick the system holds up does not leave them to the next one.
 constexpr uint32_t LeastWindowsPerTick = 4;
 // How often a device is asked again: while it is finding out whether there is one, and while
-// there is none.
-constexpr UINT AskAgainMs = 200, LookAgainMs = 1000;
+// there is none: every second in the first minute, so that one plugged in is taken up at once,
+// then every five seconds, since each look starts the sound system afresh.
+constexpr UINT AskAgainMs = 200, LookAgainMs = 1000, LookLaterMs = 5000;
+constexpr uint32_t LookOftenMs = 60000;
 
 // The whole part of a line's largest value as the unsigned integer it is compared as.
 float WholePart(float value) {
@@ -192,7 +194,8 @@ void TfrmMain::FormCreate(void*) {
 }
 
 // Opens the default capture device when it can be had, without waiting for an answer: a device
-// object that has not decided yet is asked again shortly, a missing device every second.
+// object that has not decided yet is asked again shortly, a missing device every second (every
+// five after a minute).
 void TfrmMain::LookForDevice() {
     if (Capture == nullptr)
         CoCreateInstance(CLSID_DirectSoundCapture, nullptr, CLSCTX_ALL, IID_IDirectSoundCapture,
@@ -208,6 +211,7 @@ void TfrmMain::LookForDevice() {
         return LookAgainIn(LookAgainMs);
     }
     tmrDevice->SetEnabled(false);
+    LookingMs = 0;
     if (Device == TDevice::Absent)
         ProgramMessage("kavrel: a sound capture device was found; the picture starts");
     Device = TDevice::Open;
@@ -216,6 +220,8 @@ void TfrmMain::LookForDevice() {
 }
 
 void TfrmMain::LookAgainIn(UINT milliseconds) {
+    if (milliseconds == LookAgainMs && LookingMs >= LookOftenMs) milliseconds = LookLaterMs;
+    LookingMs = uint32_t(std::min<uint64_t>(uint64_t{LookingMs} + milliseconds, UINT32_MAX));
     tmrDevice->SetInterval(milliseconds);
     tmrDevice->SetEnabled(true);
 }

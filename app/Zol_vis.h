@@ -85,9 +85,11 @@ public:
     TClock::duration WindowTime{};
     bool SaidSkipping = false;
     // The capture device: Asking while the first answer is awaited, Absent when there was none
-    // from the start, Open, Lost when it stopped delivering (both looked for every second).
+    // from the start, Open, Lost when it stopped delivering (both looked for every second in
+    // the first minute, every five seconds after it).
     enum class TDevice { Asking, Absent, Open, Lost };
     TDevice Device = TDevice::Asking;
+    uint32_t LookingMs = 0;       // how long the device has been looked for, by the looks' spacing
     uint64_t QuietTicks = 0;      // running ticks since the capture position last moved
     uint64_t QuietAtStart = 0;    // of them, those before capture last started
     bool HeardSinceStart = false; // sound came since capture last started

@@ -223,6 +223,17 @@ TEST_F(Sound, ADeviceAppearingAfterAnAnswerOfNoneIsTakenUp) {
                     "kavrel: a sound capture device was found; the picture starts\n");
 }
 
+// Looked for every second in the first minute, every five seconds after it: a device plugged
+// in at 100.5 s is taken up at the look at 105 s.
+TEST_F(Sound, ADeviceMissingForMinutesIsLookedForEveryFiveSeconds) {
+    VirtualSetCaptureSource(Gone(0, 100500));
+    Pass(103000);
+    At([] { EXPECT_EQ(frmMain->Device, TfrmMain::TDevice::Absent); });
+    Pass(3000);
+    At([] { EXPECT_EQ(frmMain->Device, TfrmMain::TDevice::Open); });
+    EXPECT_EQ(RunProgram(), 0);
+}
+
 TEST_F(Sound, ADeviceThatNeverAnswersHoldsNothingUp) {
     VirtualCaptureSource source = Tones(440, 880);
     source.answerAt = UINT64_MAX;

@@ -12,10 +12,14 @@
 #include <SDL_syswm.h>
 #include <algorithm>
 
+#include <poll.h>
+
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 struct NativeWindow {
     HWND window = nullptr;
@@ -149,6 +153,13 @@ void TellFixedFrame(SDL_Window* sdl) {
                     reinterpret_cast<const unsigned char*>(hints), 5);
 }
 
+int X11Connection(SDL_Window* sdl) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(sdl, &info) || info.subsystem != SDL_SYSWM_X11) return -1;
+    return ConnectionNumber(info.info.x11.display);
+}
+
 // A window manager frames a mapped window a little later: its frame is waited for a while.
 RECT MappedBorders(SDL_Window* sdl) {
     RECT borders = Borders(sdl);
@@ -190,6 +201,15 @@ void CopyInto(SDL_Surface* surface, const uint32_t* pixels, int width, int heigh
     if (w <= 0 || h <= 0) return;
     SDL_ConvertPixels(w, h, SDL_PIXELFORMAT_RGB888, pixels, width * 4, surface->format->format,
                       surface->pixels, surface->pitch);
+}
+
+// The X server gone (killed, its session ended): Xlib's own handler exits, and the exit handlers
+// would then take SDL's windows down through the dead connection, where Xlib spins for good. The
+// program ends here instead.
+int DisplayGone(Display* display) {
+    std::fprintf(stderr, "%s: the connection to the display %s was lost\n",
+                 program_invocation_short_name, DisplayString(display));
+    std::_Exit(1);
 }
 
 // How long the child trying SDL's video start-up may take.
@@ -239,6 +259,7 @@ public:
         // The window surface stays the desktop's own (X11 shared memory), not a renderer's.
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
         started = SDL_Init(SDL_INIT_VIDEO) == 0;
+        if (x11) XSetIOErrorHandler(DisplayGone);
         return display = started && RealDriver();
     }
 
@@ -308,6 +329,7 @@ public:
             SDL_CreateWindow(Utf8Of(title).c_str(), at.x, at.y, std::max(rect.right - rect.left, 1),
                              std::max(rect.bottom - rect.top, 1), Flags(style) | SDL_WINDOW_HIDDEN);
         if (n->sdl != nullptr) {
+            if (connection < 0) connection = X11Connection(n->sdl);
             SDL_SetWindowData(n->sdl, "hwnd", window);
             if (ownFrame) SDL_SetWindowHitTest(n->sdl, HitTestOf, window);
             if (!ownFrame && !(style & WS_THICKFRAME)) TellFixedFrame(n->sdl);
@@ -361,6 +383,7 @@ public:
     }
 
     void Present(NativeWindow* n, const uint32_t* pixels, int width, int height) override {
+        quiet = false; // SDL's update waits for the server and queues what comes meanwhile
         SDL_Surface* surface = n != nullptr ? SDL_GetWindowSurface(n->sdl) : nullptr;
         if (surface == nullptr || pixels == nullptr) return;
         CopyInto(surface, pixels, width, height);
@@ -368,16 +391,28 @@ public:
     }
 
     bool Poll() override {
+        if (std::exchange(quiet, false)) return true;
         SDL_Event e;
         while (started && SDL_PollEvent(&e))
             Deliver(e);
         return true;
     }
 
+    // On X11 the connection itself is waited on: SDL's own wait pumps it twice, a dozen empty
+    // reads each wait. What came before, the last Poll took (and it flushed the requests).
     bool Wait(uint32_t timeout) override {
         if (!HasDisplay()) return false;
+        const int wait = timeout == UINT32_MAX ? -1 : int(std::min<uint32_t>(timeout, INT_MAX));
+        if (connection >= 0 &&
+            SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 0) {
+            pollfd x11{connection, POLLIN, 0};
+            const int ready = poll(&x11, 1, wait);
+            // A connection the X server closed stays ready: no input can come any more.
+            if (ready > 0 && (x11.revents & (POLLHUP | POLLERR | POLLNVAL))) return false;
+            quiet = ready == 0;
+            return ready <= 0 || Poll();
+        }
         SDL_Event e;
-        const int wait = timeout == UINT32_MAX ? -1 : int(std::min<uint32_t>(timeout, INT32_MAX));
         if (!SDL_WaitEventTimeout(&e, wait)) return true;
         Deliver(e);
         return Poll();
@@ -397,6 +432,7 @@ public:
         if (started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
         checked = started = display = false;
         probed[0] = probed[1] = false;
+        connection = -1;
     }
 
 private:
@@ -466,6 +502,11 @@ private:
 
     bool checked = false, started = false, display = false;
     bool probed[2] = {false, false};
+    // The X server connection's descriptor, -1 on other desktops.
+    int connection = -1;
+    // The connection had nothing when the last wait ended, and nothing was presented since (the
+    // message loop polls right after a wait): the next Poll has nothing to read.
+    bool quiet = false;
     RECT frames[2] = {};
 };
 

@@ -8,6 +8,7 @@
 #include <dlfcn.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -152,8 +153,47 @@ struct AudioState {
     bool started = false;
     bool lost = false;
     DeviceProbe probe;
+    // The default device being opened on a thread of its own (see Opening).
+    SDL_Thread* opener = nullptr;
 };
 AudioState audio;
+
+// What the opener finds: whether SDL's audio subsystem is started, and the default device's
+// channels (0: none).
+struct Opening {
+    std::atomic<bool> done{false};
+    bool start = false, started = false;
+    WORD channels = 0;
+};
+Opening opening;
+
+// A server can hang after a probe found it (or a device may take long to open): SDL's audio
+// start and the look at the default device happen on a thread of their own, which only it holds.
+int SDLCALL Open(void*) {
+    opening.started = !opening.start || SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    opening.channels = opening.started ? DefaultChannels() : 0;
+    opening.done = true;
+    return 0;
+}
+
+// False while the opener runs; once it has finished it is let go of, its findings kept in
+// `opening` until taken.
+bool OpenerIdle() {
+    if (audio.opener == nullptr) return true;
+    if (!opening.done) return false;
+    SDL_WaitThread(std::exchange(audio.opener, nullptr), nullptr);
+    audio.started |= opening.started;
+    return true;
+}
+
+void BeginOpening() {
+    opening.done = false;
+    opening.start = !audio.started;
+    audio.opener = SDL_CreateThread(Open, "kavrel-open", nullptr);
+    if (audio.opener != nullptr) return;
+    Open(nullptr);
+    audio.started |= opening.started;
+}
 
 // True once no device is being closed, after waiting a moment for closes that are quick.
 bool Closed() {
@@ -162,9 +202,11 @@ bool Closed() {
     return audio.closing == 0;
 }
 
-// Left for a later call while a device is still being closed.
+// Left for a later call while a device is still being closed or opened; findings not taken yet
+// go with the subsystem.
 void StopAudio() {
-    if (!Closed()) return;
+    if (!Closed() || !OpenerIdle()) return;
+    opening.done = false;
     if (audio.started) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     audio.started = false;
     audio.lost = false;
@@ -177,7 +219,22 @@ struct Feed {
     std::mutex lock;
     CaptureRing* ring = nullptr;
     SDL_AudioDeviceID id = 0;
+    // How long the audio thread may rest after a callback, in ms: seven eighths of a callback's
+    // sound. A sound server sends what a source gives as it gives it (every 5 ms behind a player
+    // that asks 20 ms of latency), and the driver wakes for each piece while it waits; resting,
+    // it takes those of most of a period in one go, and the callbacks still come at their rate.
+    // Where the sound comes in larger pieces a rest would only add a wake-up: the thread rests
+    // after callbacks whose sound took more than one wake-up to gather, or, after a rest, any.
+    Uint32 rest = 0;
+    long wakeUps = 0; // the audio thread's voluntary switches when the last callback ended
+    bool rested = false;
 };
+
+// How often the calling thread has waited so far.
+long WakeUps() {
+    rusage usage{};
+    return getrusage(RUSAGE_THREAD, &usage) == 0 ? usage.ru_nvcsw : 0;
+}
 
 int SDLCALL Close(void* data) {
     auto* feed = static_cast<Feed*>(data);
@@ -203,6 +260,7 @@ public:
         feed = new (std::nothrow) Feed;
         if (feed == nullptr || !Closed()) return false;
         feed->ring = &ring;
+        feed->rest = Uint32(uint64_t{want.samples} * 1000 * 7 / 8 / format.nSamplesPerSec);
         want.userdata = feed;
         feed->id = SDL_OpenAudioDevice(nullptr, 1, &want, &have, 0);
         audio.openDevices += feed->id != 0;
@@ -244,11 +302,18 @@ private:
     // captured, so the positions stand still.
     static void SDLCALL Receive(void* data, Uint8* stream, int length) {
         auto* feed = static_cast<Feed*>(data);
-        const std::lock_guard hold(feed->lock);
-        if (length <= 0 || feed->ring == nullptr ||
-            SDL_GetAudioDeviceStatus(feed->id) != SDL_AUDIO_PLAYING)
-            return;
-        feed->ring->Write(stream, uint64_t(length));
+        {
+            const std::lock_guard hold(feed->lock);
+            if (length <= 0 || feed->ring == nullptr ||
+                SDL_GetAudioDeviceStatus(feed->id) != SDL_AUDIO_PLAYING)
+                return;
+            feed->ring->Write(stream, uint64_t(length));
+        }
+        // A rest is one wait of its own.
+        const long now = WakeUps();
+        feed->rested = now - feed->wakeUps > (feed->rested ? 0 : 1);
+        if (feed->rested) SDL_Delay(feed->rest);
+        feed->wakeUps = now + feed->rested;
     }
 
     Feed* feed = nullptr;
@@ -261,25 +326,30 @@ public:
     }
 
 private:
-    // A probe is asked only while SDL's audio subsystem is not started, so that the window
-    // thread never waits on a driver that may hang; nothing is asked while a device is still
-    // being closed.
+    // The window thread never waits on a driver that may hang: a probe is asked while SDL's
+    // audio subsystem is not started, and the device is opened on a thread of its own once
+    // there is one; nothing is asked while a device is still being closed.
     bool DefaultKnown() override {
-        if (audio.closing > 0) return false;
-        if ((audio.lost || audio.users == 0) && audio.openDevices == 0) StopAudio();
-        if (!audio.started) answer = audio.probe.Ask();
-        return audio.started || answer != DeviceProbe::Answer::Pending;
+        if (audio.closing > 0 || !OpenerIdle()) return false;
+        if (!opening.done) {
+            if ((audio.lost || audio.users == 0) && audio.openDevices == 0) StopAudio();
+            if (!audio.started) {
+                answer = audio.probe.Ask();
+                if (answer != DeviceProbe::Answer::Found)
+                    return answer != DeviceProbe::Answer::Pending;
+            }
+            BeginOpening();
+            if (!OpenerIdle()) return false;
+        }
+        opening.done = false;
+        channels = opening.channels;
+        return true;
     }
 
     WORD OpenDefault() override {
-        if (!audio.started) {
-            if (answer != DeviceProbe::Answer::Found || SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
-                return 0;
-            audio.started = true;
-        }
+        if (!audio.started) return 0;
         if (!user) ++audio.users;
         user = true;
-        const WORD channels = DefaultChannels();
         audio.lost |= channels == 0;
         return channels;
     }
@@ -293,6 +363,7 @@ private:
     }
 
     DeviceProbe::Answer answer = DeviceProbe::Answer::Pending;
+    WORD channels = 0; // what the opener found
     // Holds SDL's audio subsystem from a successful start to the last release.
     bool user = false;
 };

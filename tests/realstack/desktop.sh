@@ -1,6 +1,8 @@
 # A desktop of a test's own, for the real-stack tests (source it):
 #   desktop_start WxH     Xvfb on a display number it chooses, exports DISPLAY and DESKTOP_XVFB_PID
 #   stop_process PID      asks a process to end, kills it after a second, reaps it
+#   process_ended PID T   true once PID (a child of this shell) has ended, waiting up to T tenths
+#                         of a second; its status then in ENDED_STATUS
 #   desktop_stop          stops the Xvfb started here
 
 desktop_start() {
@@ -31,6 +33,14 @@ stop_process() {
     for i in $(seq 10); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
     kill -KILL "$1" 2>/dev/null
     wait "$1" 2>/dev/null
+}
+
+process_ended() {
+    local i
+    for i in $(seq "$2"); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+    kill -0 "$1" 2>/dev/null && return 1
+    wait "$1"
+    ENDED_STATUS=$?
 }
 
 desktop_stop() {

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The viewer's windows under a window manager that frames them (openbox on Xvfb): the control
 # window's frame in the bottom-right corner of the work area, the picture window's frame in its
-# top-left corner; both frames fixed (the window manager is told they cannot be resized or
-# maximised); a click on the control window's close button ends the viewer with status 0 and,
+# top-left corner; both frames fixed (the window manager is told, and allows, no resizing or
+# maximising); a click on the control window's close button ends the viewer with status 0 and,
 # in the sanitizer build, no leak report. kavrel_frames.sh KAVREL; exits 77 (skipped) where Xvfb or openbox is missing.
 set -u
 program=$(realpath "${1:-}")
@@ -68,6 +68,16 @@ for name in 'Vespira 1.2' Ornalux; do
         _MOTIF_WM_HINTS | sed -n 's/.*= //p' | tr -d , | awk '{print $1, $2}')
     (( ${flags:-0} & 1 )) && ! (( ${functions:-0} & (1 | 2 | 16) )) ||
         { echo "$name: the window manager may resize or maximise it (hints $flags $functions)"; exit 1; }
+done
+# What the window manager took from them (WM_NORMAL_HINTS' equal least and largest sizes among
+# them): no resizing, no maximising. (openbox 3.6 still draws an inert maximise button beside a
+# minimise button: its title layout shows a button when any button between it and the title is
+# shown.)
+for name in 'Vespira 1.2' Ornalux; do
+    actions=$(xprop -id "$(xdotool search --name "^$name\$" | head -1)" _NET_WM_ALLOWED_ACTIONS)
+    [[ "$actions" == *_NET_WM_ACTION_MOVE* ]] || { echo "$name: no allowed actions: $actions"; exit 1; }
+    [[ "$actions" =~ _NET_WM_ACTION_(MAXIMIZE|RESIZE) ]] &&
+        { echo "$name: the window manager allows $actions"; exit 1; }
 done
 echo "both frames offer no resizing and no maximising"
 

@@ -53,13 +53,11 @@ echo "with DISPLAY and SDL_VIDEODRIVER=wayland the windows come through XWayland
 # Wayland alone: it runs, or says there is no display; a crash fails.
 (cd "$work" && exec "$program") >"$work/said" 2>&1 &
 kavrel=$!
-for i in $(seq 150); do kill -0 "$kavrel" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$kavrel" 2>/dev/null; then
+if ! process_ended "$kavrel" 150; then
     echo "with Wayland alone the viewer runs"
     exit 0
 fi
-wait "$kavrel"
-status=$?
+status=$ENDED_STATUS
 kavrel=
 if [ "$status" != 1 ] || ! grep -q 'no display' "$work/said"; then
     echo "kavrel_wayland: with Wayland alone kavrel ended with status $status:"
