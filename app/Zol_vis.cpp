@@ -276,7 +276,8 @@ void TfrmMain::DeviceLost() {
     if (!AwaitingSound)
         ProgramMessage(
             "kavrel: the sound capture device stopped delivering sound; it is looked for "
-            "again every second, and the picture goes on in black meanwhile");
+            "again every second (every five seconds after a minute), and the picture goes on in "
+            "black meanwhile");
     AwaitingSound = true;
     Device = TDevice::Lost;
     LookAgainIn(LookAgainMs);

@@ -63,7 +63,8 @@ protected:
     }
     static constexpr const char* Lost =
         "kavrel: the sound capture device stopped delivering sound; it is looked for again "
-        "every second, and the picture goes on in black meanwhile\n";
+        "every second (every five seconds after a minute), and the picture goes on in black "
+        "meanwhile\n";
     static constexpr const char* Back =
         "kavrel: sound comes again from the capture device; the picture goes on\n";
     // Every pixel of the spectrogram, for comparing pictures.
