@@ -188,6 +188,14 @@ void DrawLine(DeviceContext* dc, Point a, Point b) {
     last = std::min<Coord>(last, walk.major - 1);
     if (first > last) return;
     Box previous = PenSquare(dc, walk.At(first));
+    if (walk.minor == 0) { // a straight line's squares make one box (the scales' lines)
+        const Box end = PenSquare(dc, walk.At(last));
+        Fill(dc,
+             {std::min(previous.left, end.left), std::min(previous.top, end.top),
+              std::max(previous.right, end.right), std::max(previous.bottom, end.bottom)},
+             dc->pen->colour);
+        return;
+    }
     Fill(dc, previous, dc->pen->colour);
     for (Coord i = first + 1; i <= last; ++i) {
         const Box next = PenSquare(dc, walk.At(i));
