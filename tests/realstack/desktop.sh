@@ -4,6 +4,15 @@
 #   process_ended PID T   true once PID (a child of this shell) has ended, waiting up to T tenths
 #                         of a second; its status then in ENDED_STATUS
 #   desktop_stop          stops the Xvfb started here
+#   need_tools NAME TOOL… exits 77 (skipped), saying so for test NAME, where a tool is missing
+
+need_tools() {
+    local name=$1 tool
+    shift
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null || { echo "$name: $tool is not installed; skipped"; exit 77; }
+    done
+}
 
 desktop_start() {
     local said n i

@@ -5,9 +5,7 @@
 set -u
 program=$(realpath "${1:-}")
 source "$(dirname "$0")/desktop.sh"
-for tool in Xvfb xdotool; do
-    command -v "$tool" >/dev/null || { echo "kavrel_display_gone: $tool is not installed; skipped"; exit 77; }
-done
+need_tools kavrel_display_gone Xvfb xdotool
 work=$(mktemp -d)
 kavrel=
 finish() {

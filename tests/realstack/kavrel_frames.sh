@@ -8,9 +8,7 @@ set -u
 program=$(realpath "${1:-}")
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/desktop.sh"
-for tool in Xvfb openbox xdotool xwininfo xprop dbus-run-session; do
-    command -v "$tool" >/dev/null || { echo "kavrel_frames: $tool is not installed; skipped"; exit 77; }
-done
+need_tools kavrel_frames Xvfb openbox xdotool xwininfo xprop dbus-run-session
 work=$(mktemp -d)
 manager= kavrel=
 finish() {

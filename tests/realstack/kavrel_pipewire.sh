@@ -7,13 +7,12 @@
 set -u
 program=$(realpath "${1:-}")
 here=$(cd "$(dirname "$0")" && pwd)
-for tool in pipewire pw-cli wireplumber pipewire-pulse dbus-run-session Xvfb pactl pacat sox xdotool import; do
-    command -v "$tool" >/dev/null || { echo "kavrel_pipewire: $tool is not installed; skipped"; exit 77; }
-done
+source "$here/desktop.sh"
+need_tools kavrel_pipewire pipewire pw-cli wireplumber pipewire-pulse dbus-run-session Xvfb \
+    pactl pacat sox xdotool import
 [ -n "${KAVREL_PIPEWIRE_SESSION:-}" ] ||
     exec env KAVREL_PIPEWIRE_SESSION=1 dbus-run-session -- "$0" "$@"
 source "$here/pulse_tone.sh"
-source "$here/desktop.sh"
 source "$here/picture.sh"
 
 work=$(mktemp -d)

@@ -8,9 +8,7 @@ set -u
 program=$(realpath "${1:-}")
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/desktop.sh"
-for tool in weston Xwayland xdotool; do
-    command -v "$tool" >/dev/null || { echo "kavrel_wayland: $tool is not installed; skipped"; exit 77; }
-done
+need_tools kavrel_wayland weston Xwayland xdotool
 work=$(mktemp -d)
 runtime=$(mktemp -d)
 chmod 700 "$runtime"

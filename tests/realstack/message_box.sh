@@ -8,9 +8,7 @@ show=$(realpath "${1:-}")
 drawn=$(realpath "${2:-}")
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/desktop.sh"
-for tool in Xvfb xdotool import compare dbus-run-session; do
-    command -v "$tool" >/dev/null || { echo "message_box: $tool is not installed; skipped"; exit 77; }
-done
+need_tools message_box Xvfb xdotool import compare dbus-run-session
 work=$(mktemp -d)
 shown=
 finish() {

@@ -6,9 +6,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/pulse_tone.sh"
 source "$here/desktop.sh"
 source "$here/picture.sh"
-for tool in Xvfb pulseaudio pactl pacat sox xdotool import "$convert"; do
-    command -v "$tool" >/dev/null || { echo "$name: $tool is not installed; skipped"; exit 77; }
-done
+need_tools "$name" Xvfb pulseaudio pactl pacat sox xdotool import "$convert"
 
 work=$(mktemp -d)
 kavrel=

@@ -20,9 +20,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 realstack=$here/../realstack
 source "$realstack/desktop.sh"
 source "$here/wine_desktop.sh"
-for tool in Xvfb xdotool import compare convert wine wineserver flock; do
-    command -v "$tool" >/dev/null || { echo "compare_builds: $tool is not installed; skipped"; exit 77; }
-done
+need_tools compare_builds Xvfb xdotool import compare convert wine wineserver flock
 [ -n "$out" ] || { echo "usage: $0 LINUX_BUILD WINDOWS_BIN OUT_DIR" >&2; exit 2; }
 mkdir -p "$out" || exit 1
 work=$(mktemp -d)
